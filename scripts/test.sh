@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite in the normal, address+undefined and thread sanitizer
+# builds. Usage: scripts/test.sh [preset...]   (default: normal asan tsan)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+presets=("$@")
+[ ${#presets[@]} -eq 0 ] && presets=(normal asan tsan)
+jobs=$(nproc)
+
+for preset in "${presets[@]}"; do
+  echo "=== $preset build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "=== $preset tests"
+  ctest --preset "$preset" -j "$jobs"
+done

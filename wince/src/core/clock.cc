@@ -1,0 +1,62 @@
+#include "core/clock.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace wce {
+
+std::optional<ClockSpec> ClockSpec::Parse(std::string_view text) {
+  if (text == "real") return ClockSpec{ClockMode::kReal, 1.0};
+  if (text == "virtual") return ClockSpec{ClockMode::kVirtual, 1.0};
+  if (text.size() >= 2 && (text[0] == 'x' || text[0] == 'X')) {
+    std::string digits(text.substr(1));
+    char* end = nullptr;
+    double factor = std::strtod(digits.c_str(), &end);
+    if (end == digits.c_str() || *end != '\0' || !std::isfinite(factor) || factor <= 0 ||
+        factor > 1e6) {
+      return std::nullopt;
+    }
+    return ClockSpec{ClockMode::kScaled, factor};
+  }
+  return std::nullopt;
+}
+
+std::string ClockSpec::ToString() const {
+  switch (mode) {
+    case ClockMode::kReal:
+      return "real";
+    case ClockMode::kVirtual:
+      return "virtual";
+    case ClockMode::kScaled: {
+      char buf[32];
+      auto [p, ec] = std::to_chars(buf, buf + sizeof buf, factor);
+      (void)ec;
+      return "x" + std::string(buf, p);
+    }
+  }
+  return "real";
+}
+
+DeviceClock::DeviceClock(ClockSpec spec) : spec_(spec), start_(std::chrono::steady_clock::now()) {}
+
+std::uint64_t DeviceClock::NowMs() const {
+  if (spec_.mode == ClockMode::kVirtual) return virtual_now_;
+  auto elapsed = std::chrono::steady_clock::now() - start_;
+  double ms = std::chrono::duration<double, std::milli>(elapsed).count();
+  if (spec_.mode == ClockMode::kScaled) ms *= spec_.factor;
+  return static_cast<std::uint64_t>(ms);
+}
+
+void DeviceClock::AdvanceTo(std::uint64_t ms) {
+  if (ms > virtual_now_) virtual_now_ = ms;
+}
+
+std::chrono::steady_clock::time_point DeviceClock::HostDeadline(std::uint64_t device_ms) const {
+  if (device_ms == kNever) return std::chrono::steady_clock::time_point::max();
+  double host_ms = static_cast<double>(device_ms);
+  if (spec_.mode == ClockMode::kScaled) host_ms /= spec_.factor;
+  // +1 ms so that the device clock has reached the deadline when the wait returns.
+  return start_ + std::chrono::microseconds(static_cast<std::int64_t>(host_ms * 1000.0) + 1000);
+}
+
+}  // namespace wce

@@ -1,0 +1,110 @@
+#include "core/device.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include "device/automation.h"
+#include "device/hardware.h"
+#include "device/run_folder.h"
+#include "kernel/faults.h"
+#include "kernel/filesystem.h"
+#include "kernel/threads.h"
+#include "resource/modules.h"
+#include "shell/shell.h"
+#include "user/window_manager.h"
+
+namespace wce {
+namespace {
+std::atomic<Device*> g_device{nullptr};
+}  // namespace
+
+std::unique_ptr<Device> Device::Boot(const DeviceOptions& options, std::string* error) {
+  if (g_device.load() != nullptr) {
+    if (error) *error = "a device is already running in this process";
+    return nullptr;
+  }
+  DeviceProfile profile;
+  if (options.profile) {
+    profile = *options.profile;
+  } else {
+    std::string why;
+    auto loaded = LoadProfile(options.folder, &why);
+    if (!loaded) {
+      if (error) *error = why;
+      return nullptr;
+    }
+    profile = std::move(*loaded);
+  }
+  if (options.clock) profile.clock = *options.clock;
+  if (profile.cards.empty()) {
+    profile.cards.push_back(CardSpec{u"Storage Card", options.folder / "fs" / "Storage Card", {}});
+  }
+  std::unique_ptr<Device> device(new Device(options, std::move(profile)));
+  Device* expected = nullptr;
+  if (!g_device.compare_exchange_strong(expected, device.get())) {
+    if (error) *error = "a device is already running in this process";
+    return nullptr;
+  }
+  if (!options.program_resources.empty()) {
+    device->program_instance_ = device->modules_->Add(options.program_resources);
+  }
+  device->run_folder_->Open();
+  return device;
+}
+
+Device* Device::Current() { return g_device.load(); }
+
+Device& Device::Get() {
+  Device* device = g_device.load();
+  if (device == nullptr) {
+    std::fprintf(stderr, "wince: a platform call was made with no device booted\n");
+    std::abort();
+  }
+  return *device;
+}
+
+Device::Device(const DeviceOptions& options, DeviceProfile profile)
+    : folder_(options.folder),
+      profile_(std::move(profile)),
+      publish_(options.publish),
+      scheduler_(std::make_unique<Scheduler>(profile_.clock)) {
+  faults_ = std::make_unique<FaultPlan>(profile_.faults);
+  fs_ = std::make_unique<FileSystem>(*this);
+  hardware_ = std::make_unique<Hardware>(*this);
+  threads_ = std::make_unique<Threads>(*this);
+  modules_ = std::make_unique<Modules>(*this);
+  windows_ = std::make_unique<WindowManager>(*this);
+  shell_ = std::make_unique<Shell>(*this);
+  run_folder_ = std::make_unique<RunFolder>(*this, publish_);
+  automation_ = std::make_unique<Automation>(*this);
+}
+
+Device::~Device() {
+  threads_->TerminateAllAndJoin();
+  run_folder_->Close();
+  automation_.reset();
+  run_folder_.reset();
+  shell_.reset();
+  windows_.reset();
+  modules_.reset();
+  threads_.reset();
+  hardware_.reset();
+  fs_.reset();
+  faults_.reset();
+  Device* self = this;
+  g_device.compare_exchange_strong(self, nullptr);
+}
+
+int Device::RunProgram(EntryPoint entry, const std::u16string& command_line) {
+  std::shared_ptr<DeviceThread> record = threads_->NewRecord();
+  DeviceThreadScope scope(*scheduler_, record);
+  std::u16string line = command_line;
+  try {
+    return entry(program_instance_, nullptr, line.data(), SW_SHOW);
+  } catch (const ThreadTerminated&) {
+    return static_cast<int>(0xFFFFFFFF);
+  }
+}
+
+}  // namespace wce

@@ -1,0 +1,71 @@
+// The device profile: what device.json in a device folder says, with its defaults.
+#ifndef WINCE_CORE_PROFILE_H_
+#define WINCE_CORE_PROFILE_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/clock.h"
+
+namespace wce {
+
+// A storage card: the folder "\<name>" of the device, mapped onto a host folder.
+struct CardSpec {
+  std::u16string name = u"Storage Card";
+  std::filesystem::path host;             // absolute, resolved against the device folder
+  std::optional<std::uint64_t> free_bytes;  // overrides the free space the host reports
+};
+
+// One failure to inject. Device paths name files ("\Storage Card\fw.bin", case-insensitive).
+struct FaultSpec {
+  enum class Kind {
+    kReadError,     // a read that reaches `offset` of `file` fails (ERROR_READ_FAULT)
+    kWriteError,    // a write that reaches `offset` of `file` fails (ERROR_WRITE_FAULT)
+    kReadStall,     // a read that reaches `offset` of `file` first waits `ms` device ms
+    kShortRead,     // a read that reaches `offset` of `file` delivers only the bytes before it
+    kDiskFull,      // `card` accepts `bytes` more bytes of writes, then ERROR_DISK_FULL
+    kThreadCreate,  // the next `count` CreateThread calls fail
+  };
+  Kind kind = Kind::kReadError;
+  std::u16string file;
+  std::uint64_t offset = 0;
+  std::uint32_t ms = 0;
+  std::uint64_t bytes = 0;
+  std::u16string card = u"Storage Card";
+  int count = 1;
+};
+
+struct DeviceProfile {
+  // OEM identity answer (cut to the rooms of the answer buffer).
+  std::u16string model = u"QMR407";
+  std::u16string rom_version = u"1.13.407.2";
+  std::u16string ext_rom_version = u"1.13.407 ENG WWE";
+  bool identity_answers = true;
+
+  int battery_percent = 100;  // 0..100, or 255 for no reading
+  bool battery_fails = false;
+  int memory_load = 30;       // per cent
+
+  int display_width = 240;    // native portrait size
+  int display_height = 320;
+  int display_rotation = 0;   // 0, 90, 180 or 270
+
+  std::u16string program = u"\\Storage Card\\Upgrade\\KEPLA.exe";
+  std::vector<CardSpec> cards;  // empty in the file means one card, "Storage Card" -> fs/Storage Card
+  ClockSpec clock;
+  std::vector<FaultSpec> faults;
+};
+
+// Reads `folder`/device.json (a missing file gives the defaults). On error returns nullopt and
+// sets *error to one line naming the file and the key.
+std::optional<DeviceProfile> LoadProfile(const std::filesystem::path& folder, std::string* error);
+// Writes the profile as device.json (every key). Returns false and sets *error on failure.
+bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profile,
+                 std::string* error);
+
+}  // namespace wce
+
+#endif  // WINCE_CORE_PROFILE_H_
