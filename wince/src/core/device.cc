@@ -99,12 +99,21 @@ Device::~Device() {
 int Device::RunProgram(EntryPoint entry, const std::u16string& command_line) {
   std::shared_ptr<DeviceThread> record = threads_->NewRecord();
   DeviceThreadScope scope(*scheduler_, record);
+  auto set_running = [this](bool running) {
+    std::lock_guard<std::mutex> lock(scheduler_->mutex());
+    program_running_ = running;
+    scheduler_->NotifyAll();
+  };
+  set_running(true);
   std::u16string line = command_line;
+  int code;
   try {
-    return entry(program_instance_, nullptr, line.data(), SW_SHOW);
+    code = entry(program_instance_, nullptr, line.data(), SW_SHOW);
   } catch (const ThreadTerminated&) {
-    return static_cast<int>(0xFFFFFFFF);
+    code = static_cast<int>(0xFFFFFFFF);
   }
+  set_running(false);
+  return code;
 }
 
 }  // namespace wce

@@ -62,6 +62,9 @@ class Device {
   // duration. Returns the exit code; 0xFFFFFFFF if the thread was terminated.
   int RunProgram(EntryPoint entry, const std::u16string& command_line);
 
+  // True while RunProgram runs the entry point (read with the scheduler's mutex held, or racy).
+  bool program_running() const { return program_running_; }
+
   const std::filesystem::path& folder() const { return folder_; }
   const DeviceProfile& profile() const { return profile_; }
   HINSTANCE program_instance() const { return program_instance_; }
@@ -85,6 +88,7 @@ class Device {
   DeviceProfile profile_;
   bool publish_;
   HINSTANCE program_instance_ = nullptr;
+  bool program_running_ = false;  // guarded by the scheduler's mutex
   std::unique_ptr<Scheduler> scheduler_;
   HandleTable handles_;
   std::unique_ptr<FaultPlan> faults_;

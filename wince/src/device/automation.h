@@ -1,16 +1,135 @@
-// STUB: to be replaced by the component's owner.
+// Automation: what a person sees on the device screen, and the presses a person can make.
+//
+// Hosts (the script driver, the terminal screen, tests) observe the screen through snapshots and
+// act through Apply/WaitAndApply. An action is applied only when the program's user-interface
+// thread waits for input and the screen offers the action (an enabled soft key, an open message
+// box); otherwise it is refused, never queued.
+//
+// Thread rules: every method may be called from any thread, device thread or not, with no layer
+// lock held. Waits are counted in device time.
 #ifndef WINCE_DEVICE_AUTOMATION_H_
 #define WINCE_DEVICE_AUTOMATION_H_
 
-#include "core/device.h"
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <windows.h>
 
 namespace wce {
 
+class Device;
+
+struct ControlSnapshot {
+  int id = 0;
+  std::u16string class_name;  // "Static", "msctls_progress32", ...
+  std::u16string text;
+  RECT rect{};                // screen coordinates, pixels
+  bool visible = true;
+  bool enabled = true;
+  // Progress bars only.
+  std::optional<int> progress_pos;
+  int progress_min = 0;
+  int progress_max = 100;
+};
+
+struct SoftKeySnapshot {
+  std::u16string label;
+  bool enabled = true;
+  int command = 0;
+};
+
+struct MessageBoxSnapshot {
+  std::u16string owner_title;  // title of the owner window ("" when none)
+  std::u16string text;
+  std::u16string caption;
+  std::uint32_t style = 0;
+};
+
+struct ScreenSnapshot {
+  std::uint64_t time_ms = 0;   // device time of the snapshot
+  std::uint64_t generation = 0;  // changes whenever anything visible changes
+  int width = 240;             // current screen size with the rotation applied
+  int height = 320;
+  int rotation = 0;            // 0, 90, 180, 270
+  bool waiting_for_input = false;  // the user-interface thread waits for input
+  bool program_running = false;
+
+  // The foreground window: the topmost visible top-level window (a page dialog, or the main
+  // window when no dialog is open). Empty title and no controls when there is none.
+  bool has_window = false;
+  std::u16string title;
+  std::u16string window_class;
+  int template_id = -1;        // id of the dialog template resource it was made from, or -1
+  RECT window_rect{};
+  std::vector<ControlSnapshot> controls;
+  std::vector<SoftKeySnapshot> soft_keys;  // left, right (empty when the window has no menu bar)
+  std::optional<MessageBoxSnapshot> message_box;
+
+  // Keep-awake state as the device records it.
+  bool backlight_held = false;
+  int idle_timer_resets = 0;
+};
+
+struct PressSoftKey {
+  int index = 0;  // 0 left, 1 right
+};
+struct DismissMessageBox {};
+struct Rotate {
+  int degrees = 90;  // the new absolute rotation: 0, 90, 180 or 270
+};
+struct SignalEvent {
+  std::u16string name;
+};
+using Action = std::variant<PressSoftKey, DismissMessageBox, Rotate, SignalEvent>;
+
+// Notifications to a host; called on whatever thread made the change, with no layer lock held.
+// Keep them short; do not call back into the program from them.
+struct AutomationObserver {
+  virtual ~AutomationObserver() = default;
+  virtual void OnMessageBox(std::uint64_t /*time_ms*/, const MessageBoxSnapshot& /*box*/) {}
+  virtual void OnProgress(std::uint64_t /*time_ms*/, int /*control_id*/, int /*pos*/) {}
+};
+
 class Automation {
  public:
-  explicit Automation(Device&) {}
+  explicit Automation(Device& device);
+  ~Automation();
+
+  ScreenSnapshot Snapshot();
+
+  // Whether the screen offers `action` right now (Rotate and SignalEvent are always offered;
+  // a soft key when it exists and is enabled; DismissMessageBox when a message box is open).
+  // Does not require the user-interface thread to wait for input.
+  bool Offered(const Action& action);
+
+  // Applies `action` if the user-interface thread waits for input and the screen offers it.
+  // Returns false (and changes nothing) otherwise. Rotate and SignalEvent need no input wait.
+  bool Apply(const Action& action);
+
+  // Waits until Apply(action) would succeed, then applies it. Returns false when device time
+  // reaches `deadline_ms` or the program ends first. A device thread calling this counts as
+  // running while the action is offered, so a virtual clock does not jump past it.
+  bool WaitAndApply(const Action& action, std::uint64_t deadline_ms);
+
+  // Waits until the user-interface thread waits for input with a screen whose generation differs
+  // from `seen_generation`, or the program has ended, or device time reaches `deadline_ms`.
+  // Returns the snapshot of that moment.
+  ScreenSnapshot WaitForChange(std::uint64_t seen_generation, std::uint64_t deadline_ms);
+
+  // Waits device time (as the script's "wait:MS" does).
+  void WaitFor(std::uint32_t ms);
+
+  void SetObserver(AutomationObserver* observer);  // null to remove
+
+ private:
+  Device& device_;
+  AutomationObserver* observer_ = nullptr;
 };
 
 }  // namespace wce
 
-#endif
+#endif  // WINCE_DEVICE_AUTOMATION_H_
