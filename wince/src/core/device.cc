@@ -99,9 +99,10 @@ Device::~Device() {
 int Device::RunProgram(EntryPoint entry, const std::u16string& command_line) {
   std::shared_ptr<DeviceThread> record = threads_->NewRecord();
   DeviceThreadScope scope(*scheduler_, record);
-  auto set_running = [this](bool running) {
+  auto set_running = [this, &record](bool running) {
     std::lock_guard<std::mutex> lock(scheduler_->mutex());
     program_running_ = running;
+    program_thread_ = running ? record : nullptr;
     scheduler_->NotifyAll();
   };
   set_running(true);
@@ -114,6 +115,12 @@ int Device::RunProgram(EntryPoint entry, const std::u16string& command_line) {
   }
   set_running(false);
   return code;
+}
+
+void Device::StopProgram() {
+  std::lock_guard<std::mutex> lock(scheduler_->mutex());
+  if (program_thread_) program_thread_->MarkTerminated();
+  scheduler_->NotifyAll();
 }
 
 }  // namespace wce

@@ -62,6 +62,10 @@ class Device {
   // duration. Returns the exit code; 0xFFFFFFFF if the thread was terminated.
   int RunProgram(EntryPoint entry, const std::u16string& command_line);
 
+  // Ends a running program as the user would by pulling the battery: its user-interface thread
+  // is terminated at its next layer call (RunProgram then returns 0xFFFFFFFF). Any thread.
+  void StopProgram();
+
   // True while RunProgram runs the entry point (read with the scheduler's mutex held, or racy).
   bool program_running() const { return program_running_; }
 
@@ -89,6 +93,7 @@ class Device {
   bool publish_;
   HINSTANCE program_instance_ = nullptr;
   bool program_running_ = false;  // guarded by the scheduler's mutex
+  std::shared_ptr<DeviceThread> program_thread_;  // guarded by the scheduler's mutex
   std::unique_ptr<Scheduler> scheduler_;
   HandleTable handles_;
   std::unique_ptr<FaultPlan> faults_;

@@ -1,0 +1,245 @@
+#include "sim/screen_render.h"
+
+#include <algorithm>
+#include <string>
+
+namespace kepla {
+namespace {
+
+constexpr char32_t kFull = U'\u2588';
+constexpr char32_t kLight = U'\u2591';
+
+int CeilDiv(int a, int b) { return (a + b - 1) / b; }
+
+bool IsProgress(const wce::ControlSnapshot& c) {
+  return c.progress_pos.has_value() || c.class_name == u"msctls_progress32";
+}
+
+void DrawFrame(CellGrid& g) {
+  int w = g.cols(), h = g.rows();
+  for (int x = 1; x < w - 1; ++x) {
+    g.at(x, 0) = {U'\u2500', kAttrBorder};
+    g.at(x, h - 1) = {U'\u2500', kAttrBorder};
+  }
+  for (int y = 1; y < h - 1; ++y) {
+    g.at(0, y) = {U'\u2502', kAttrBorder};
+    g.at(w - 1, y) = {U'\u2502', kAttrBorder};
+  }
+  g.at(0, 0) = {U'\u250c', kAttrBorder};
+  g.at(w - 1, 0) = {U'\u2510', kAttrBorder};
+  g.at(0, h - 1) = {U'\u2514', kAttrBorder};
+  g.at(w - 1, h - 1) = {U'\u2518', kAttrBorder};
+}
+
+void DrawBox(CellGrid& g, int x0, int y0, int w, int h) {
+  for (int y = y0; y < y0 + h; ++y) g.Fill(x0, y, w, U' ', kAttrNormal);
+  for (int x = x0 + 1; x < x0 + w - 1; ++x) {
+    g.at(x, y0) = {U'\u2550', kAttrBorder};
+    g.at(x, y0 + h - 1) = {U'\u2550', kAttrBorder};
+  }
+  for (int y = y0 + 1; y < y0 + h - 1; ++y) {
+    g.at(x0, y) = {U'\u2551', kAttrBorder};
+    g.at(x0 + w - 1, y) = {U'\u2551', kAttrBorder};
+  }
+  g.at(x0, y0) = {U'\u2554', kAttrBorder};
+  g.at(x0 + w - 1, y0) = {U'\u2557', kAttrBorder};
+  g.at(x0, y0 + h - 1) = {U'\u255a', kAttrBorder};
+  g.at(x0 + w - 1, y0 + h - 1) = {U'\u255d', kAttrBorder};
+}
+
+}  // namespace
+
+void CellGrid::Put(int col, int row, std::u32string_view text, std::uint8_t attr, int max_cols) {
+  if (row < 0 || row >= rows_) return;
+  int limit = max_cols < 0 ? cols_ : std::min(cols_, col + max_cols);
+  for (char32_t ch : text) {
+    if (col >= limit) break;
+    if (col >= 0) at(col, row) = {ch, attr};
+    ++col;
+  }
+}
+
+void CellGrid::Fill(int col, int row, int width, char32_t ch, std::uint8_t attr) {
+  if (row < 0 || row >= rows_) return;
+  for (int x = std::max(col, 0); x < std::min(cols_, col + width); ++x) at(x, row) = {ch, attr};
+}
+
+std::u32string CellGrid::RowText(int row) const {
+  std::u32string line;
+  for (int x = 0; x < cols_; ++x) line.push_back(at(x, row).ch);
+  line.erase(line.find_last_not_of(U' ') + 1);
+  return line;
+}
+
+std::vector<std::u32string> WrapText(std::u32string_view text, int width) {
+  std::vector<std::u32string> lines;
+  if (width <= 0) return lines;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = text.find(U'\n', start);
+    std::u32string_view para = text.substr(start, end == std::u32string_view::npos ? text.npos : end - start);
+    std::u32string line;
+    std::size_t i = 0;
+    if (para.empty()) lines.emplace_back();
+    while (i < para.size()) {
+      std::size_t word_end = para.find(U' ', i);
+      if (word_end == para.npos) word_end = para.size();
+      std::u32string_view word = para.substr(i, word_end - i);
+      std::size_t need = line.empty() ? word.size() : line.size() + 1 + word.size();
+      if (need <= static_cast<std::size_t>(width)) {
+        if (!line.empty()) line.push_back(U' ');
+        line.append(word);
+      } else if (word.size() > static_cast<std::size_t>(width)) {
+        // Break an over-long word across lines.
+        for (char32_t ch : word) {
+          if (line.size() >= static_cast<std::size_t>(width)) {
+            lines.push_back(std::move(line));
+            line.clear();
+          }
+          line.push_back(ch);
+        }
+      } else {
+        lines.push_back(std::move(line));
+        line.assign(word);
+      }
+      i = word_end + 1;
+    }
+    if (!para.empty()) lines.push_back(std::move(line));
+    if (end == std::u32string_view::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+CellScale DefaultScale(const wce::ScreenSnapshot& snap) {
+  CellScale scale;
+  scale.px_per_col = 6;
+  scale.px_per_row = snap.height > snap.width ? 16 : 12;
+  return scale;
+}
+
+int ScreenCols(const wce::ScreenSnapshot& snap, CellScale scale) {
+  return CeilDiv(std::max(snap.width, 1), scale.px_per_col) + 2;
+}
+
+int ScreenRows(const wce::ScreenSnapshot& snap, CellScale scale) {
+  return CeilDiv(std::max(snap.height, 1), scale.px_per_row) + 2;
+}
+
+CellGrid RenderScreen(const wce::ScreenSnapshot& snap, CellScale scale) {
+  CellGrid g(ScreenCols(snap, scale), ScreenRows(snap, scale));
+  DrawFrame(g);
+  const int inner_w = g.cols() - 2;
+  const int inner_h = g.rows() - 2;
+  const int title_row = 1;  // the navigation bar (26 px) takes the first row
+  const int keys_row = g.rows() - 2;
+  auto col_of = [&](LONG px) { return 1 + static_cast<int>(px) / scale.px_per_col; };
+  auto row_of = [&](LONG px) { return 1 + static_cast<int>(px) / scale.px_per_row; };
+
+  // Navigation bar with the window title.
+  g.Fill(1, title_row, inner_w, U' ', kAttrBar);
+  g.Put(2, title_row, ToU32(snap.has_window ? snap.title : u""), kAttrBar, inner_w - 2);
+
+  // Controls.
+  for (const wce::ControlSnapshot& c : snap.controls) {
+    if (!c.visible) continue;
+    int x = col_of(c.rect.left);
+    int y = std::max(row_of(c.rect.top), title_row + 1);
+    int w = std::max(1, static_cast<int>(c.rect.right - c.rect.left) / scale.px_per_col);
+    w = std::min(w, g.cols() - 1 - x);
+    if (w <= 0 || y >= keys_row) continue;
+    if (IsProgress(c)) {
+      int pos = c.progress_pos.value_or(c.progress_min);
+      int span = std::max(1, c.progress_max - c.progress_min);
+      int pct = std::clamp((pos - c.progress_min) * 100 / span, 0, 100);
+      std::string digits = std::to_string(pct);
+      std::u32string label = U" " + std::u32string(digits.begin(), digits.end()) + U"%";
+      int bar_w = std::max(1, w - static_cast<int>(label.size()));
+      int filled = bar_w * pct / 100;
+      g.Fill(x, y, filled, kFull, kAttrFill);
+      g.Fill(x + filled, y, bar_w - filled, kLight, kAttrNormal);
+      g.Put(x + bar_w, y, label, kAttrNormal, w - bar_w);
+      continue;
+    }
+    for (const std::u32string& line : WrapText(ToU32(c.text), w)) {
+      if (y >= keys_row) break;
+      g.Fill(x, y, w, U' ', kAttrNormal);
+      g.Put(x, y, line, kAttrNormal, w);
+      ++y;
+    }
+  }
+
+  // Soft keys.
+  g.Fill(1, keys_row, inner_w, U' ', kAttrBar);
+  if (snap.soft_keys.size() >= 1) {
+    const auto& key = snap.soft_keys[0];
+    g.Put(2, keys_row, ToU32(key.label), key.enabled ? kAttrBar : kAttrBar | kAttrDim, inner_w / 2 - 2);
+  }
+  if (snap.soft_keys.size() >= 2) {
+    const auto& key = snap.soft_keys[1];
+    std::u32string label = ToU32(key.label);
+    int len = std::min<int>(label.size(), inner_w / 2 - 2);
+    g.Put(1 + inner_w - 1 - len, keys_row, label, key.enabled ? kAttrBar : kAttrBar | kAttrDim, len);
+  }
+
+  // Message box over the page.
+  if (snap.message_box) {
+    const wce::MessageBoxSnapshot& box = *snap.message_box;
+    int box_w = std::min(inner_w - 2, 36);
+    std::vector<std::u32string> lines = WrapText(ToU32(box.text), box_w - 4);
+    int max_lines = std::max(1, inner_h - 7);
+    if (static_cast<int>(lines.size()) > max_lines) lines.resize(max_lines);
+    int box_h = static_cast<int>(lines.size()) + 6;
+    int x0 = 1 + (inner_w - box_w) / 2;
+    int y0 = 1 + std::max(1, (inner_h - box_h) / 2);
+    DrawBox(g, x0, y0, box_w, box_h);
+    g.Put(x0 + 2, y0 + 1, ToU32(box.caption), kAttrBold, box_w - 4);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      g.Put(x0 + 2, y0 + 3 + static_cast<int>(i), lines[i], kAttrNormal, box_w - 4);
+    }
+    std::u32string ok = U"[ OK ]";
+    g.Put(x0 + (box_w - static_cast<int>(ok.size())) / 2, y0 + box_h - 2, ok, kAttrBold);
+  }
+  return g;
+}
+
+std::u32string ToU32(std::u16string_view text) {
+  std::u32string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c == U'\r' || c == U'\t') c = U' ';
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string ToUtf8(std::u32string_view text) {
+  std::string out;
+  for (char32_t c : text) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+}  // namespace kepla
