@@ -16,6 +16,12 @@
 #define PBM_GETRANGE (WM_USER + 7)
 #define PBM_GETPOS (WM_USER + 8)
 
+// PBM_GETRANGE fills this when lParam is not null.
+typedef struct {
+  int iLow;
+  int iHigh;
+} PBRANGE, *PPBRANGE;
+
 #define TB_SETBUTTONINFOW (WM_USER + 64)
 #define TB_GETBUTTONINFOW (WM_USER + 63)
 #define TB_SETBUTTONINFO TB_SETBUTTONINFOW

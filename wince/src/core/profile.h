@@ -1,4 +1,19 @@
 // The device profile: what device.json in a device folder says, with its defaults.
+//
+// device.json is one object; every key is optional and unknown keys are refused:
+//   "identity": {"model": "QMR407", "romVersion": "...", "extRomVersion": "...", "answers": true}
+//   "battery": {"percent": 0..100 or 255, "fails": false}
+//   "memory": {"load": 0..100}
+//   "display": {"width": 1..4096, "height": 1..4096, "rotation": 0|90|180|270}
+//   "program": "\\Storage Card\\Upgrade\\KEPLA.exe"   (absolute device path, under 260 chars)
+//   "cards": {"Storage Card": "fs/Storage Card"}     (card name -> host folder, relative to the
+//            or {"Storage Card": {"path": "...", "freeBytes": N}}   device folder or absolute)
+//   "clock": "real" | "xN" | "virtual"
+//   "faults": [{"kind": "readError" | "writeError" | "shortRead", "file": "\\...", "offset": N},
+//              {"kind": "readStall", "file": "\\...", "offset": N, "ms": N},
+//              {"kind": "diskFull", "card": "Storage Card", "bytes": N},
+//              {"kind": "threadCreateFails", "count": N}]
+// A fault takes only the keys of its kind.
 #ifndef WINCE_CORE_PROFILE_H_
 #define WINCE_CORE_PROFILE_H_
 
@@ -15,7 +30,7 @@ namespace wce {
 // A storage card: the folder "\<name>" of the device, mapped onto a host folder.
 struct CardSpec {
   std::u16string name = u"Storage Card";
-  std::filesystem::path host;             // absolute, resolved against the device folder
+  std::filesystem::path host;               // absolute, resolved against the device folder
   std::optional<std::uint64_t> free_bytes;  // overrides the free space the host reports
 };
 
@@ -47,24 +62,29 @@ struct DeviceProfile {
 
   int battery_percent = 100;  // 0..100, or 255 for no reading
   bool battery_fails = false;
-  int memory_load = 30;       // per cent
+  int memory_load = 30;  // per cent
 
-  int display_width = 240;    // native portrait size
+  int display_width = 240;  // native portrait size
   int display_height = 320;
-  int display_rotation = 0;   // 0, 90, 180 or 270
+  int display_rotation = 0;  // 0, 90, 180 or 270
 
   std::u16string program = u"\\Storage Card\\Upgrade\\KEPLA.exe";
-  std::vector<CardSpec> cards;  // empty in the file means one card, "Storage Card" -> fs/Storage Card
+  std::vector<CardSpec>
+      cards;  // empty in the file means one card, "Storage Card" -> fs/Storage Card
   ClockSpec clock;
   std::vector<FaultSpec> faults;
 };
 
-// Reads `folder`/device.json (a missing file gives the defaults). On error returns nullopt and
-// sets *error to one line naming the file and the key.
+// Reads `folder`/device.json (a missing file gives the defaults). The result always lists at
+// least one card, with its host folder made absolute. On error returns nullopt and sets *error to
+// one line naming the file and the key ("DIR/device.json: battery.percent: must be 0..100 or 255").
 std::optional<DeviceProfile> LoadProfile(const std::filesystem::path& folder, std::string* error);
-// Writes the profile as device.json (every key). Returns false and sets *error on failure.
+// Writes the profile as device.json (every key, pretty-printed; card folders inside `folder` are
+// written relative to it). Replaces the file atomically. Returns false and sets *error on failure.
 bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profile,
                  std::string* error);
+// The text SaveProfile writes for `profile` in `folder`.
+std::string FormatProfile(const std::filesystem::path& folder, const DeviceProfile& profile);
 
 }  // namespace wce
 

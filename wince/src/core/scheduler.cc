@@ -96,6 +96,7 @@ DeviceThreadScope::DeviceThreadScope(Scheduler& scheduler, std::shared_ptr<Devic
 }
 
 DeviceThreadScope::~DeviceThreadScope() {
+  if (scheduler_.on_thread_exit) scheduler_.on_thread_exit(*thread_);
   t_current = previous_;
   scheduler_.RemoveDeviceThread();
 }

@@ -85,6 +85,9 @@ class Scheduler {
 
   // A hook called with the lock held whenever the virtual clock jumps (for observers).
   std::function<void(std::uint64_t)> on_advance;
+  // Called on a device thread that is about to stop being one (end of its DeviceThreadScope),
+  // with no lock held. The window system closes the thread's message queue here.
+  std::function<void(DeviceThread&)> on_thread_exit;
 
  private:
   struct Waiter {

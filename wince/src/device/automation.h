@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <variant>
@@ -107,12 +108,17 @@ class Automation {
   bool Offered(const Action& action);
 
   // Applies `action` if the user-interface thread waits for input and the screen offers it.
-  // Returns false (and changes nothing) otherwise. Rotate and SignalEvent need no input wait.
+  // Returns false (and changes nothing) otherwise. Rotate and SignalEvent need no input wait:
+  // Rotate returns once the resized windows have handled WM_SIZE; SignalEvent sets the program's
+  // named event as another process would, and returns false when the program has no such event.
   bool Apply(const Action& action);
 
   // Waits until Apply(action) would succeed, then applies it. Returns false when device time
   // reaches `deadline_ms` or the program ends first. A device thread calling this counts as
   // running while the action is offered, so a virtual clock does not jump past it.
+  // SignalEvent sets the named event at once if it exists; otherwise it tries again each time
+  // the program has settled (waits for input) on a changed screen, since the program makes its
+  // events in answer to earlier actions.
   bool WaitAndApply(const Action& action, std::uint64_t deadline_ms);
 
   // Waits until the user-interface thread waits for input with a screen whose generation differs
@@ -125,9 +131,24 @@ class Automation {
 
   void SetObserver(AutomationObserver* observer);  // null to remove
 
+  // Reports from the window system, forwarded to the observer with the device time. Called on
+  // the thread that made the change, with no layer lock held.
+  void NotifyMessageBox(const MessageBoxSnapshot& box);
+  void NotifyProgress(int control_id, int pos);
+
  private:
+  ScreenSnapshot SnapshotLocked();
+  bool OfferedLocked(const Action& action) const;
+  // Posts a soft-key press or a message-box dismissal; false unless offered and awaited.
+  bool ApplyInputLocked(const Action& action);
+  // True once a program that was seen running has ended. Updates seen_running_.
+  bool ProgramEndedLocked();
+  bool UiWaitingLocked() const;
+
   Device& device_;
+  std::mutex observer_mu_;  // guards observer_; held while the observer runs
   AutomationObserver* observer_ = nullptr;
+  bool seen_running_ = false;  // guarded by the scheduler's mutex: the program has been seen running
 };
 
 }  // namespace wce

@@ -37,7 +37,7 @@ struct DialogTemplate {
   DWORD style = 0;
   DWORD ex_style = 0;
   short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
-  // Menu and window class: empty when absent; an ordinal is written "#<n>".
+  // Menu and window class: empty when absent; an ordinal is written "#<n>". The title is a string.
   std::u16string menu;
   std::u16string window_class;
   std::u16string title;

@@ -16,6 +16,12 @@
 
 namespace wce {
 
+// Ordinals of the resource types this platform's programs use.
+inline constexpr std::uint16_t kTypeMenu = 4;      // RT_MENU
+inline constexpr std::uint16_t kTypeDialog = 5;    // RT_DIALOG
+inline constexpr std::uint16_t kTypeString = 6;    // RT_STRING
+inline constexpr std::uint16_t kTypeVersion = 16;  // RT_VERSION
+
 struct ResEntry {
   ResId type;
   ResId name;

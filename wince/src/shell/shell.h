@@ -1,16 +1,94 @@
-// STUB: to be replaced by the component's owner.
+// The Windows Mobile shell of the device: the display (size and rotation), full-screen dialogs,
+// and the menu bars with their two soft keys.
+//
+// Locking: state is guarded by the scheduler's mutex. Methods named ...Locked need it held; the
+// others take it themselves and must be called without it (they may call window procedures).
+//
+// Menu bars are windows of the internal class "menu_worker", owned by the window they serve and
+// made on its thread. A press on a soft key reaches the bar as input (a WM_LBUTTONUP posted to its
+// thread), so it is handled when that thread retrieves messages; the bar then sends
+// WM_COMMAND(MAKEWPARAM(id, 0), bar) to its owner if the key is still enabled.
 #ifndef WINCE_SHELL_SHELL_H_
 #define WINCE_SHELL_SHELL_H_
 
-#include "core/device.h"
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include <aygshell.h>
+#include <commctrl.h>
+#include <windows.h>
+
+#include "shell/soft_keys.h"
 
 namespace wce {
 
+class Device;
+
 class Shell {
  public:
-  explicit Shell(Device&) {}
+  static constexpr const char16_t* kMenuBarClass = u"menu_worker";
+
+  // Takes the display from the profile (an invalid rotation counts as 0) and registers the menu
+  // bar's window class.
+  explicit Shell(Device& device);
+  Shell(const Shell&) = delete;
+  Shell& operator=(const Shell&) = delete;
+
+  // ---- Display ----------------------------------------------------------------------------------
+
+  int RotationLocked() const { return rotation_; }
+  RECT ScreenRectLocked() const;
+  RECT WorkAreaLocked() const;
+
+  // Turns the display to `degrees` (0, 90, 180, 270; anything else returns false). Windows that
+  // filled the work area (dialogs sized by SHInitDialog, CW_USEDEFAULT main windows) are resized
+  // to the new work area, each receiving WM_SIZE on its own thread (the caller waits for it as
+  // for a sent message), and menu bars move to the new bottom edge. Any thread, no lock held.
+  bool Rotate(int degrees);
+
+  // ---- Shell calls (behind the Win32 entry points) -------------------------------------------
+
+  BOOL InitDialog(SHINITDLGINFO* info);
+  BOOL CreateMenuBar(SHMENUBARINFO* info);
+  HWND FindMenuBar(HWND owner);
+  HRESULT EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable);
+  LONG ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD flags);
+
+  // ---- For automation ----------------------------------------------------------------------------
+
+  // The menu bar serving `owner`, or null.
+  HWND MenuBarOfLocked(HWND owner) const;
+  // The soft keys of `bar` (left, right); empty when `bar` is no menu bar.
+  std::vector<SoftKey> SoftKeysLocked(HWND bar) const;
+  // Whether pressing key `index` of `owner`'s menu bar would do something now: the key exists and
+  // is enabled, and the owner is enabled (no modal window above it).
+  bool CanPressLocked(HWND owner, int index) const;
+  // Posts a press of key `index` to `owner`'s menu bar as input. False when CanPressLocked is not.
+  bool PressLocked(HWND owner, int index);
+
+ private:
+  struct MenuBar {
+    HWND owner = nullptr;
+    SoftKeys keys;
+  };
+  static LRESULT CALLBACK MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* info);
+  void OnTap(HWND bar, int x);
+  void Forget(HWND bar);
+  MenuBar* BarLocked(HWND bar);
+  const MenuBar* BarLocked(HWND bar) const;
+  void PushScreenLocked();
+
+  Device& device_;
+  const int native_width_;
+  const int native_height_;
+  int rotation_ = 0;                 // guarded
+  std::set<HWND> full_screen_;       // dialogs sized by SHInitDialog; guarded
+  std::map<HWND, MenuBar> bars_;     // by bar window; guarded
 };
 
 }  // namespace wce
 
-#endif
+#endif  // WINCE_SHELL_SHELL_H_

@@ -1,16 +1,260 @@
-// STUB: to be replaced by the component's owner.
+// The device's window system: window classes, windows, per-thread message queues, timers, modal
+// dialogs, message boxes, the static and progress-bar controls, and windows of other programs on
+// the same device (proxies through the run folder).
+//
+// Locking: every piece of state is guarded by the scheduler's mutex
+// (Device::scheduler().mutex()). Methods named ...Locked must be called with that mutex held;
+// every other method takes it itself and must be called without it. No window, dialog or timer
+// procedure is ever called with the mutex held, and neither are the run folder and automation.
+//
+// Threads: a window belongs to the device thread that created it, and so does a timer. Message
+// queues exist only for device threads (created on first use); a host thread that is no device
+// thread may send messages (SendMessageW works from it) but cannot own windows or retrieve
+// messages.
+//
+// Failures follow the platform: a zero result and SetLastError (ERROR_INVALID_WINDOW_HANDLE for a
+// handle that names no window or a destroyed one). Window handles are never reused.
 #ifndef WINCE_USER_WINDOW_MANAGER_H_
 #define WINCE_USER_WINDOW_MANAGER_H_
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <windows.h>
+
 #include "core/device.h"
+#include "device/run_folder.h"
+#include "user/thread_queue.h"
+#include "user/window.h"
 
 namespace wce {
 
+// The screen as the window system sees it. The work area is the screen without the task bar at
+// the top and the menu bar at the bottom; CW_USEDEFAULT windows fill it.
+struct ScreenMetrics {
+  int width = 240;
+  int height = 320;
+  RECT work_area{0, 26, 240, 294};
+};
+
+// What automation and the terminal screen see of a window.
+struct WindowInfo {
+  HWND hwnd = nullptr;
+  std::u16string class_name;
+  std::u16string text;
+  DWORD style = 0;
+  int id = 0;
+  RECT rect{};  // screen coordinates
+  bool visible = false;  // the window and all its parents are visible
+  bool enabled = true;
+  HWND owner = nullptr;
+  HWND parent = nullptr;
+  std::uint32_t thread_id = 0;
+  WindowKind kind = WindowKind::kPlain;
+  bool internal = false;  // a window of an internal class (the shell's menu bar)
+  int template_id = -1;   // dialogs: the RT_DIALOG resource id it was made from, or -1
+  std::optional<ProgressState> progress;  // progress bars only
+  std::vector<HWND> children;             // in creation order
+};
+
+struct MessageBoxInfo {
+  HWND hwnd = nullptr;
+  HWND owner = nullptr;
+  std::u16string owner_title;
+  std::u16string text;
+  std::u16string caption;
+  UINT style = 0;
+};
+
 class WindowManager {
  public:
-  explicit WindowManager(Device&) {}
+  static constexpr int kTaskBarHeight = 26;
+  static constexpr int kMenuBarHeight = 26;
+  // Dialog base units (pixels per 4 horizontal / 8 vertical dialog units); see wince/README.md.
+  static constexpr int kDialogBaseUnitX = 6;
+  static constexpr int kDialogBaseUnitY = 12;
+
+  explicit WindowManager(Device& device);
+  ~WindowManager();
+  WindowManager(const WindowManager&) = delete;
+  WindowManager& operator=(const WindowManager&) = delete;
+
+  // ---- For the shell and automation -----------------------------------------------------------
+
+  ScreenMetrics ScreenLocked() const { return screen_; }
+  // The shell sets the rotated screen and its work area. Bumps the generation.
+  void SetScreenLocked(const ScreenMetrics& screen);
+
+  // Changes whenever anything visible changes (windows created, destroyed, shown, moved, sized,
+  // retitled, enabled; progress positions; message boxes). Readable without the lock.
+  std::uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
+  // Bumps the generation and wakes waiters (the shell calls it for soft keys and rotation).
+  void BumpGenerationLocked();
+
+  // Top-level windows, topmost first (destroyed ones excluded; internal ones included).
+  std::vector<HWND> TopLevelWindowsLocked() const;
+  // The topmost visible top-level window that is neither internal nor a message box; null if
+  // none.
+  HWND ForegroundWindowLocked() const;
+  std::optional<WindowInfo> InfoLocked(HWND hwnd) const;
+  // Open message boxes, oldest first.
+  std::vector<MessageBoxInfo> MessageBoxesLocked() const;
+  // Top-level windows other processes may find (not internal, not message boxes), topmost
+  // first. Takes the lock (the run folder calls it).
+  std::vector<PublishedWindow> PublishedWindows();
+  HCURSOR CurrentCursorLocked() const { return cursor_; }
+
+  // The user-interface thread: the owner of the foreground window (0 when there is none).
+  std::uint32_t UiThreadIdLocked() const;
+  // True while `thread` is blocked in GetMessageW, a modal loop, or MsgWaitForMultipleObjectsEx
+  // with input or posted messages in its mask, and has nothing to retrieve.
+  bool IsWaitingForInputLocked(const DeviceThread* thread) const;
+  bool IsUiThreadWaitingForInputLocked() const;
+
+  // Posts `message` to the thread of `target` as user input (QS_KEY). False if `target` is no
+  // window or its thread has ended.
+  bool PostInputLocked(HWND target, UINT message, WPARAM wparam, LPARAM lparam);
+
+  // Registers a class for the layer's own windows (the shell's menu bar): its windows are never
+  // found by FindWindowW, published, or counted as foreground. Returns its atom (0 if the name is
+  // taken).
+  ATOM RegisterInternalClass(std::u16string_view name, WNDPROC proc);
+
+  // Called on a device thread that is ending (by the scheduler's thread-exit hook): closes its
+  // queue, releases senders waiting on it and destroys its windows without calling their
+  // procedures.
+  void ThreadEnded(DeviceThread& thread);
+
+  // ---- The platform calls (the Win32 entry points are thin adapters over these) ---------------
+
+  ATOM RegisterClass(const WNDCLASSW& wc);
+  BOOL UnregisterClass(LPCWSTR name);
+  HWND CreateWindowEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD style, int x, int y,
+                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                      LPVOID param);
+  BOOL DestroyWindow(HWND hwnd);
+  BOOL IsWindow(HWND hwnd);
+  BOOL ShowWindow(HWND hwnd, int cmd);
+  BOOL UpdateWindow(HWND hwnd);
+  BOOL IsWindowVisible(HWND hwnd);
+  BOOL EnableWindow(HWND hwnd, BOOL enable);
+  BOOL IsWindowEnabled(HWND hwnd);
+  LONG_PTR GetWindowLong(HWND hwnd, int index);
+  LONG_PTR SetWindowLong(HWND hwnd, int index, LONG_PTR value);
+  HWND GetParent(HWND hwnd);
+  HWND GetDlgItem(HWND dialog, int id);
+  int GetDlgCtrlID(HWND hwnd);
+  BOOL GetClientRect(HWND hwnd, RECT* rect);
+  BOOL GetWindowRect(HWND hwnd, RECT* rect);
+  int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
+  BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height);
+  BOOL SetWindowText(HWND hwnd, LPCWSTR text);
+  int GetWindowText(HWND hwnd, LPWSTR buffer, int max_count);
+  int GetWindowTextLength(HWND hwnd);
+  BOOL InvalidateRect(HWND hwnd);
+  HWND FindWindow(LPCWSTR class_name, LPCWSTR title);
+  LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+  BOOL PostMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  BOOL PostThreadMessage(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  BOOL GetMessage(MSG* msg, HWND hwnd, UINT min, UINT max);
+  BOOL PeekMessage(MSG* msg, HWND hwnd, UINT min, UINT max, UINT remove);
+  LRESULT DispatchMessage(const MSG* msg);
+  void PostQuitMessage(int exit_code);
+  DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD timeout_ms,
+                                    DWORD wake_mask, DWORD flags);
+  UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC proc);
+  BOOL KillTimer(HWND hwnd, UINT_PTR id);
+
+  HCURSOR LoadCursor(HINSTANCE instance, LPCWSTR name);
+  HCURSOR SetCursor(HCURSOR cursor);
+
+  INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DLGTEMPLATE* dialog_template,
+                                 HWND owner, DLGPROC proc, LPARAM param);
+  BOOL EndDialog(HWND dialog, INT_PTR result);
+  int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+
+  // ---- Internals shared by the files of the window system --------------------------------------
+
+  // The live window (also while WM_DESTROY is delivered), or null.
+  Window* FindLocked(HWND hwnd);
+  const Window* FindLocked(HWND hwnd) const;
+  // The calling thread's queue, created on first use; null on a host thread.
+  std::shared_ptr<ThreadQueue> CurrentQueueLocked();
+  // Calls the window's procedure with no lock held (0 when it is gone).
+  LRESULT CallProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  // Screen position of the window's client origin.
+  POINT ClientOriginLocked(const Window& w) const;
+  struct CreateSpec {
+    DWORD ex_style = 0;
+    std::u16string title;
+    DWORD style = 0;
+    int x = 0, y = 0, width = 0, height = 0;  // CW_USEDEFAULT allowed, as for CreateWindowExW
+    HWND parent = nullptr;  // the parent of a WS_CHILD window, else the owner
+    LONG_PTR id = 0;        // a child's control id
+    HINSTANCE instance = nullptr;
+    LPVOID param = nullptr;
+    // Fills in kind-specific fields (dialog procedure, message box text) before WM_NCCREATE.
+    std::function<void(Window&)> setup;
+  };
+  // Creates a window of `cls`, recorded under `class_name`; sends WM_NCCREATE, WM_CREATE and
+  // WM_SIZE. Null with the last error set on failure.
+  HWND CreateWindowInternal(std::shared_ptr<const WindowClass> cls, std::u16string class_name,
+                            const CreateSpec& spec);
+  std::shared_ptr<const WindowClass> FindClass(LPCWSTR name);
+  // Runs a modal loop for `window` (a dialog or message box): disables `owner`, dispatches the
+  // thread's messages until the window's end flag is set or it is destroyed, destroys it and
+  // re-enables the owner. Returns its end result (0 if it was destroyed without one).
+  INT_PTR RunModal(HWND window, HWND owner);
+
+ private:
+  std::shared_ptr<const WindowClass> FindClassLocked(LPCWSTR name) const;
+  // The top-level window a window belongs to (itself for a top-level one).
+  HWND RootLocked(HWND hwnd) const;
+  bool SameThreadLocked(const Window& w);
+  void RegisterSystemClassesLocked();
+  HWND NewHandleLocked();
+  void RaiseLocked(HWND hwnd);
+  void CollectDestroyOrderLocked(HWND hwnd, std::vector<HWND>* order) const;
+  void ForgetWindowLocked(HWND hwnd);
+  bool IsAncestorLocked(HWND ancestor, HWND hwnd) const;
+  HWND ProxyFor(const RemoteWindow& remote);
+  const RemoteWindow* ProxyLocked(HWND hwnd) const;
+  // Runs the sent messages waiting in `queue` (unlocks around each procedure).
+  void RunSentLocked(std::unique_lock<std::mutex>& lock, ThreadQueue& queue);
+  // Runs the sent messages first, then takes a message the filter accepts. With `wait`, blocks
+  // until there is one (or stop() holds), running sent messages as they arrive. False when
+  // nothing was taken.
+  bool RetrieveLocked(std::unique_lock<std::mutex>& lock, MSG* msg, const MessageFilter& filter,
+                      bool remove, bool wait, const std::function<bool()>& stop);
+  MessageFilter MakeFilterLocked(HWND hwnd, UINT min, UINT max) const;
+  void PublishWindowsChanged();
+
+  Device& device_;
+  std::mutex& mu_;
+  ScreenMetrics screen_;
+  std::atomic<std::uint64_t> generation_{1};
+  std::uintptr_t next_handle_ = 0x20000;
+  ATOM next_atom_ = 0xC000;
+  UINT_PTR next_timer_id_ = 1;
+  std::vector<std::shared_ptr<const WindowClass>> classes_;
+  std::unordered_map<HWND, std::unique_ptr<Window>> windows_;
+  std::vector<HWND> z_order_;  // top-level windows, bottom first
+  std::unordered_map<std::uint32_t, std::weak_ptr<ThreadQueue>> queues_;  // by thread id
+  std::unordered_map<HWND, std::unique_ptr<RemoteWindow>> proxies_;
+  std::vector<HWND> message_boxes_;  // open, oldest first
+  HCURSOR cursor_ = nullptr;
 };
 
 }  // namespace wce
 
-#endif
+#endif  // WINCE_USER_WINDOW_MANAGER_H_

@@ -1,4 +1,0 @@
-// STUB entry point until the application shell lands.
-#include <windows.h>
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR, int) { return 0; }

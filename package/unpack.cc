@@ -1,0 +1,243 @@
+// The extraction: a worker copies the package into the image while the user-interface thread
+// dispatches messages and watches it.
+#include <commctrl.h>
+#include <windows.h>
+
+#include <cstring>
+#include <new>
+
+#include "package/data_unpacker.h"
+#include "package/text_bounds.h"
+#include "package/unpack_wait.h"
+
+namespace {
+
+const WCHAR kEventSuccess[] = TEXT("UNPACK_DATA_SUCCESS");
+const WCHAR kEventFail[] = TEXT("UNPACK_DATA_FAIL");
+const WCHAR kEventAbort[] = TEXT("UNPACK_DATA_ABORT");
+
+const DWORD kChunkBytes = 0x7FFF;
+const DWORD kProgressSteps = 90;
+const DWORD kSettleSeconds = 10;
+const DWORD kSecondMs = 1000;
+const WPARAM kProgressFull = 100;
+const DWORD kTerminatedExitCode = 0xFFFFFFFF;
+
+// Reads exactly `bytes` bytes; a read that delivers fewer counts as failed.
+BOOL ReadExactly(HANDLE file, LPBYTE buffer, DWORD bytes) {
+  DWORD read = 0;
+  return ReadFile(file, buffer, bytes, &read, NULL) && read == bytes;
+}
+
+// Writes exactly `bytes` bytes; a write that takes fewer counts as failed.
+BOOL WriteExactly(HANDLE file, const BYTE* buffer, DWORD bytes) {
+  DWORD written = 0;
+  return WriteFile(file, buffer, bytes, &written, NULL) && written == bytes;
+}
+
+}  // namespace
+
+BOOL DataUnpacker::UnpackData(HWND bar) {
+  HCURSOR savedCursor = SetCursor(LoadCursorW(NULL, IDC_WAIT));
+
+  HANDLE events[kUnpackEventCount];
+  events[kUnpackEventSuccess] = CreateEventW(NULL, FALSE, FALSE, kEventSuccess);
+  events[kUnpackEventFail] = CreateEventW(NULL, FALSE, FALSE, kEventFail);
+  events[kUnpackEventAbort] = CreateEventW(NULL, FALSE, FALSE, kEventAbort);
+
+  progressBar = bar;
+  abandoned.store(FALSE, std::memory_order_relaxed);
+  HANDLE worker = CreateThread(NULL, 0, UnpackThread, this, 0, NULL);
+
+  BOOL succeeded = FALSE;
+  for (BOOL waiting = TRUE; waiting;) {
+    DrainMessages();
+    DWORD result =
+        MsgWaitForMultipleObjectsEx(kUnpackEventCount, events, kWatchdogMs, QS_ALLINPUT, 0);
+    switch (
+        ClassifyUnpackWait(result, GetTickCount(), watchdogTick.load(std::memory_order_relaxed))) {
+      case UnpackWaitAgain:
+        break;
+      case UnpackWorkerDone:
+        succeeded = TRUE;
+        waiting = FALSE;
+        break;
+      case UnpackWorkerFailed:
+        waiting = FALSE;
+        break;
+      case UnpackWorkerSilent:
+        if (worker != NULL) TerminateThread(worker, kTerminatedExitCode);
+        waiting = FALSE;
+        break;
+      case UnpackAborted:
+      case UnpackWaitBroken:
+        // The worker has not reported: it must stop before its image can be removed.
+        if (worker != NULL) AbandonWorker(worker);
+        waiting = FALSE;
+        break;
+    }
+  }
+
+  for (int i = kUnpackEventCount - 1; i >= 0; i--) {
+    if (events[i] != NULL) CloseHandle(events[i]);
+  }
+  if (!succeeded) RemoveOutput();
+  if (worker != NULL) CloseHandle(worker);
+  SetCursor(savedCursor);
+  return succeeded;
+}
+
+void DataUnpacker::DrainMessages() {
+  MSG message;
+  while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
+    if (message.message != WM_QUIT) DispatchMessageW(&message);
+  }
+}
+
+void DataUnpacker::AbandonWorker(HANDLE worker) {
+  abandoned.store(TRUE, std::memory_order_relaxed);
+  DWORD start = GetTickCount();
+  for (;;) {
+    DrainMessages();
+    DWORD waited = GetTickCount() - start;
+    if (waited >= kWatchdogMs) break;
+    DWORD result = MsgWaitForMultipleObjectsEx(1, &worker, kWatchdogMs - waited, QS_ALLINPUT, 0);
+    if (result == WAIT_OBJECT_0) return;  // it has ended
+    if (result != WAIT_OBJECT_0 + 1) break;
+  }
+  TerminateThread(worker, kTerminatedExitCode);
+}
+
+DWORD WINAPI DataUnpacker::UnpackThread(LPVOID parameter) {
+  DataUnpacker* unpacker = (DataUnpacker*)parameter;
+  BOOL result = FALSE;
+
+  // The package is searched for again; it must still be the one whose trailer was checked.
+  WCHAR name[MAX_PATH];
+  WCHAR inputPath[MAX_PATH];
+  unpacker->FindPackageName(name);
+  if (JoinPath(inputPath, unpacker->programDir, name) &&
+      PreparedImagePath(unpacker->cardRoot, unpacker->outputPath)) {
+    if (wcscmp(inputPath, unpacker->packagePath) == 0) {
+      result = unpacker->CopyPackage(unpacker->outputPath, inputPath);
+    }
+  }
+
+  if (unpacker->Abandoned()) {
+    // Nobody waits for a report any more; what was written must not stay.
+    unpacker->RemoveOutput();
+    return 0;
+  }
+  // From here on the object may be deleted at any time: touch nothing of it.
+  HANDLE event = OpenEventW(EVENT_ALL_ACCESS, FALSE, result ? kEventSuccess : kEventFail);
+  if (event != NULL) {
+    SetEvent(event);
+    CloseHandle(event);
+  }
+  return 0;
+}
+
+BOOL DataUnpacker::CopyPackage(LPCWSTR outputFile, LPCWSTR inputFile) {
+  HANDLE output = CreateFileW(outputFile, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN, NULL);
+  HANDLE input =
+      CreateFileW(inputFile, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  StampSignOfLife();
+
+  BOOL copied = FALSE;
+  DWORD high = 0;
+  DWORD size = 0;
+  if (output != INVALID_HANDLE_VALUE && input != INVALID_HANDLE_VALUE) {
+    size = GetFileSize(input, &high);
+  }
+  PackageHeader found;
+  // Refused: a size that cannot be had or does not fit 32 bits, a package too small to hold a
+  // first block and a trailer, and a package other than the one whose header was checked.
+  if (size != INVALID_FILE_SIZE && high == 0 && size >= kSmallestPackageBytes &&
+      ReadPackageHeader(input, size, &found) && memcmp(&found, &header, sizeof(header)) == 0 &&
+      SetFilePointer(input, 0, NULL, FILE_BEGIN) == 0) {
+    DWORD stepBytes = size / kProgressSteps;
+    DWORD sinceStep = 0;
+    DWORD chunk = size < kChunkBytes ? size : kChunkBytes;
+    DWORD remaining = size - kTrailerBytes;
+
+    copyBuffer = new (std::nothrow) BYTE[chunk];
+    if (copyBuffer != NULL) {
+      if (!Abandoned() && ReadExactly(input, copyBuffer, kFirstBlockBytes) &&
+          descramble(copyBuffer, kFirstBlockBytes) &&
+          WriteExactly(output, copyBuffer, kFirstBlockBytes)) {
+        StampSignOfLife();
+        remaining -= kFirstBlockBytes;
+        SendMessageW(progressBar, PBM_STEPIT, 0, 0);
+
+        while (remaining >= chunk && !Abandoned()) {
+          StampSignOfLife();
+          if (!ReadExactly(input, copyBuffer, chunk) || !WriteExactly(output, copyBuffer, chunk)) {
+            break;
+          }
+          sinceStep += chunk;
+          remaining -= chunk;
+          if (sinceStep >= stepBytes) {
+            SendMessageW(progressBar, PBM_STEPIT, 0, 0);
+            sinceStep = 0;
+          }
+        }
+        if (remaining > 0 && remaining < chunk && !Abandoned()) {
+          StampSignOfLife();
+          if (ReadExactly(input, copyBuffer, remaining) &&
+              WriteExactly(output, copyBuffer, remaining)) {
+            remaining = 0;
+          }
+        }
+        StampSignOfLife();
+        SetEndOfFile(output);
+        copied = remaining == 0;
+      }
+      delete[] copyBuffer;
+      copyBuffer = NULL;
+    }
+  }
+
+  if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+
+  Settle();
+  if (!copied || Abandoned()) return FALSE;
+  return VerifyOutput(outputFile, inputFile);
+}
+
+void DataUnpacker::Settle() {
+  for (DWORD i = 0; i < kSettleSeconds; i++) {
+    if (Abandoned()) return;
+    StampSignOfLife();
+    Sleep(kSecondMs);
+  }
+  if (Abandoned()) return;
+  SendMessageW(progressBar, PBM_SETPOS, kProgressFull, 0);
+  Sleep(kSecondMs);
+}
+
+BOOL DataUnpacker::VerifyOutput(LPCWSTR outputFile, LPCWSTR inputFile) {
+  HANDLE output =
+      CreateFileW(outputFile, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_HIDDEN, NULL);
+  HANDLE input =
+      CreateFileW(inputFile, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  BOOL verified = FALSE;
+  if (output != INVALID_HANDLE_VALUE && input != INVALID_HANDLE_VALUE) {
+    DWORD outputSize = GetFileSize(output, NULL);
+    DWORD inputSize = GetFileSize(input, NULL);
+    verified = outputSize != INVALID_FILE_SIZE && inputSize != INVALID_FILE_SIZE &&
+               inputSize >= kTrailerBytes && outputSize == inputSize - kTrailerBytes;
+  }
+  if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  return verified;
+}
+
+void DataUnpacker::RemoveOutput() {
+  if (outputPath[0] == 0) return;
+  if (DeleteFileW(outputPath)) return;
+  HANDLE output = CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, TRUNCATE_EXISTING,
+                              FILE_ATTRIBUTE_HIDDEN, NULL);
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+}

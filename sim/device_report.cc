@@ -1,0 +1,265 @@
+#include "sim/device_report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <system_error>
+#include <vector>
+
+#include "core/profile.h"
+#include "core/utf.h"
+#include "device/run_folder.h"
+#include "kernel/attribute_store.h"
+#include "tools/package_file.h"
+
+namespace kepla {
+namespace {
+
+using nlohmann::ordered_json;
+namespace fs = std::filesystem;
+
+constexpr std::size_t kMostFilesListed = 500;
+constexpr char kSidecarName[] = ".kepla-attributes";
+
+std::string U8(std::u16string_view text) { return wce::Utf16ToUtf8(text); }
+
+// Files under a card's host folder, as device paths, folders first within each folder.
+ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attributes) {
+  ordered_json files = ordered_json::array();
+  std::error_code ec;
+  std::vector<fs::path> entries;
+  for (auto it = fs::recursive_directory_iterator(card.host, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->path().filename() == kSidecarName) continue;
+    entries.push_back(it->path());
+    if (entries.size() >= kMostFilesListed) break;
+  }
+  std::sort(entries.begin(), entries.end());
+  for (const fs::path& host : entries) {
+    std::string device = "\\" + U8(card.name);
+    for (const fs::path& part : host.lexically_relative(card.host)) device += "\\" + part.string();
+    ordered_json file;
+    file["path"] = device;
+    const bool folder = fs::is_directory(host, ec);
+    file["folder"] = folder;
+    file["bytes"] = folder ? 0 : static_cast<std::uint64_t>(fs::file_size(host, ec));
+    file["hidden"] = (attributes.Get(host) & FILE_ATTRIBUTE_HIDDEN) != 0;
+    files.push_back(std::move(file));
+  }
+  return files;
+}
+
+ordered_json CardReport(const wce::CardSpec& card, const wce::AttributeStore& attributes) {
+  ordered_json report;
+  report["name"] = U8(card.name);
+  report["host"] = card.host.string();
+  std::error_code ec;
+  const bool exists = fs::is_directory(card.host, ec);
+  report["exists"] = exists;
+  if (card.free_bytes) {
+    report["freeBytes"] = *card.free_bytes;
+    report["freeFrom"] = "profile";
+  } else if (exists) {
+    const fs::space_info space = fs::space(card.host, ec);
+    report["freeBytes"] = ec ? 0 : static_cast<std::uint64_t>(space.available);
+    report["freeFrom"] = "host";
+  }
+  report["files"] = exists ? ListCard(card, attributes) : ordered_json::array();
+  return report;
+}
+
+// The host folder of the program's own folder: on the card its path names, else under fs/.
+fs::path ProgramFolderHost(const fs::path& dir, const wce::DeviceProfile& profile,
+                           std::u16string* device_folder) {
+  const std::u16string& program = profile.program;
+  *device_folder = program.substr(0, program.rfind(u'\\') + 1);
+  std::vector<std::string> parts;
+  std::size_t start = 1;
+  while (start < device_folder->size()) {
+    const std::size_t end = device_folder->find(u'\\', start);
+    parts.push_back(U8(device_folder->substr(start, end - start)));
+    start = end + 1;
+  }
+  fs::path host = dir / "fs";
+  std::size_t first = 0;
+  if (!parts.empty()) {
+    std::u16string name;
+    wce::Utf8ToUtf16(parts[0], &name);
+    for (const wce::CardSpec& card : profile.cards) {
+      auto fold = [](std::u16string s) {
+        for (char16_t& c : s) c = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+        return s;
+      };
+      if (fold(card.name) == fold(name)) {
+        host = card.host;
+        first = 1;
+        break;
+      }
+    }
+  }
+  for (std::size_t i = first; i < parts.size(); ++i) host /= parts[i];
+  return host;
+}
+
+// The packages the program would consider: files whose name holds ".bin" (case-sensitive).
+ordered_json PackageReports(const fs::path& folder) {
+  ordered_json packages = ordered_json::array();
+  std::error_code ec;
+  std::vector<fs::path> candidates;
+  for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    if (it->path().filename().string().find(".bin") != std::string::npos) {
+      candidates.push_back(it->path());
+    }
+  }
+  std::sort(candidates.begin(), candidates.end());
+  for (const fs::path& path : candidates) {
+    ordered_json package;
+    package["name"] = path.filename().string();
+    pkg::PackageInfo info;
+    std::string error;
+    if (!pkg::ReadPackageInfo(path, &info, &error)) {
+      package["bytes"] = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
+      package["error"] = error;
+    } else {
+      package["bytes"] = info.package_bytes;
+      package["imageBytes"] = info.image_bytes;
+      package["preparable"] = info.preparable;
+      package["language"] = U8(info.fields.language);
+      package["code"] = U8(info.fields.code);
+      package["model"] = U8(info.fields.model);
+      package["romVersion"] = U8(info.fields.romVersion);
+      package["extRomVersion"] = U8(info.fields.extRomVersion);
+    }
+    packages.push_back(std::move(package));
+  }
+  return packages;
+}
+
+ordered_json ProgramReports(const fs::path& dir) {
+  ordered_json programs = ordered_json::array();
+  for (const wce::PublishedProgram& p : wce::RunFolder::ListPrograms(dir)) {
+    ordered_json program;
+    program["pid"] = p.pid;
+    program["program"] = U8(p.program);
+    ordered_json windows = ordered_json::array();
+    for (const wce::PublishedWindow& w : p.windows) {
+      windows.push_back({{"class", U8(w.window_class)}, {"title", U8(w.title)}});
+    }
+    program["windows"] = std::move(windows);
+    ordered_json events = ordered_json::array();
+    for (const std::u16string& e : p.events) events.push_back(U8(e));
+    program["events"] = std::move(events);
+    programs.push_back(std::move(program));
+  }
+  return programs;
+}
+
+std::string Bytes(std::uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(i, ",");
+  return digits + " bytes";
+}
+
+std::string Str(const ordered_json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); }
+
+}  // namespace
+
+std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string* error) {
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) {
+    if (error) *error = dir.string() + ": no such device folder";
+    return std::nullopt;
+  }
+  std::optional<wce::DeviceProfile> profile = wce::LoadProfile(dir, error);
+  if (!profile) return std::nullopt;
+
+  ordered_json report;
+  report["folder"] = fs::absolute(dir, ec).lexically_normal().string();
+  report["profile"] = ordered_json::parse(wce::FormatProfile(dir, *profile));
+  const wce::AttributeStore attributes;
+  ordered_json cards = ordered_json::array();
+  for (const wce::CardSpec& card : profile->cards) cards.push_back(CardReport(card, attributes));
+  report["cards"] = std::move(cards);
+  std::u16string program_folder;
+  const fs::path host = ProgramFolderHost(dir, *profile, &program_folder);
+  report["programFolder"] = U8(program_folder);
+  report["packages"] = PackageReports(host);
+  report["programs"] = ProgramReports(dir);
+  return report;
+}
+
+std::string FormatDeviceReport(const ordered_json& r) {
+  std::string out;
+  auto line = [&out](const std::string& text) { out += text + "\n"; };
+  const ordered_json& p = r["profile"];
+  line("Device folder " + Str(r["folder"]));
+  line("  identity: model " + Str(p["identity"]["model"]) + ", ROM " +
+       Str(p["identity"]["romVersion"]) + ", extended ROM \"" +
+       Str(p["identity"]["extRomVersion"]) + "\"" +
+       (p["identity"]["answers"].get<bool>() ? "" : " (the identity query fails)"));
+  const int percent = p["battery"]["percent"].get<int>();
+  line("  battery " +
+       (percent == 255 ? std::string("unknown (255)") : std::to_string(percent) + " %") +
+       (p["battery"]["fails"].get<bool>() ? " (status query fails)" : "") + ", memory load " +
+       Str(p["memory"]["load"]) + " %");
+  line("  display " + Str(p["display"]["width"]) + "x" + Str(p["display"]["height"]) +
+       ", rotation " + Str(p["display"]["rotation"]) + ", clock " + Str(p["clock"]));
+  line("  program " + Str(p["program"]));
+  if (p["faults"].empty()) {
+    line("  faults: none");
+  } else {
+    for (const auto& fault : p["faults"]) line("  fault " + fault.dump());
+  }
+  for (const auto& card : r["cards"]) {
+    std::string head = "Card \"" + Str(card["name"]) + "\" at " + Str(card["host"]);
+    if (!card["exists"].get<bool>()) {
+      line(head + " (missing)");
+      continue;
+    }
+    head += ", " + Bytes(card["freeBytes"].get<std::uint64_t>()) + " free";
+    if (card["freeFrom"] == "profile") head += " (as device.json says)";
+    line(head);
+    if (card["files"].empty()) line("  (empty)");
+    for (const auto& file : card["files"]) {
+      std::string entry = "  " + Str(file["path"]);
+      if (file["folder"].get<bool>()) {
+        entry += "\\";
+      } else {
+        entry += "  " + Bytes(file["bytes"].get<std::uint64_t>());
+      }
+      if (file["hidden"].get<bool>()) entry += "  hidden";
+      line(entry);
+    }
+  }
+  if (r["packages"].empty()) {
+    line("No package in the program's folder " + Str(r["programFolder"]));
+  } else {
+    line("Packages in the program's folder " + Str(r["programFolder"]) + ":");
+    for (const auto& pk : r["packages"]) {
+      if (pk.contains("error")) {
+        line("  " + Str(pk["name"]) + ": " + Str(pk["error"]));
+        continue;
+      }
+      line("  " + Str(pk["name"]) + ", " + Bytes(pk["bytes"].get<std::uint64_t>()) +
+           (pk["preparable"].get<bool>() ? "" : " (too small or too large to prepare)"));
+      line("    model \"" + Str(pk["model"]) + "\", language \"" + Str(pk["language"]) +
+           "\", code \"" + Str(pk["code"]) + "\"");
+      line("    ROM \"" + Str(pk["romVersion"]) + "\", extended ROM \"" + Str(pk["extRomVersion"]) +
+           "\"");
+    }
+  }
+  if (r["programs"].empty()) {
+    line("No program running");
+  } else {
+    for (const auto& program : r["programs"]) {
+      line("Running: " + Str(program["program"]) + " (process " + Str(program["pid"]) + ")");
+      for (const auto& w : program["windows"]) {
+        line("  window \"" + Str(w["title"]) + "\" of class " + Str(w["class"]));
+      }
+      for (const auto& e : program["events"]) line("  event " + Str(e));
+    }
+  }
+  return out;
+}
+
+}  // namespace kepla

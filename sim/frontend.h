@@ -1,0 +1,40 @@
+// What gives the running program its input: the headless script driver, or the terminal screen.
+#ifndef KEPLA_SIM_FRONTEND_H_
+#define KEPLA_SIM_FRONTEND_H_
+
+#include <functional>
+#include <string>
+
+#include "device/automation.h"
+
+namespace wce {
+class Device;
+}
+
+namespace kepla {
+
+struct FrontendResult {
+  enum class Outcome {
+    kProgramEnded,  // the program ended by itself
+    kStuck,         // the program did not offer what was wanted in time: `reason`, `screen`
+    kQuit,          // the user gave up on the program; the session stops it
+  };
+  Outcome outcome = Outcome::kProgramEnded;
+  std::string reason;          // one line, without the program name
+  wce::ScreenSnapshot screen;  // kStuck: what the screen showed at that moment
+};
+
+class Frontend {
+ public:
+  virtual ~Frontend() = default;
+  // Drives the program on `device` until it ends, or until the frontend gives up. Called once,
+  // on the session's host thread, before the program starts: the frontend makes itself ready
+  // (a frontend that must count for the virtual clock registers as a device thread first), then
+  // calls `start_program`, which returns once the program runs (or has already ended). With
+  // kStuck or kQuit the program may still be running; the session stops it.
+  virtual FrontendResult Drive(wce::Device& device, const std::function<void()>& start_program) = 0;
+};
+
+}  // namespace kepla
+
+#endif  // KEPLA_SIM_FRONTEND_H_

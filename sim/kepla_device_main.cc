@@ -1,0 +1,84 @@
+// kepla-device: make, inspect and poke simulated device folders.
+#include <iostream>
+#include <string>
+
+#include "core/utf.h"
+#include "device/run_folder.h"
+#include "sim/cli_errors.h"
+#include "sim/device_folder.h"
+#include "sim/device_report.h"
+
+namespace {
+
+int Fail(const std::string& message) {
+  std::cerr << "kepla-device: " << message << "\n";
+  return 2;
+}
+
+int Init(const std::string& dir, const kepla::InitOptions& options) {
+  std::string error;
+  if (!kepla::InitDeviceFolder(dir, options, &error)) return Fail(error);
+  std::cout << "Made device folder " << dir << (options.demo ? " with the demo package" : "")
+            << "\n";
+  return 0;
+}
+
+int Signal(const std::string& dir, const std::string& event) {
+  std::u16string name;
+  if (event.empty() || !wce::Utf8ToUtf16(event, &name)) {
+    return Fail("the event name must be non-empty UTF-8");
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec)) return Fail(dir + ": no such device folder");
+  std::string error;
+  if (!wce::RunFolder::SignalEventInFolder(dir, name, &error)) {
+    std::cerr << "kepla-device: " << error << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int Show(const std::string& dir, bool json) {
+  std::string error;
+  auto report = kepla::GatherDeviceReport(dir, &error);
+  if (!report) return Fail(error);
+  if (json) {
+    std::cout << report->dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+  } else {
+    std::cout << kepla::FormatDeviceReport(*report);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Makes, shows and signals simulated devices for kepla.", "kepla-device"};
+  app.require_subcommand(1);
+
+  std::string dir;
+  kepla::InitOptions init_options;
+  CLI::App* init = app.add_subcommand(
+      "init", "Make DIR a device folder: device.json with the defaults, fs/Storage Card/Upgrade/");
+  init->add_option("DIR", dir, "the device folder (made if missing)")->required();
+  init->add_flag("--demo", init_options.demo,
+                 "also write a firmware package that fits the device, and a card with room");
+  init->add_flag("--force", init_options.force, "replace an existing device.json");
+
+  std::string event;
+  CLI::App* signal = app.add_subcommand(
+      "signal", "Set the named event EVENT of the program running on DIR (exit 1 if none has it)");
+  signal->add_option("DIR", dir, "the device folder")->required();
+  signal->add_option("EVENT", event, "the event name, e.g. UNPACK_DATA_ABORT")->required();
+
+  bool json = false;
+  CLI::App* show = app.add_subcommand(
+      "show", "Print the device's profile, cards and files, packages, and running programs");
+  show->add_option("DIR", dir, "the device folder")->required();
+  show->add_flag("--json", json, "print JSON instead of text");
+
+  if (int status = kepla::ParseCommandLine(app, argc, argv); status >= 0) return status;
+  if (init->parsed()) return Init(dir, init_options);
+  if (signal->parsed()) return Signal(dir, event);
+  return Show(dir, json);
+}

@@ -1,0 +1,139 @@
+// kepla: runs the upgrade wizard on a simulated device, headless from a script or on the
+// terminal.
+#include <windows.h>
+
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/utf.h"
+#include "res/embedded.h"
+#include "sim/cli_errors.h"
+#include "sim/device_folder.h"
+#include "sim/driver.h"
+#include "sim/script.h"
+#include "sim/session.h"
+#include "sim/transcript.h"
+
+// The program's entry point (app/).
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR command_line, int show);
+
+namespace {
+
+int Fail(const std::string& message) {
+  std::cerr << "kepla: " << message << "\n";
+  return kepla::kExitUsage;
+}
+
+struct Options {
+  std::string device;
+  std::optional<std::string> script;
+  std::optional<std::string> script_file;
+  std::optional<std::string> transcript;
+  std::optional<std::string> clock;
+  double timeout_s = 60;
+  std::vector<std::string> program_args;
+};
+
+// The device folder to run on: the one named, or the demo device (made or repaired as needed).
+std::optional<std::filesystem::path> ChooseDevice(const Options& options, std::string* error) {
+  std::error_code ec;
+  if (!options.device.empty()) {
+    if (!std::filesystem::is_directory(options.device, ec)) {
+      *error = options.device + ": no such device folder (make one with: kepla-device init " +
+               options.device + ")";
+      return std::nullopt;
+    }
+    return std::filesystem::path(options.device);
+  }
+  const std::filesystem::path demo = kepla::DefaultDemoFolder();
+  if (demo.empty()) {
+    *error = "no --device given, and neither XDG_DATA_HOME nor HOME is set for the demo device";
+    return std::nullopt;
+  }
+  std::string note;
+  if (!kepla::EnsureDemoDevice(demo, &note, error)) return std::nullopt;
+  std::cerr << "kepla: using the demo device in " << demo.string();
+  if (!note.empty()) std::cerr << " (" << note << ")";
+  std::cerr << "\n";
+  return demo;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  CLI::App app{"Runs the KEPLA upgrade wizard on a simulated Windows Mobile device.", "kepla"};
+  app.add_option("--device", o.device,
+                 "device folder (default: the demo device, made on first use)");
+  auto* script = app.add_option(
+      "--script", o.script,
+      "run headless, pressing these comma-separated actions: left, right, ok, rotate:DEG, "
+      "signal:EVENT, wait:MS");
+  app.add_option("--script-file", o.script_file, "run headless with the actions in FILE")
+      ->excludes(script);
+  app.add_option("--transcript", o.transcript,
+                 "write what happens as JSON lines (screens, message boxes, actions, progress, "
+                 "exit) to FILE");
+  app.add_option("--clock", o.clock, "device clock: real, xN (N times faster) or virtual");
+  app.add_option("--timeout", o.timeout_s,
+                 "device seconds to wait for each scripted action, and for the end (default 60)");
+  app.add_option("PROGRAM_ARGS", o.program_args,
+                 "after --: the program's command line (install, uninstall, ...)");
+  if (int status = kepla::ParseCommandLine(app, argc, argv); status >= 0) return status;
+
+  kepla::SessionOptions session;
+  if (o.clock) {
+    session.clock = wce::ClockSpec::Parse(*o.clock);
+    if (!session.clock) return Fail("--clock: must be real, xN (N > 0) or virtual");
+  }
+  if (!std::isfinite(o.timeout_s) || o.timeout_s <= 0 || o.timeout_s > 86400) {
+    return Fail("--timeout: must be more than 0 and at most 86400 seconds");
+  }
+  const auto timeout_ms = static_cast<std::uint32_t>(std::ceil(o.timeout_s * 1000));
+
+  std::string error;
+  std::optional<std::vector<kepla::ScriptStep>> steps;
+  if (o.script) {
+    steps = kepla::ParseScript(*o.script, &error);
+    if (!steps) return Fail(error);
+  } else if (o.script_file) {
+    steps = kepla::LoadScriptFile(*o.script_file, &error);
+    if (!steps) return Fail(error);
+  }
+
+  std::string line;
+  for (const std::string& arg : o.program_args) line += (line.empty() ? "" : " ") + arg;
+  if (!wce::Utf8ToUtf16(line, &session.command_line)) {
+    return Fail("the program's arguments are not valid UTF-8");
+  }
+
+  if (!steps) {
+    return Fail(
+        "the interactive device screen is not available yet; run headless with --script, for "
+        "example: kepla --script left,left,right");
+  }
+
+  auto device = ChooseDevice(o, &error);
+  if (!device) return Fail(error);
+  session.device_folder = *device;
+
+  std::unique_ptr<kepla::Transcript> transcript;
+  if (o.transcript) {
+    transcript = kepla::Transcript::Open(*o.transcript, &error);
+    if (!transcript) return Fail(error);
+    session.transcript = transcript.get();
+  }
+  session.program_resources = kepla::ProgramResources();
+  session.entry = &WinMain;
+
+  kepla::ScriptDriver driver(std::move(*steps), timeout_ms, transcript.get());
+  const int status = kepla::RunSession(session, driver, std::cerr);
+  if (transcript && !transcript->ok()) {
+    std::cerr << "kepla: " << *o.transcript << ": the transcript could not be written in full\n";
+  }
+  return status;
+}

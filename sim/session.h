@@ -1,0 +1,44 @@
+// One run of the program on a device: boot, run WinMain under a frontend, record, shut down.
+#ifndef KEPLA_SIM_SESSION_H_
+#define KEPLA_SIM_SESSION_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+
+#include "core/clock.h"
+#include "core/device.h"
+#include "sim/frontend.h"
+
+namespace kepla {
+
+class Transcript;
+
+// Exit statuses of `kepla` besides the program's own exit code.
+constexpr int kExitUsage = 2;  // a usage or device-folder error
+constexpr int kExitStuck = 3;  // a scripted action was not offered in time
+constexpr int kExitQuit = 1;   // the user stopped the program from the terminal screen
+
+struct SessionOptions {
+  std::filesystem::path device_folder;
+  std::optional<wce::ClockSpec> clock;              // overrides the profile's clock
+  std::span<const std::uint8_t> program_resources;  // the program's .res image
+  wce::Device::EntryPoint entry = nullptr;          // the program's WinMain
+  std::u16string command_line;
+  Transcript* transcript = nullptr;  // may be null; not owned
+};
+
+// Boots the device (only one per process at a time), runs the program under `frontend` and
+// shuts the device down. Returns the program's exit code; kExitUsage when the device cannot boot;
+// kExitStuck when the frontend got stuck, kExitQuit when the user quit (the program is then
+// stopped). Reasons and the screen
+// of a stuck run go to `err` as "kepla: ..." lines. Call from a host thread that is no device
+// thread.
+int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& err);
+
+}  // namespace kepla
+
+#endif  // KEPLA_SIM_SESSION_H_

@@ -1,0 +1,90 @@
+// A simulated device booted on a fresh device folder, for tests of the layer and the program.
+//
+//   class MyTest : public kepla_test::DeviceFixture {};
+//   TEST_F(MyTest, Something) {
+//     profile().battery_percent = 20;   // optional: adjust the profile first
+//     Boot();                           // virtual clock unless the profile says otherwise
+//     PutFile(u"\\Storage Card\\x.bin", "bytes");
+//     ...
+//   }
+// The device is shut down and the folder removed when the test ends.
+#ifndef KEPLA_TESTS_SUPPORT_DEVICE_FIXTURE_H_
+#define KEPLA_TESTS_SUPPORT_DEVICE_FIXTURE_H_
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "core/device.h"
+#include "core/profile.h"
+#include "support/scratch_dir.h"
+
+namespace kepla_test {
+
+class DeviceFixture : public ::testing::Test {
+ protected:
+  DeviceFixture();
+  ~DeviceFixture() override;
+
+  // The profile Boot() uses. Starts as the defaults with a virtual clock.
+  wce::DeviceProfile& profile() { return profile_; }
+  // Boots the device on folder() with profile(). Fails the test when the device cannot boot.
+  void Boot();
+  // Shuts the device down (also done at the end of the test).
+  void Shutdown();
+
+  wce::Device& device() { return *device_; }
+  bool booted() const { return device_ != nullptr; }
+  const std::filesystem::path& folder() const { return scratch_.path(); }
+
+  // Where `device_path` lies on the host, by exact spelling ("\Storage Card\x" is the card's host
+  // folder + "/x", anything else is under fs/).
+  std::filesystem::path HostPath(std::u16string_view device_path) const;
+  // Writes a host file at `device_path`, making its folders.
+  void PutFile(std::u16string_view device_path, std::string_view bytes) const;
+  // The content of the host file at `device_path` (empty when missing).
+  std::string FileBytes(std::u16string_view device_path) const;
+
+ private:
+  ScratchDir scratch_;
+  wce::DeviceProfile profile_;
+  std::unique_ptr<wce::Device> device_;
+};
+
+// Runs `body` on a new host thread that is a device thread of `device` (its waits count for the
+// virtual clock). An exception escaping `body` fails the test.
+class DeviceThreadRunner {
+ public:
+  DeviceThreadRunner(wce::Device& device, std::function<void()> body);
+  // If the body is still running: marks its thread terminated (so its next layer call or its wait
+  // unwinds) and joins it.
+  ~DeviceThreadRunner();
+  DeviceThreadRunner(const DeviceThreadRunner&) = delete;
+  DeviceThreadRunner& operator=(const DeviceThreadRunner&) = delete;
+
+  // Waits up to `timeout` of real time for the body to end; false when it has not.
+  bool Join(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // Marks the thread terminated and wakes it, as TerminateThread does.
+  void Terminate();
+  // True when the body ended by ThreadTerminated.
+  bool terminated() const { return was_terminated_; }
+
+ private:
+  wce::Device& device_;
+  std::shared_ptr<wce::DeviceThread> record_;
+  std::promise<void> done_;
+  std::future<void> done_future_;
+  bool was_terminated_ = false;
+  std::thread thread_;
+};
+
+}  // namespace kepla_test
+
+#endif  // KEPLA_TESTS_SUPPORT_DEVICE_FIXTURE_H_

@@ -1,0 +1,49 @@
+// Device threads for tests: make the test's own thread a device thread of the booted device, with
+// a real-time deadline that fails the test instead of letting it hang.
+#ifndef KEPLA_TESTS_SUPPORT_DEVICE_THREAD_H_
+#define KEPLA_TESTS_SUPPORT_DEVICE_THREAD_H_
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "core/scheduler.h"
+
+namespace kepla_test {
+
+// For its lifetime the calling thread is a device thread of Device::Get() (so a virtual clock
+// counts it), and a watchdog runs: if the guard still lives after `limit` of real time, the test
+// fails and the thread is terminated, so that the layer wait it is stuck in throws
+// wce::ThreadTerminated (gtest reports the exception) instead of hanging. Make it after booting
+// the device and destroy it before the device.
+class DeviceThreadGuard {
+ public:
+  explicit DeviceThreadGuard(std::chrono::milliseconds limit = std::chrono::seconds(20));
+  ~DeviceThreadGuard();
+  DeviceThreadGuard(const DeviceThreadGuard&) = delete;
+  DeviceThreadGuard& operator=(const DeviceThreadGuard&) = delete;
+
+  wce::DeviceThread& record() { return *record_; }
+
+ private:
+  std::shared_ptr<wce::DeviceThread> record_;
+  std::optional<wce::DeviceThreadScope> scope_;
+  std::mutex mu_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread watchdog_;
+};
+
+// Runs `action` on a host thread and waits for it at most `limit` of real time. On time-out the
+// test fails and the process aborts with a message (a stuck join cannot be undone): use it for
+// steps such as joining device threads at shutdown, which no layer wait can break.
+void FinishWithin(std::chrono::milliseconds limit, const std::function<void()>& action,
+                  const char* what);
+
+}  // namespace kepla_test
+
+#endif  // KEPLA_TESTS_SUPPORT_DEVICE_THREAD_H_

@@ -1,0 +1,145 @@
+#include "kernel/attribute_store.h"
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "kernel/device_path.h"
+#include "kernel/errors.h"
+
+namespace wce {
+namespace {
+
+constexpr char kXattrName[] = "user.kepla.attributes";
+
+bool OnFat(const std::filesystem::path& host) {
+  struct statfs fs;
+  return statfs(host.c_str(), &fs) == 0 && fs.f_type == MSDOS_SUPER_MAGIC;
+}
+
+// FAT keeps the attribute byte with the same bit values as the device.
+bool FatAttributes(const std::filesystem::path& host, DWORD* bits, const DWORD* replace) {
+  const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  __u32 value = 0;
+  bool ok = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0;
+  if (ok && replace != nullptr) {
+    value = (value & ~AttributeStore::kStored) | (*replace & AttributeStore::kStored);
+    ok = ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &value) == 0;
+  }
+  close(fd);
+  if (ok && bits != nullptr) *bits = value & AttributeStore::kStored;
+  return ok;
+}
+
+bool XattrUnsupported(int error_number) { return error_number == ENOTSUP; }
+
+using SidecarMap = std::map<std::string, DWORD>;
+
+std::filesystem::path SidecarOf(const std::filesystem::path& host) {
+  return host.parent_path() / kReservedHostName;
+}
+
+SidecarMap ReadSidecar(const std::filesystem::path& file) {
+  SidecarMap map;
+  std::ifstream in(file);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() < 10 || line[8] != ' ') continue;
+    map[line.substr(9)] = static_cast<DWORD>(std::strtoul(line.substr(0, 8).c_str(), nullptr, 16));
+  }
+  return map;
+}
+
+DWORD WriteSidecar(const std::filesystem::path& file, const SidecarMap& map) {
+  if (map.empty()) {
+    if (unlink(file.c_str()) != 0 && errno != ENOENT) return Win32ErrorFromErrno(errno);
+    return ERROR_SUCCESS;
+  }
+  std::filesystem::path temp = file;
+  temp += ".new";
+  {
+    std::ofstream out(temp, std::ios::trunc);
+    char hex[16];
+    for (const auto& [name, bits] : map) {
+      std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(bits));
+      out << hex << ' ' << name << '\n';
+    }
+    out.flush();
+    if (!out) return ERROR_WRITE_FAULT;
+  }
+  if (rename(temp.c_str(), file.c_str()) != 0) return Win32ErrorFromErrno(errno);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+DWORD AttributeStore::Get(const std::filesystem::path& host) const {
+  if (sidecar_only_) return GetSidecar(host);
+  DWORD bits = 0;
+  if (OnFat(host) && FatAttributes(host, &bits, nullptr)) return bits;
+  char text[16] = {};
+  const ssize_t n = getxattr(host.c_str(), kXattrName, text, sizeof text - 1);
+  if (n > 0) return static_cast<DWORD>(std::strtoul(text, nullptr, 10)) & kStored;
+  if (n < 0 && XattrUnsupported(errno)) return GetSidecar(host);
+  return 0;
+}
+
+DWORD AttributeStore::Set(const std::filesystem::path& host, DWORD attributes) {
+  attributes &= kStored;
+  if (sidecar_only_) return SetSidecar(host, attributes);
+  if (OnFat(host) && FatAttributes(host, nullptr, &attributes)) return ERROR_SUCCESS;
+  int result;
+  if (attributes == 0) {
+    result = removexattr(host.c_str(), kXattrName);
+    if (result != 0 && errno == ENODATA) result = 0;
+  } else {
+    const std::string text = std::to_string(attributes);
+    result = setxattr(host.c_str(), kXattrName, text.data(), text.size(), 0);
+  }
+  if (result == 0) return ERROR_SUCCESS;
+  if (XattrUnsupported(errno)) return SetSidecar(host, attributes);
+  return Win32ErrorFromErrno(errno);
+}
+
+void AttributeStore::Forget(const std::filesystem::path& host) {
+  std::lock_guard<std::mutex> lock(sidecar_mu_);
+  const std::filesystem::path file = SidecarOf(host);
+  if (access(file.c_str(), F_OK) != 0) return;
+  SidecarMap map = ReadSidecar(file);
+  if (map.erase(host.filename().string()) > 0) WriteSidecar(file, map);
+}
+
+DWORD AttributeStore::GetSidecar(const std::filesystem::path& host) const {
+  std::lock_guard<std::mutex> lock(sidecar_mu_);
+  const SidecarMap map = ReadSidecar(SidecarOf(host));
+  auto it = map.find(host.filename().string());
+  return it == map.end() ? 0 : it->second & kStored;
+}
+
+DWORD AttributeStore::SetSidecar(const std::filesystem::path& host, DWORD attributes) {
+  const std::string name = host.filename().string();
+  if (name.find('\n') != std::string::npos) return ERROR_INVALID_NAME;
+  std::lock_guard<std::mutex> lock(sidecar_mu_);
+  const std::filesystem::path file = SidecarOf(host);
+  SidecarMap map = ReadSidecar(file);
+  if (attributes == 0) {
+    if (map.erase(name) == 0) return ERROR_SUCCESS;
+  } else {
+    map[name] = attributes;
+  }
+  return WriteSidecar(file, map);
+}
+
+}  // namespace wce

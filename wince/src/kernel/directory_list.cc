@@ -1,0 +1,106 @@
+// Directory listings for FindFirstFileW: wildcard match, find data, the cards in the root.
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/utf.h"
+#include "kernel/filesystem.h"
+#include "kernel/fold_case.h"
+#include "kernel/wildcard.h"
+
+namespace wce {
+namespace {
+
+// Seconds between 1601-01-01 (FILETIME's epoch) and 1970-01-01.
+constexpr std::uint64_t kEpochGapSeconds = 11644473600ull;
+
+FILETIME ToFileTime(const struct timespec& ts) {
+  const std::uint64_t ticks = (static_cast<std::uint64_t>(ts.tv_sec) + kEpochGapSeconds) * 10000000ull +
+                              static_cast<std::uint64_t>(ts.tv_nsec) / 100;
+  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+bool IsValidPattern(std::u16string_view pattern) {
+  return std::none_of(pattern.begin(), pattern.end(), [](char16_t c) {
+    return c < 0x20 || c == u'/' || c == u':' || c == u'"' || c == u'<' || c == u'>' || c == u'|';
+  });
+}
+
+}  // namespace
+
+WIN32_FIND_DATAW FileSystem::FindDataOf(std::u16string_view name, const std::filesystem::path& host,
+                                        const struct stat& st, bool volume_root) const {
+  WIN32_FIND_DATAW data;
+  std::memset(&data, 0, sizeof data);
+  data.dwFileAttributes = AttributesOf(host, st, volume_root);
+  data.ftCreationTime = ToFileTime(st.st_mtim);
+  data.ftLastWriteTime = ToFileTime(st.st_mtim);
+  data.ftLastAccessTime = ToFileTime(st.st_atim);
+  if (!S_ISDIR(st.st_mode)) {
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data.nFileSizeLow = static_cast<DWORD>(size);
+  }
+  const std::size_t n = std::min<std::size_t>(name.size(), MAX_PATH - 1);
+  std::copy_n(name.begin(), n, data.cFileName);
+  return data;
+}
+
+DWORD FileSystem::List(std::u16string_view pattern,
+                       std::vector<WIN32_FIND_DATAW>* entries) const {
+  entries->clear();
+  if (pattern.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  const std::size_t slash = pattern.rfind(u'\\');
+  if (slash == std::u16string_view::npos) return ERROR_PATH_NOT_FOUND;
+  const std::u16string_view name_pattern = pattern.substr(slash + 1);
+  if (!IsValidPattern(name_pattern)) return ERROR_INVALID_NAME;
+  HostLocation dir;
+  if (const DWORD error = Map(pattern.substr(0, slash + 1), &dir); error != ERROR_SUCCESS) {
+    return error;
+  }
+  struct stat st;
+  if (!dir.exists || stat(dir.host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return ERROR_PATH_NOT_FOUND;
+  }
+  if (name_pattern.empty()) return ERROR_FILE_NOT_FOUND;
+  const std::filesystem::path& root = volumes_[dir.volume].host;
+  const bool device_root = dir.volume == 0 && dir.leaf.empty();
+
+  if (DIR* listing = opendir(dir.host.c_str())) {
+    std::u16string name;
+    while (const dirent* entry = readdir(listing)) {
+      const std::string_view host_name = entry->d_name;
+      if (host_name == "." || host_name == ".." || host_name == kReservedHostName) continue;
+      if (!Utf8ToUtf16(host_name, &name) || !MatchesWildcard(name_pattern, name)) continue;
+      // A card in the root is listed below, as the card.
+      if (device_root && std::any_of(volumes_.begin() + 1, volumes_.end(), [&](const Volume& v) {
+            return EqualsNoCase(v.name, name);
+          })) {
+        continue;
+      }
+      const std::filesystem::path host = dir.host / host_name;
+      struct stat entry_st;
+      if (lstat(host.c_str(), &entry_st) != 0) continue;
+      if (S_ISLNK(entry_st.st_mode) &&
+          (!IsInsideVolume(host, root) || stat(host.c_str(), &entry_st) != 0)) {
+        continue;
+      }
+      entries->push_back(FindDataOf(name, host, entry_st, false));
+    }
+    closedir(listing);
+  }
+  if (device_root) {
+    for (std::size_t i = 1; i < volumes_.size(); ++i) {
+      struct stat card_st;
+      if (!MatchesWildcard(name_pattern, volumes_[i].name) ||
+          stat(volumes_[i].host.c_str(), &card_st) != 0) {
+        continue;
+      }
+      entries->push_back(FindDataOf(volumes_[i].name, volumes_[i].host, card_st, true));
+    }
+  }
+  return entries->empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
+}  // namespace wce

@@ -1,0 +1,110 @@
+// Events and the registry of named events.
+//
+// One namespace holds every named event of this process; names are case-sensitive. A named event
+// stays findable while a handle to it is open. Other processes on the same device reach the
+// registry through the run folder (device/run_folder.h), which calls SetNamedEvent and Names().
+#ifndef WINCE_KERNEL_EVENTS_H_
+#define WINCE_KERNEL_EVENTS_H_
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <windows.h>
+
+#include "core/handles.h"
+
+namespace wce {
+
+class Scheduler;
+
+// A manual- or auto-reset event. State is guarded by the scheduler's mutex: every *Locked method
+// must be called with it held, and callers NotifyAll() after a change.
+class Event final : public KernelObject {
+ public:
+  Event(bool manual_reset, bool initially_set, std::u16string name);
+
+  bool manual_reset() const { return manual_reset_; }
+  // Empty for an unnamed event.
+  const std::u16string& name() const { return name_; }
+
+  void SetLocked() { signalled_ = true; }
+  void ResetLocked();
+  // Releases the threads waiting at this moment (all of them for a manual-reset event, one for an
+  // auto-reset event) and leaves the event reset. A thread that starts waiting before a released
+  // one has woken may take its place.
+  void PulseLocked();
+
+  // Kept by the wait engine so that a pulse knows how many threads it may release.
+  void AddWaiterLocked() { ++waiters_; }
+  void RemoveWaiterLocked();
+
+  bool IsWaitable() const override { return true; }
+  bool IsSignalledLocked() const override { return signalled_ || pulse_releases_ > 0; }
+  void OnWaitSatisfiedLocked() override;
+  // Withdraws the name from the registry of the running device.
+  void OnLastHandleClosed() override;
+
+ private:
+  const bool manual_reset_;
+  const std::u16string name_;
+  bool signalled_;
+  int waiters_ = 0;
+  int pulse_releases_ = 0;
+};
+
+// A handle opened by name onto an event of another process on the same device. It can only be
+// set (through the run folder); it cannot be waited on, reset or pulsed.
+class RemoteEvent final : public KernelObject {
+ public:
+  explicit RemoteEvent(std::u16string name) : name_(std::move(name)) {}
+  const std::u16string& name() const { return name_; }
+
+ private:
+  const std::u16string name_;
+};
+
+// The named events of this process. Thread-safe: every method takes the scheduler's mutex itself,
+// so none may be called with it held.
+class EventRegistry {
+ public:
+  explicit EventRegistry(Scheduler& scheduler) : scheduler_(scheduler) {}
+  EventRegistry(const EventRegistry&) = delete;
+  EventRegistry& operator=(const EventRegistry&) = delete;
+
+  // Makes an event and a handle to it. With a name that is already registered, returns a new
+  // handle to the existing event (its reset mode and state unchanged) and sets *existed. Returns
+  // null only when the handle table refuses (never at present).
+  HANDLE Create(bool manual_reset, bool initially_set, std::u16string_view name, bool* existed);
+  // A new handle to the named event of this process, or null when there is none.
+  HANDLE Open(std::u16string_view name);
+
+  // Sets the named event of this process as another process would. False when there is none.
+  bool SetNamedEvent(std::u16string_view name);
+  // The names of the events of this process, sorted.
+  std::vector<std::u16string> Names();
+
+  // Called by Event when its last handle closes: forgets the name unless a handle was opened
+  // again meanwhile.
+  void Forget(const Event* event);
+
+  // Called with no lock held after a named event appears (true) or disappears (false). Set it
+  // before any device thread runs (the run folder does so in Open()).
+  std::function<void(const std::u16string& name, bool created)> on_named_change;
+
+ private:
+  // Requires the scheduler's mutex. Null when the name is unknown or its event is gone.
+  std::shared_ptr<Event> FindLocked(std::u16string_view name);
+  void Announce(const std::u16string& name, bool created);
+
+  Scheduler& scheduler_;
+  // Guarded by the scheduler's mutex. Weak: the handles own the events.
+  std::map<std::u16string, std::weak_ptr<Event>, std::less<>> named_;
+};
+
+}  // namespace wce
+
+#endif  // WINCE_KERNEL_EVENTS_H_

@@ -1,0 +1,103 @@
+// Opening files: dispositions, the sharing rules, attributes of new and replaced files.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "kernel/errors.h"
+#include "kernel/filesystem.h"
+
+namespace wce {
+namespace {
+
+int HostFlags(DWORD access) {
+  const bool read = access & GENERIC_READ;
+  const bool write = access & GENERIC_WRITE;
+  const int mode = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
+  return mode | O_CLOEXEC | O_NOCTTY;
+}
+
+// Checks the disposition against whether the file exists; ERROR_SUCCESS when the open may go on.
+DWORD CheckDisposition(DWORD disposition, DWORD access, bool exists) {
+  switch (disposition) {
+    case CREATE_NEW:
+      return exists ? ERROR_FILE_EXISTS : ERROR_SUCCESS;
+    case CREATE_ALWAYS:
+    case OPEN_ALWAYS:
+      return ERROR_SUCCESS;
+    case OPEN_EXISTING:
+      return exists ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    case TRUNCATE_EXISTING:
+      if (!(access & GENERIC_WRITE)) return ERROR_INVALID_PARAMETER;
+      return exists ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    default:
+      return ERROR_INVALID_PARAMETER;
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const OpenRequest& request,
+                                             DWORD* error, bool* existed) {
+  HostLocation where;
+  *error = Map(path, &where);
+  if (*error != ERROR_SUCCESS) return nullptr;
+  struct stat st;
+  const bool exists = where.exists && stat(where.host.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
+    // Folders (and host oddities such as pipes) cannot be opened as files.
+    *error = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  *error = CheckDisposition(request.disposition, request.access, exists);
+  if (*error != ERROR_SUCCESS) return nullptr;
+  if (exists && (request.access & GENERIC_WRITE) && !(st.st_mode & S_IWUSR)) {
+    *error = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+
+  int flags = HostFlags(request.access);
+  if (!exists) flags |= O_CREAT | O_EXCL;
+  const int fd = open(where.host.c_str(), flags, 0666);
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    *error = Win32ErrorFromErrno(errno);
+    if (fd >= 0) close(fd);
+    return nullptr;
+  }
+  FileObject::Info info{FileKey{st.st_dev, st.st_ino}, request.access, request.share, where.volume,
+                        std::move(where.device)};
+  auto file = std::make_shared<FileObject>(this, fd, std::move(info));
+  {
+    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    if (!shares_.TryAdd(file->info().key, file.get(), request.access, request.share)) {
+      *error = ERROR_SHARING_VIOLATION;
+      return nullptr;
+    }
+  }
+
+  const bool replace = exists && (request.disposition == CREATE_ALWAYS ||
+                                  request.disposition == TRUNCATE_EXISTING);
+  if (replace) {
+    if (ftruncate(fd, 0) != 0) {
+      *error = Win32ErrorFromErrno(errno);
+      Release(*file);
+      return nullptr;
+    }
+    AddUsage(where.volume, -static_cast<std::int64_t>(st.st_size));
+  }
+  if (!exists || request.disposition == CREATE_ALWAYS) {
+    // The new content's attributes: hidden and the like are kept; read-only applies to later
+    // opens, not to this handle.
+    attributes_.Set(where.host, request.attributes);
+    if (request.attributes & FILE_ATTRIBUTE_READONLY) fchmod(fd, st.st_mode & 0555);
+  }
+  *existed = exists;
+  return file;
+}
+
+void FileSystem::Release(const FileObject& file) {
+  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  shares_.Remove(file.info().key, &file);
+}
+
+}  // namespace wce

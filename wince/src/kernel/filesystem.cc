@@ -1,0 +1,135 @@
+#include "kernel/filesystem.h"
+
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "kernel/errors.h"
+#include "kernel/faults.h"
+
+namespace wce {
+namespace {
+
+std::filesystem::path CardHost(const std::filesystem::path& folder, const CardSpec& card) {
+  if (card.host.empty()) return folder / "fs" / card.name;
+  return card.host.is_absolute() ? card.host : folder / card.host;
+}
+
+bool IsWritable(const struct stat& st) { return (st.st_mode & S_IWUSR) != 0; }
+
+}  // namespace
+
+FileSystem::FileSystem(Device& device) : device_(device) {
+  volumes_.push_back(Volume{u"", device.folder() / "fs"});
+  free_override_.push_back(std::nullopt);
+  for (const CardSpec& card : device.profile().cards) {
+    volumes_.push_back(Volume{card.name, CardHost(device.folder(), card)});
+    free_override_.push_back(card.free_bytes);
+  }
+  usage_ = std::make_unique<std::atomic<std::int64_t>[]>(volumes_.size());
+  for (Volume& volume : volumes_) {
+    // A volume that cannot be made (an unplugged card) reports its paths as not found.
+    std::error_code ec;
+    std::filesystem::create_directories(volume.host, ec);
+    const std::filesystem::path absolute = std::filesystem::absolute(volume.host, ec);
+    if (!ec) volume.host = absolute.lexically_normal();
+  }
+}
+
+DWORD FileSystem::Map(std::u16string_view path, HostLocation* out) const {
+  return MapDevicePath(volumes_, path, out);
+}
+
+DWORD FileSystem::AttributesOf(const std::filesystem::path& host, const struct stat& st,
+                               bool volume_root) const {
+  DWORD attributes = attributes_.Get(host);
+  if (S_ISDIR(st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  if (!IsWritable(st)) attributes |= FILE_ATTRIBUTE_READONLY;
+  // The device reports a mounted card's folder as a temporary folder.
+  if (volume_root) attributes |= FILE_ATTRIBUTE_TEMPORARY;
+  return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+}
+
+void FileSystem::AddUsage(std::size_t volume, std::int64_t bytes) {
+  if (bytes != 0) usage_[volume].fetch_add(bytes, std::memory_order_relaxed);
+}
+
+DWORD FileSystem::Delete(std::u16string_view path) {
+  HostLocation where;
+  if (const DWORD error = Map(path, &where); error != ERROR_SUCCESS) return error;
+  struct stat st;
+  if (!where.exists || stat(where.host.c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
+  if (where.leaf.empty() || S_ISDIR(st.st_mode) || !IsWritable(st)) return ERROR_ACCESS_DENIED;
+  {
+    // Unlinking under the lock keeps an open from slipping in between the check and the removal.
+    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    if (shares_.IsOpen(FileKey{st.st_dev, st.st_ino})) return ERROR_SHARING_VIOLATION;
+    if (unlink(where.host.c_str()) != 0) return Win32ErrorFromErrno(errno);
+  }
+  attributes_.Forget(where.host);
+  AddUsage(where.volume, -static_cast<std::int64_t>(st.st_size));
+  return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::GetAttributes(std::u16string_view path, DWORD* attributes) const {
+  HostLocation where;
+  if (const DWORD error = Map(path, &where); error != ERROR_SUCCESS) return error;
+  struct stat st;
+  if (!where.exists || stat(where.host.c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
+  *attributes = AttributesOf(where.host, st, where.leaf.empty() && where.volume != 0);
+  return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::SetAttributes(std::u16string_view path, DWORD attributes) {
+  HostLocation where;
+  if (const DWORD error = Map(path, &where); error != ERROR_SUCCESS) return error;
+  struct stat st;
+  if (!where.exists || stat(where.host.c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
+  const mode_t write_bits = S_IWUSR | S_IWGRP | S_IWOTH;
+  const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY)
+                          ? (st.st_mode & ~write_bits)
+                          : (st.st_mode | S_IWUSR);
+  if (mode != st.st_mode && chmod(where.host.c_str(), mode & 07777) != 0) {
+    return Win32ErrorFromErrno(errno);
+  }
+  return attributes_.Set(where.host, attributes);
+}
+
+DWORD FileSystem::MakeDirectory(std::u16string_view path) {
+  HostLocation where;
+  if (const DWORD error = Map(path, &where); error != ERROR_SUCCESS) return error;
+  if (where.exists) return ERROR_ALREADY_EXISTS;
+  if (mkdir(where.host.c_str(), 0777) != 0) return Win32ErrorFromErrno(errno);
+  return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::FreeSpace(std::u16string_view path, Space* space) const {
+  HostLocation where;
+  if (const DWORD error = Map(path, &where); error != ERROR_SUCCESS) return error;
+  if (!where.exists) return ERROR_PATH_NOT_FOUND;
+  struct statvfs vfs;
+  if (statvfs(volumes_[where.volume].host.c_str(), &vfs) != 0) return Win32ErrorFromErrno(errno);
+  Space result;
+  result.caller_free = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+  result.total = static_cast<std::uint64_t>(vfs.f_blocks) * vfs.f_frsize;
+  result.total_free = static_cast<std::uint64_t>(vfs.f_bfree) * vfs.f_frsize;
+  if (const auto& free_bytes = free_override_[where.volume]) {
+    const std::int64_t used = usage_[where.volume].load(std::memory_order_relaxed);
+    std::uint64_t free = *free_bytes;
+    if (used > 0) free -= std::min<std::uint64_t>(free, static_cast<std::uint64_t>(used));
+    if (used < 0) free += static_cast<std::uint64_t>(-used);
+    result.caller_free = result.total_free = free;
+    result.total = std::max(result.total, free);
+  }
+  if (auto room = device_.faults().DiskFullRemaining(volumes_[where.volume].name)) {
+    result.caller_free = std::min(result.caller_free, *room);
+    result.total_free = std::min(result.total_free, *room);
+  }
+  *space = result;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace wce

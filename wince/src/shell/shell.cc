@@ -1,0 +1,117 @@
+// The display and full-screen dialogs; the menu bars are in menu_bar.cc.
+#include "shell/shell.h"
+
+#include <mutex>
+#include <utility>
+
+#include "core/device.h"
+#include "shell/display.h"
+#include "user/window_manager.h"
+
+namespace wce {
+namespace {
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool MoveTo(WindowManager& windows, HWND hwnd, const RECT& r) {
+  return windows.MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top) != FALSE;
+}
+
+}  // namespace
+
+Shell::Shell(Device& device)
+    : device_(device),
+      native_width_(device.profile().display_width),
+      native_height_(device.profile().display_height) {
+  const int rotation = device.profile().display_rotation;
+  device_.windows().RegisterInternalClass(kMenuBarClass, &Shell::MenuBarProc);
+  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  rotation_ = IsValidRotation(rotation) ? rotation : 0;
+  PushScreenLocked();
+}
+
+RECT Shell::ScreenRectLocked() const { return ScreenRect(native_width_, native_height_, rotation_); }
+
+RECT Shell::WorkAreaLocked() const { return WorkArea(ScreenRectLocked()); }
+
+void Shell::PushScreenLocked() {
+  const RECT screen = ScreenRectLocked();
+  ScreenMetrics metrics;
+  metrics.width = screen.right - screen.left;
+  metrics.height = screen.bottom - screen.top;
+  metrics.work_area = WorkArea(screen);
+  device_.windows().SetScreenLocked(metrics);
+}
+
+bool Shell::Rotate(int degrees) {
+  if (!IsValidRotation(degrees)) return false;
+  WindowManager& windows = device_.windows();
+  std::vector<std::pair<HWND, RECT>> moves;
+  {
+    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    if (degrees == rotation_) return true;
+    const RECT old_work = WorkAreaLocked();
+    rotation_ = degrees;
+    PushScreenLocked();
+    const RECT work = WorkAreaLocked();
+    const RECT bar = MenuBarRect(ScreenRectLocked());
+    for (HWND hwnd : windows.TopLevelWindowsLocked()) {
+      auto info = windows.InfoLocked(hwnd);
+      if (!info) continue;
+      if (info->internal) {
+        if (bars_.count(hwnd) != 0) moves.emplace_back(hwnd, bar);
+      } else if (info->kind != WindowKind::kMessageBox &&
+                 (full_screen_.count(hwnd) != 0 || SameRect(info->rect, old_work))) {
+        moves.emplace_back(hwnd, work);
+      }
+    }
+    std::erase_if(full_screen_, [&](HWND h) { return windows.FindLocked(h) == nullptr; });
+  }
+  // Each window is resized on its own thread's terms: WM_SIZE is sent, not called from here.
+  for (const auto& [hwnd, rect] : moves) MoveTo(windows, hwnd, rect);
+  return true;
+}
+
+BOOL Shell::InitDialog(SHINITDLGINFO* info) {
+  if (info == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  WindowManager& windows = device_.windows();
+  if (!windows.IsWindow(info->hDlg)) return FALSE;  // the last error is set
+  const DWORD sizing = SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN;
+  if ((info->dwMask & SHIDIM_FLAGS) == 0 || (info->dwFlags & sizing) == 0) return TRUE;
+  RECT work;
+  {
+    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    work = WorkAreaLocked();
+    full_screen_.insert(info->hDlg);
+  }
+  return MoveTo(windows, info->hDlg, work) ? TRUE : FALSE;
+}
+
+LONG Shell::ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD flags) {
+  if (device_name != nullptr || mode == nullptr || mode->dmSize != sizeof(DEVMODEW)) {
+    return DISP_CHANGE_BADPARAM;
+  }
+  if (flags & CDS_TEST) {
+    if (mode->dmFields & DM_DISPLAYQUERYORIENTATION) {
+      mode->dmDisplayOrientation = DMDO_0 | DMDO_90 | DMDO_180 | DMDO_270;
+      return DISP_CHANGE_SUCCESSFUL;
+    }
+    if (mode->dmFields & DM_DISPLAYORIENTATION) {
+      std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+      mode->dmDisplayOrientation = OrientationCode(rotation_);
+      return DISP_CHANGE_SUCCESSFUL;
+    }
+    return DISP_CHANGE_BADMODE;
+  }
+  if ((mode->dmFields & DM_DISPLAYORIENTATION) == 0) return DISP_CHANGE_BADMODE;
+  std::optional<int> degrees = RotationFromCode(mode->dmDisplayOrientation);
+  if (!degrees) return DISP_CHANGE_BADPARAM;
+  return Rotate(*degrees) ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_FAILED;
+}
+
+}  // namespace wce

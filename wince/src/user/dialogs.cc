@@ -1,0 +1,216 @@
+// Modal dialogs: made from a classic template, run in a nested message loop.
+//
+// A modal dialog is a window of the "Dialog" class plus an end flag. DialogBoxIndirectParamW
+// creates it and its controls, sends WM_INITDIALOG, shows it, disables its owner and retrieves
+// and dispatches the thread's messages (every window's, window-less timer procedures included)
+// until EndDialog sets the flag. A WM_QUIT met by the loop is posted again and ends the loop, so
+// that the enclosing loop sees it too.
+#include <algorithm>
+
+#include "resource/dialog_template.h"
+#include "resource/modules.h"
+#include "user/class_procs.h"
+#include "user/window_manager.h"
+
+namespace wce {
+namespace {
+
+// How much a template without a known resource around it may span.
+constexpr std::size_t kUnboundedTemplateBytes = 64 * 1024;
+
+int DialogUnitsToX(int units) { return units * WindowManager::kDialogBaseUnitX / 4; }
+int DialogUnitsToY(int units) { return units * WindowManager::kDialogBaseUnitY / 8; }
+
+// The RT_DIALOG resource id of the template at `p`, or -1.
+int TemplateIdOf(Device& device, const void* p) {
+  auto located = device.modules().Locate(p);
+  if (!located || located->entry == nullptr || located->entry->name.is_name) return -1;
+  if (located->entry->data.data() != static_cast<const std::uint8_t*>(p)) return -1;
+  return located->entry->name.ordinal;
+}
+
+std::optional<DialogTemplate> ParseAt(Device& device, const DLGTEMPLATE* dialog_template) {
+  auto bytes = device.modules().SpanContaining(dialog_template);
+  if (!bytes) {
+    bytes = std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(dialog_template),
+                                          kUnboundedTemplateBytes);
+  }
+  return ParseDialogTemplate(*bytes);
+}
+
+}  // namespace
+
+HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTANCE instance,
+                              HWND owner, DLGPROC proc, int template_id) {
+  auto dialog_class = wm.FindClass(u"Dialog");
+  WindowManager::CreateSpec spec;
+  spec.ex_style = t.ex_style;
+  spec.title = t.title;
+  spec.style = (t.style & ~static_cast<DWORD>(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
+  spec.width = DialogUnitsToX(t.cx);
+  spec.height = DialogUnitsToY(t.cy);
+  {
+    // Placed relative to the owner's client area, or centred in the work area.
+    Device& device = Device::Get();
+    std::lock_guard<std::mutex> lock(device.scheduler().mutex());
+    const RECT work = wm.ScreenLocked().work_area;
+    POINT origin{work.left, work.top};
+    if (const Window* o = wm.FindLocked(owner)) origin = wm.ClientOriginLocked(*o);
+    if (t.style & DS_CENTER) {
+      spec.x = work.left + ((work.right - work.left) - spec.width) / 2;
+      spec.y = work.top + ((work.bottom - work.top) - spec.height) / 2;
+    } else {
+      spec.x = origin.x + DialogUnitsToX(t.x);
+      spec.y = origin.y + DialogUnitsToY(t.y);
+    }
+  }
+  spec.parent = owner;
+  spec.instance = instance;
+  spec.setup = [proc, template_id](Window& w) {
+    w.dlg_proc = proc;
+    w.template_id = template_id;
+  };
+  HWND dialog = wm.CreateWindowInternal(dialog_class, u"Dialog", spec);
+  if (dialog == nullptr) return nullptr;
+
+  for (const DialogItem& item : t.items) {
+    auto cls = item.class_name.empty() ? nullptr : wm.FindClass(item.class_name.c_str());
+    const bool known = cls != nullptr;
+    // A class nobody registered still makes a window, one that only keeps its text.
+    if (!known) cls = wm.FindClass(u"Static");
+    WindowManager::CreateSpec control;
+    control.ex_style = item.ex_style;
+    control.title = item.title;
+    control.style = item.style | WS_CHILD;
+    control.x = DialogUnitsToX(item.x);
+    control.y = DialogUnitsToY(item.y);
+    control.width = DialogUnitsToX(item.cx);
+    control.height = DialogUnitsToY(item.cy);
+    control.parent = dialog;
+    control.id = item.id;
+    control.instance = instance;
+    if (!known) {
+      control.setup = [](Window& w) { w.kind = WindowKind::kPlain; };
+    }
+    if (!wm.CreateWindowInternal(cls, item.class_name, control)) {
+      wm.DestroyWindow(dialog);
+      return nullptr;
+    }
+  }
+  return dialog;
+}
+
+INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
+                                              const DLGTEMPLATE* dialog_template, HWND owner,
+                                              DLGPROC proc, LPARAM param) {
+  if (dialog_template == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  if (owner != nullptr && !IsWindow(owner)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return -1;
+  }
+  auto parsed = ParseAt(device_, dialog_template);
+  if (!parsed) {
+    SetLastError(ERROR_INVALID_DATA);
+    return -1;
+  }
+  HWND root_owner;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    root_owner = owner ? RootLocked(owner) : nullptr;
+  }
+  HWND dialog = CreateDialogFromTemplate(*this, *parsed, instance, root_owner, proc,
+                                         TemplateIdOf(device_, dialog_template));
+  if (dialog == nullptr) return -1;
+
+  HWND first_control = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (const Window* w = FindLocked(dialog); w && !w->children.empty()) {
+      first_control = w->children.front();
+    }
+  }
+  CallProc(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first_control), param);
+  bool ended = true;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (const Window* w = FindLocked(dialog)) ended = w->dialog_ended;
+  }
+  if (!ended) ShowWindow(dialog, SW_SHOW);
+  return RunModal(dialog, root_owner);
+}
+
+BOOL WindowManager::EndDialog(HWND dialog, INT_PTR result) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Window* w = FindLocked(dialog);
+  if (w == nullptr || (w->kind != WindowKind::kDialog && w->kind != WindowKind::kMessageBox)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  w->dialog_ended = true;
+  w->dialog_result = result;
+  device_.scheduler().NotifyAll();  // the modal loop may wait on another thread's behalf
+  return TRUE;
+}
+
+INT_PTR WindowManager::RunModal(HWND window, HWND owner) {
+  const bool owner_was_enabled = owner != nullptr && IsWindowEnabled(owner);
+  if (owner_was_enabled) EnableWindow(owner, FALSE);
+  const MessageFilter any;
+  for (;;) {
+    MSG msg;
+    {
+      std::unique_lock<std::mutex> lock(mu_);
+      const std::function<bool()> ended = [this, window] {
+        const Window* w = FindLocked(window);
+        return w == nullptr || w->dialog_ended;
+      };
+      if (!RetrieveLocked(lock, &msg, any, /*remove=*/true, /*wait=*/true, ended)) break;
+    }
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    DispatchMessage(&msg);
+  }
+  INT_PTR result = 0;
+  bool alive;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    const Window* w = FindLocked(window);
+    alive = w != nullptr;
+    if (alive) result = w->dialog_result;
+  }
+  if (alive) DestroyWindow(window);
+  if (owner_was_enabled) EnableWindow(owner, TRUE);
+  return result;
+}
+
+LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  WindowManager& wm = Device::Get().windows();
+  DLGPROC proc;
+  {
+    std::lock_guard<std::mutex> lock(Device::Get().scheduler().mutex());
+    Window* w = wm.FindLocked(hwnd);
+    if (w == nullptr) return 0;
+    proc = w->dlg_proc;
+    w->msg_result = 0;
+  }
+  const INT_PTR handled = proc ? proc(hwnd, message, wparam, lparam) : FALSE;
+  if (handled) {
+    if (message == WM_INITDIALOG) return handled;
+    std::lock_guard<std::mutex> lock(Device::Get().scheduler().mutex());
+    const Window* w = wm.FindLocked(hwnd);
+    return w ? w->msg_result : 0;
+  }
+  // Default dialog handling. Closing a dialog asks it to cancel; it never destroys it.
+  if (message == WM_CLOSE) {
+    wm.PostMessage(hwnd, WM_COMMAND, IDCANCEL, 0);
+    return 0;
+  }
+  return wm.DefWindowProc(hwnd, message, wparam, lparam);
+}
+
+}  // namespace wce

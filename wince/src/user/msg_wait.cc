@@ -1,0 +1,67 @@
+// MsgWaitForMultipleObjectsEx: a kernel wait that new input also ends.
+//
+// Input that GetMessageW or PeekMessageW has already looked at is old and does not end the wait
+// (unless MWMO_INPUTAVAILABLE asks for any input). A message sent by another thread ends it when
+// QS_SENDMESSAGE is in the mask, but is not run here: the caller's next PeekMessageW runs it.
+#include <algorithm>
+#include <vector>
+
+#include "kernel/wait.h"
+#include "user/window_manager.h"
+
+namespace wce {
+
+DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles,
+                                                 DWORD timeout_ms, DWORD wake_mask,
+                                                 DWORD flags) {
+  if (count >= MAXIMUM_WAIT_OBJECTS || (count > 0 && handles == nullptr) ||
+      (flags & MWMO_WAITALL) != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return WAIT_FAILED;
+  }
+  std::vector<std::shared_ptr<KernelObject>> objects;
+  if (!ResolveWaitHandles(std::span<const HANDLE>(handles, count), &objects)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
+
+  std::unique_lock<std::mutex> lock(mu_);
+  Scheduler& scheduler = device_.scheduler();
+  auto queue = CurrentQueueLocked();  // null on a host thread: no input can arrive
+  const std::uint64_t deadline = scheduler.DeadlineAfterLocked(timeout_ms);
+  const bool any_input = (flags & MWMO_INPUTAVAILABLE) != 0;
+  const std::function<bool()> input_ready = [&] {
+    if (!queue) return false;
+    const std::uint64_t now = scheduler.NowLocked();
+    return ((any_input ? queue->AllInput(now) : queue->NewInput(now)) & wake_mask) != 0;
+  };
+  // For "waiting for input": the whole wait's readiness, objects included.
+  const std::function<bool()> wait_ready = [&] {
+    return input_ready() || std::any_of(objects.begin(), objects.end(), [](const auto& o) {
+             return o->IsSignalledLocked();
+           });
+  };
+  const bool counts_as_input_wait =
+      queue && (wake_mask & (QS_INPUT | QS_POSTMESSAGE)) != 0;
+
+  for (;;) {
+    std::uint64_t until = deadline;
+    if (queue && (wake_mask & QS_TIMER)) {
+      until = std::min(until, queue->NextTimerDueAfter(scheduler.NowLocked(), nullptr));
+    }
+    if (counts_as_input_wait) queue->BeginInputWait(&wait_ready);
+    DWORD result;
+    try {
+      result = WaitForObjectsLocked(lock, objects, until, input_ready);
+    } catch (...) {
+      if (counts_as_input_wait) queue->EndInputWait();
+      throw;
+    }
+    if (counts_as_input_wait) queue->EndInputWait();
+    if (result <= count) return WAIT_OBJECT_0 + result;
+    if (scheduler.NowLocked() >= deadline) return WAIT_TIMEOUT;
+    // A timer came due: the next round sees it as new input.
+  }
+}
+
+}  // namespace wce
