@@ -15,6 +15,10 @@ const int kExitWizardRan = 16;
 // Another copy closed, a prepared image removed, or no memory for the application.
 const int kExitDone = 0;
 
+// The application object. After a wizard run it is neither destroyed nor freed: it goes with the
+// process.
+UpgradeApp* NewUpgradeApp() { return new (std::nothrow) UpgradeApp; }
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR lpCmdLine, int nShowCmd) {
@@ -43,7 +47,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR lpCmdLine, int nShowCm
     DeletePreparedImage();
   }
 
-  UpgradeApp* app = new (std::nothrow) UpgradeApp;
+  UpgradeApp* app = NewUpgradeApp();
   if (app == NULL) {
     KeepAwake::Stop();
     return kExitDone;

@@ -5,9 +5,12 @@
 BOOL GetProgramPath(LPWSTR path) {
   if (path == NULL) return FALSE;
   path[0] = 0;
+  SetLastError(ERROR_SUCCESS);
   DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
-  // A path that does not fit comes back cut (and on some systems unterminated).
-  if (length == 0 || length >= MAX_PATH) {
+  // A path that does not fit comes back cut, with ERROR_INSUFFICIENT_BUFFER (and on some
+  // systems without its terminator).
+  if (length == 0 || length >= MAX_PATH ||
+      (length == MAX_PATH - 1 && GetLastError() == ERROR_INSUFFICIENT_BUFFER)) {
     path[0] = 0;
     return FALSE;
   }

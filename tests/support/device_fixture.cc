@@ -23,6 +23,11 @@ void DeviceFixture::Boot() {
   ASSERT_NE(device_, nullptr) << error;
 }
 
+void DeviceFixture::Boot(const wce::DeviceProfile& profile) {
+  profile_ = profile;
+  Boot();
+}
+
 void DeviceFixture::Shutdown() { device_.reset(); }
 
 std::filesystem::path DeviceFixture::HostPath(std::u16string_view device_path) const {

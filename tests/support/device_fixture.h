@@ -37,6 +37,8 @@ class DeviceFixture : public ::testing::Test {
   wce::DeviceProfile& profile() { return profile_; }
   // Boots the device on folder() with profile(). Fails the test when the device cannot boot.
   void Boot();
+  // Replaces profile() with `profile` (its clock included), then boots.
+  void Boot(const wce::DeviceProfile& profile);
   // Shuts the device down (also done at the end of the test).
   void Shutdown();
 

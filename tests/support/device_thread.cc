@@ -52,4 +52,16 @@ void FinishWithin(std::chrono::milliseconds limit, const std::function<void()>& 
   worker.join();
 }
 
+void DeviceThreadTest::BootHere(std::chrono::milliseconds limit) {
+  Boot();
+  if (booted()) guard_.emplace(limit);
+}
+
+void DeviceThreadTest::ShutdownNow() {
+  guard_.reset();
+  if (booted())
+    FinishWithin(
+        std::chrono::seconds(20), [this] { Shutdown(); }, "device shutdown");
+}
+
 }  // namespace kepla_test

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/scheduler.h"
+#include "support/device_fixture.h"
 
 namespace kepla_test {
 
@@ -43,6 +44,22 @@ class DeviceThreadGuard {
 // steps such as joining device threads at shutdown, which no layer wait can break.
 void FinishWithin(std::chrono::milliseconds limit, const std::function<void()>& action,
                   const char* what);
+
+// A DeviceFixture whose test body runs as one of the device's threads, so that the body's own
+// waits and sleeps count for the virtual clock: BootHere() boots profile() and makes the calling
+// thread a device thread under a DeviceThreadGuard; TearDown ends that role and shuts the device
+// down within a deadline.
+class DeviceThreadTest : public DeviceFixture {
+ protected:
+  void BootHere(std::chrono::milliseconds limit = std::chrono::seconds(20));
+  // Ends the role of this thread, then shuts the device down (terminating and joining the threads
+  // still running), aborting the run if that takes more than 20 s of real time. Idempotent.
+  void ShutdownNow();
+  void TearDown() override { ShutdownNow(); }
+
+ private:
+  std::optional<DeviceThreadGuard> guard_;
+};
 
 }  // namespace kepla_test
 

@@ -9,20 +9,19 @@
 
 #include "core/device.h"
 #include "device/hardware.h"
-#include "support/device_fixture.h"
+#include "support/device_thread.h"
 
 namespace {
 
-using kepla_test::DeviceFixture;
+using kepla_test::DeviceThreadTest;
 
-class HardwareTest : public DeviceFixture {
+class HardwareTest : public DeviceThreadTest {
  protected:
   void BootWithBattery(int percent, bool fails = false, int memory_load = 30) {
-    wce::DeviceProfile profile;
-    profile.battery_percent = percent;
-    profile.battery_fails = fails;
-    profile.memory_load = memory_load;
-    Boot(profile);
+    profile().battery_percent = percent;
+    profile().battery_fails = fails;
+    profile().memory_load = memory_load;
+    BootHere();
   }
   wce::Hardware& hardware() { return device().hardware(); }
 

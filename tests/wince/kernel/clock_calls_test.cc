@@ -8,15 +8,15 @@
 #include <gtest/gtest.h>
 
 #include "core/clock.h"
-#include "support/device_fixture.h"
+#include "support/device_thread.h"
 
 namespace {
 
-using kepla_test::DeviceFixture;
+using kepla_test::DeviceThreadTest;
 
-class ClockCallsTest : public DeviceFixture {
+class ClockCallsTest : public DeviceThreadTest {
  protected:
-  void SetUp() override { Boot(); }
+  void SetUp() override { BootHere(); }
 };
 
 struct Finish {

@@ -8,23 +8,23 @@
 #include <gtest/gtest.h>
 
 #include "device/oem.h"
-#include "support/device_fixture.h"
+#include "support/device_thread.h"
 
 namespace {
 
-using kepla_test::DeviceFixture;
+using kepla_test::DeviceThreadTest;
 
-class ModuleTest : public DeviceFixture {
+class ModuleTest : public DeviceThreadTest {
  protected:
   void SetUp() override {
-    profile_.program = u"\\Storage Card\\Upgrade\\KEPLA.exe";
-    profile_.model = u"QMR407";
-    profile_.rom_version = u"1.13.407.2";
-    profile_.ext_rom_version = u"1.13.407 ENG WWE";
+    profile().program = u"\\Storage Card\\Upgrade\\KEPLA.exe";
+    profile().model = u"QMR407";
+    profile().rom_version = u"1.13.407.2";
+    profile().ext_rom_version = u"1.13.407 ENG WWE";
   }
   void BootWith(bool answers) {
-    profile_.identity_answers = answers;
-    Boot(profile_);
+    profile().identity_answers = answers;
+    BootHere();
   }
 
   PFN_KernelIoControl LookUpIoControl() {
@@ -33,16 +33,14 @@ class ModuleTest : public DeviceFixture {
     FARPROC proc = GetProcAddressW(library, TEXT("KernelIoControl"));
     return reinterpret_cast<PFN_KernelIoControl>(reinterpret_cast<void (*)()>(proc));
   }
-
-  wce::DeviceProfile profile_;
 };
 
 TEST_F(ModuleTest, ProgramPathIsCopiedWhole) {
   BootWith(true);
   WCHAR path[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  EXPECT_EQ(n, profile_.program.size());
-  EXPECT_EQ(std::u16string(path), profile_.program);
+  EXPECT_EQ(n, profile().program.size());
+  EXPECT_EQ(std::u16string(path), profile().program);
   EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(0x1234), path, MAX_PATH), 0u);
 }
 
@@ -90,7 +88,7 @@ TEST_F(ModuleTest, IdentityControlAnswersFromTheProfile) {
   ASSERT_TRUE(io(wce::kIoctlOemIdentity, buffer.data(), 468, buffer.data(), 468, &returned));
   EXPECT_EQ(returned, 468u);
   std::array<std::uint8_t, 468> expected{};
-  wce::WriteIdentityAnswer(profile_.model, profile_.rom_version, profile_.ext_rom_version,
+  wce::WriteIdentityAnswer(profile().model, profile().rom_version, profile().ext_rom_version,
                            expected);
   EXPECT_EQ(buffer, expected);
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(buffer.data() + 404)),

@@ -8,15 +8,15 @@
 
 #include "core/device.h"
 #include "kernel/threads.h"
-#include "support/device_fixture.h"
+#include "support/device_thread.h"
 
 namespace {
 
-using kepla_test::DeviceFixture;
+using kepla_test::DeviceThreadTest;
 
-class ThreadsTest : public DeviceFixture {
+class ThreadsTest : public DeviceThreadTest {
  protected:
-  void SetUp() override { Boot(); }
+  void SetUp() override { BootHere(); }
 };
 
 // What a worker shares with the test.
@@ -204,15 +204,14 @@ TEST_F(ThreadsTest, ManyShortThreadsAreJoinedAsTheyEnd) {
   EXPECT_EQ(runs, 50);
 }
 
-class ThreadCreateFaultTest : public DeviceFixture {
+class ThreadCreateFaultTest : public DeviceThreadTest {
  protected:
   void SetUp() override {
-    wce::DeviceProfile profile;
     wce::FaultSpec fault;
     fault.kind = wce::FaultSpec::Kind::kThreadCreate;
     fault.count = 1;
-    profile.faults.push_back(fault);
-    Boot(profile);
+    profile().faults.push_back(fault);
+    BootHere();
   }
 };
 
@@ -242,7 +241,7 @@ TEST_F(ThreadsTest, ShutdownTerminatesAndJoinsThreadsStillBlocked) {
               nullptr);
   }
   Sleep(10);  // every worker is now blocked (virtual time moves only when all threads wait)
-  Shutdown();
+  ShutdownNow();
   EXPECT_FALSE(ran_after);
 }
 

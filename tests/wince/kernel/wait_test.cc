@@ -9,15 +9,15 @@
 
 #include "core/device.h"
 #include "kernel/wait.h"
-#include "support/device_fixture.h"
+#include "support/device_thread.h"
 
 namespace {
 
-using kepla_test::DeviceFixture;
+using kepla_test::DeviceThreadTest;
 
-class WaitTest : public DeviceFixture {
+class WaitTest : public DeviceThreadTest {
  protected:
-  void SetUp() override { Boot(); }
+  void SetUp() override { BootHere(); }
 
   static bool IsSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 };

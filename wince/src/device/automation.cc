@@ -177,8 +177,7 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms) {
   }
 }
 
-ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation,
-                                         std::uint64_t deadline_ms) {
+ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
   std::unique_lock<std::mutex> lock(scheduler.mutex());
   const std::function<bool()> ready = [&] {
@@ -193,7 +192,8 @@ void Automation::WaitFor(std::uint32_t ms) {
   Scheduler& scheduler = device_.scheduler();
   std::unique_lock<std::mutex> lock(scheduler.mutex());
   const std::uint64_t deadline = scheduler.DeadlineAfterLocked(ms);
-  scheduler.Wait(lock, [] { return false; }, deadline);
+  scheduler.Wait(
+      lock, [] { return false; }, deadline);
 }
 
 void Automation::SetObserver(AutomationObserver* observer) {

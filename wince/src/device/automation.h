@@ -28,7 +28,7 @@ struct ControlSnapshot {
   int id = 0;
   std::u16string class_name;  // "Static", "msctls_progress32", ...
   std::u16string text;
-  RECT rect{};                // screen coordinates, pixels
+  RECT rect{};  // screen coordinates, pixels
   bool visible = true;
   bool enabled = true;
   // Progress bars only.
@@ -51,11 +51,11 @@ struct MessageBoxSnapshot {
 };
 
 struct ScreenSnapshot {
-  std::uint64_t time_ms = 0;   // device time of the snapshot
+  std::uint64_t time_ms = 0;     // device time of the snapshot
   std::uint64_t generation = 0;  // changes whenever anything visible changes
-  int width = 240;             // current screen size with the rotation applied
+  int width = 240;               // current screen size with the rotation applied
   int height = 320;
-  int rotation = 0;            // 0, 90, 180, 270
+  int rotation = 0;                // 0, 90, 180, 270
   bool waiting_for_input = false;  // the user-interface thread waits for input
   bool program_running = false;
 
@@ -64,7 +64,7 @@ struct ScreenSnapshot {
   bool has_window = false;
   std::u16string title;
   std::u16string window_class;
-  int template_id = -1;        // id of the dialog template resource it was made from, or -1
+  int template_id = -1;  // id of the dialog template resource it was made from, or -1
   RECT window_rect{};
   std::vector<ControlSnapshot> controls;
   std::vector<SoftKeySnapshot> soft_keys;  // left, right (empty when the window has no menu bar)
@@ -148,7 +148,8 @@ class Automation {
   Device& device_;
   std::mutex observer_mu_;  // guards observer_; held while the observer runs
   AutomationObserver* observer_ = nullptr;
-  bool seen_running_ = false;  // guarded by the scheduler's mutex: the program has been seen running
+  bool seen_running_ =
+      false;  // guarded by the scheduler's mutex: the program has been seen running
 };
 
 }  // namespace wce

@@ -286,8 +286,8 @@ bool RunFolder::SetRemoteEvent(std::u16string_view name) {
 bool RunFolder::SignalEventInFolder(const fs::path& device_folder, std::u16string_view name,
                                     std::string* error) {
   int answered = 0;
-  if (AskEach(RunDirOf(device_folder), ::getpid(),
-              EventRequest(RunRequest::Op::kSetEvent, name), &answered)) {
+  if (AskEach(RunDirOf(device_folder), ::getpid(), EventRequest(RunRequest::Op::kSetEvent, name),
+              &answered)) {
     return true;
   }
   if (error) {

@@ -19,11 +19,11 @@ std::optional<PublishedProgram> DecodeProgram(std::string_view text);
 struct RunRequest {
   enum class Op { kPing, kSend, kIsWindow, kSetEvent, kHasEvent };
   Op op = Op::kPing;
-  std::uint64_t hwnd = 0;   // kSend, kIsWindow
-  std::uint32_t msg = 0;    // kSend
+  std::uint64_t hwnd = 0;  // kSend, kIsWindow
+  std::uint32_t msg = 0;   // kSend
   std::uint64_t wparam = 0;
   std::int64_t lparam = 0;
-  std::u16string name;      // kSetEvent, kHasEvent
+  std::u16string name;  // kSetEvent, kHasEvent
 };
 
 struct RunReply {

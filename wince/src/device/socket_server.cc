@@ -52,10 +52,9 @@ void SocketServer::AcceptLoop() {
     if (!fd.valid()) continue;
     std::lock_guard<std::mutex> lock(mu_);
     Connection& c = connections_.emplace_back();
-    c.thread = std::thread(
-        [this, fd = std::make_shared<UniqueFd>(std::move(fd)), &c]() mutable {
-          Serve(std::move(*fd), &c);
-        });
+    c.thread = std::thread([this, fd = std::make_shared<UniqueFd>(std::move(fd)), &c]() mutable {
+      Serve(std::move(*fd), &c);
+    });
   }
 }
 

@@ -37,7 +37,7 @@ bool ByteReader::Skip(std::size_t n) {
 }
 
 std::optional<std::span<const std::uint8_t>> ByteReader::Bytes(std::size_t n) {
-  
+  if (remaining() < n) return std::nullopt;
   auto out = bytes_.subspan(offset_, n);
   offset_ += n;
   return out;

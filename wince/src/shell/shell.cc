@@ -32,7 +32,9 @@ Shell::Shell(Device& device)
   PushScreenLocked();
 }
 
-RECT Shell::ScreenRectLocked() const { return ScreenRect(native_width_, native_height_, rotation_); }
+RECT Shell::ScreenRectLocked() const {
+  return ScreenRect(native_width_, native_height_, rotation_);
+}
 
 RECT Shell::WorkAreaLocked() const { return WorkArea(ScreenRectLocked()); }
 

@@ -56,7 +56,8 @@ class Shell {
   HRESULT EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable);
   LONG ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD flags);
 
-  // ---- For automation ----------------------------------------------------------------------------
+  // ---- For automation
+  // ----------------------------------------------------------------------------
 
   // The menu bar serving `owner`, or null.
   HWND MenuBarOfLocked(HWND owner) const;
@@ -84,9 +85,9 @@ class Shell {
   Device& device_;
   const int native_width_;
   const int native_height_;
-  int rotation_ = 0;                 // guarded
-  std::set<HWND> full_screen_;       // dialogs sized by SHInitDialog; guarded
-  std::map<HWND, MenuBar> bars_;     // by bar window; guarded
+  int rotation_ = 0;              // guarded
+  std::set<HWND> full_screen_;    // dialogs sized by SHInitDialog; guarded
+  std::map<HWND, MenuBar> bars_;  // by bar window; guarded
 };
 
 }  // namespace wce

@@ -1,0 +1,268 @@
+// The run folder: what a program publishes for the others on its device, how another process
+// reaches its windows and named events, and that nothing a dead program left fools a live one.
+#include "device/run_folder.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "core/device.h"
+#include "device/automation.h"
+#include "device/run_protocol.h"
+#include "device/unix_socket.h"
+#include "support/child_process.h"
+#include "support/device_thread.h"
+#include "support/program_thread.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kepla_test::ChildProcess;
+using kepla_test::DeviceThreadGuard;
+using kepla_test::ProgramThread;
+using namespace std::chrono_literals;
+
+const std::u16string kClass = u"KEPLA_WINDOW_CLASS";
+const std::u16string kTitle = u"ZQV";
+
+class RunFolderTest : public ::testing::Test {
+ protected:
+  void Boot(bool publish, wce::ClockMode clock = wce::ClockMode::kVirtual) {
+    wce::DeviceOptions options;
+    options.folder = folder_.path();
+    options.profile = wce::DeviceProfile{};
+    options.clock = wce::ClockSpec{clock, 1.0};
+    options.publish = publish;
+    std::string error;
+    device_ = wce::Device::Boot(options, &error);
+    ASSERT_NE(device_, nullptr) << error;
+  }
+  void TearDown() override { device_.reset(); }
+
+  wce::Device& device() { return *device_; }
+  fs::path run() const { return folder_.path() / "run"; }
+  std::string folder() const { return folder_.path().string(); }
+  fs::path Own(const char* extension) const {
+    return run() / (std::to_string(::getpid()) + extension);
+  }
+  std::optional<wce::PublishedProgram> OwnEntry() const {
+    std::ifstream in(Own(".json"));
+    std::stringstream text;
+    text << in.rdbuf();
+    return wce::DecodeProgram(text.str());
+  }
+  // Leaves files as a program `pid` would have left them had it died.
+  void LeaveEntry(int pid, const std::u16string& event) const {
+    wce::PublishedProgram p;
+    p.pid = pid;
+    p.windows.push_back({0x20001, kClass, kTitle});
+    p.events.push_back(event);
+    fs::create_directories(run());
+    std::ofstream(run() / (std::to_string(pid) + ".json")) << wce::EncodeProgram(p);
+  }
+  std::uint64_t Deadline(std::uint32_t ms) { return device().scheduler().Now() + ms; }
+
+  kepla_test::ScratchDir folder_;
+  std::unique_ptr<wce::Device> device_;
+};
+
+// A program whose main window closes when asked; its exit code is the WM_QUIT code.
+LRESULT CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_DESTROY) PostQuitMessage(7);
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+int RunMainWindow(HINSTANCE instance) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &MainProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kClass.c_str();
+  if (!RegisterClassW(&wc)) return -1;
+  if (!CreateWindowW(kClass.c_str(), kTitle.c_str(), WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                     CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr)) {
+    return -2;
+  }
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0)) DispatchMessageW(&msg);
+  return static_cast<int>(msg.wParam);
+}
+
+TEST_F(RunFolderTest, PublishesWindowsAndEventsAndWithdrawsThem) {
+  Boot(true);
+  DeviceThreadGuard guard;
+  ASSERT_TRUE(device().run_folder().published());
+  EXPECT_TRUE(fs::exists(Own(".sock")));
+  ProgramThread program(device(), &RunMainWindow);
+  ASSERT_TRUE(device().automation().WaitForChange(0, Deadline(10000)).has_window);
+  HANDLE abort = CreateEventW(nullptr, FALSE, FALSE, u"UNPACK_DATA_ABORT");
+
+  auto entry = OwnEntry();
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->pid, ::getpid());
+  EXPECT_EQ(entry->program, u"\\Storage Card\\Upgrade\\KEPLA.exe");
+  ASSERT_EQ(entry->windows.size(), 1u) << "top-level windows only, no menu bars or controls";
+  EXPECT_EQ(entry->windows[0].window_class, kClass);
+  EXPECT_EQ(entry->windows[0].title, kTitle);
+  EXPECT_EQ(entry->events, std::vector<std::u16string>{u"UNPACK_DATA_ABORT"});
+  EXPECT_FALSE(fs::exists(Own(".json.tmp")));
+
+  HWND hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(entry->windows[0].hwnd));
+  SendMessageW(hwnd, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.Finish(), 7);
+  CloseHandle(abort);
+  entry = OwnEntry();
+  ASSERT_TRUE(entry);
+  EXPECT_TRUE(entry->windows.empty());
+  EXPECT_TRUE(entry->events.empty());
+
+  // This process never finds itself through the run folder.
+  EXPECT_FALSE(device().run_folder().FindRemoteWindow(nullptr, nullptr));
+  device_.reset();
+  EXPECT_FALSE(fs::exists(Own(".json")));
+  EXPECT_FALSE(fs::exists(Own(".sock")));
+}
+
+TEST_F(RunFolderTest, EntriesOfDeadProgramsAreIgnoredAndRemoved) {
+  // A program that has exited...
+  ChildProcess gone("/bin/true", {});
+  ASSERT_TRUE(gone.started());
+  ASSERT_EQ(gone.Wait(10s), 0);
+  const int dead = gone.pid();
+  LeaveEntry(dead, u"UNPACK_DATA_ABORT");
+  std::ofstream(run() / (std::to_string(dead) + ".sock")).put('x');
+  std::ofstream(run() / (std::to_string(dead) + ".json.tmp")).put('{');
+  // ...and a live process whose socket nobody serves (a pid reused after a crash).
+  const int reused = ::getppid();
+  LeaveEntry(reused, u"UNPACK_DATA_ABORT");
+  ASSERT_TRUE(wce::ListenUnix(run() / (std::to_string(reused) + ".sock"), nullptr).valid());
+  std::ofstream(run() / "notes.txt") << "not ours";
+
+  Boot(false);
+  DeviceThreadGuard guard;
+  wce::RunFolder& runs = device().run_folder();
+  EXPECT_FALSE(runs.FindRemoteWindow(&kClass, &kTitle));
+  EXPECT_FALSE(runs.RemoteEventExists(u"UNPACK_DATA_ABORT"));
+  EXPECT_FALSE(runs.SetRemoteEvent(u"UNPACK_DATA_ABORT"));
+  EXPECT_FALSE(runs.IsRemoteWindowAlive(wce::RemoteWindow{reused, 0x20001}));
+  EXPECT_FALSE(runs.SendRemote(wce::RemoteWindow{reused, 0x20001}, WM_CLOSE, 0, 0, nullptr));
+  EXPECT_EQ(FindWindowW(kClass.c_str(), kTitle.c_str()), nullptr);
+  EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, u"UNPACK_DATA_ABORT"), nullptr);
+
+  for (const char* ext : {".json", ".sock", ".json.tmp"}) {
+    EXPECT_FALSE(fs::exists(run() / (std::to_string(dead) + ext))) << ext;
+    EXPECT_FALSE(fs::exists(run() / (std::to_string(reused) + ext))) << ext;
+  }
+  EXPECT_TRUE(fs::exists(run() / "notes.txt")) << "files that are no entries are left alone";
+  std::string error;
+  EXPECT_FALSE(wce::RunFolder::SignalEventInFolder(folder_.path(), u"UNPACK_DATA_ABORT", &error));
+  EXPECT_NE(error.find("no program is running"), std::string::npos) << error;
+}
+
+TEST_F(RunFolderTest, PublishingClearsWhatDeadProgramsLeft) {
+  ChildProcess gone("/bin/true", {});
+  ASSERT_EQ(gone.Wait(10s), 0);
+  LeaveEntry(gone.pid(), u"X");
+  Boot(true);
+  EXPECT_FALSE(fs::exists(run() / (std::to_string(gone.pid()) + ".json")));
+  EXPECT_TRUE(wce::RunFolder::ListPrograms(folder_.path()).empty()) << "this process is excluded";
+}
+
+// ---- With a second program running on the same device
+// --------------------------------------------
+
+ChildProcess Helper(const std::string& mode, const std::string& folder,
+                    const std::vector<std::string>& args) {
+  std::vector<std::string> all{mode, folder};
+  all.insert(all.end(), args.begin(), args.end());
+  return ChildProcess(KEPLA_WINCE_TEST_HELPER, all);
+}
+
+TEST_F(RunFolderTest, AnotherProgramClosesThisProgramsWindow) {
+  Boot(true, wce::ClockMode::kReal);
+  DeviceThreadGuard guard;
+  ProgramThread program(device(), &RunMainWindow);
+  ASSERT_TRUE(device().automation().WaitForChange(0, Deadline(10000)).has_window);
+
+  // What "uninstall" does from a second process: FindWindowW + SendMessageW(WM_CLOSE).
+  ChildProcess closer = Helper("close", folder(), {"KEPLA_WINDOW_CLASS", "ZQV"});
+  EXPECT_EQ(closer.Wait(20s), 0) << "found the window, and it was gone after the send";
+  EXPECT_EQ(program.Finish(20000), 7);
+
+  ChildProcess again = Helper("close", folder(), {"KEPLA_WINDOW_CLASS", "ZQV"});
+  EXPECT_EQ(again.Wait(20s), 1) << "nothing left to close";
+}
+
+TEST_F(RunFolderTest, ThisProgramClosesAnotherProgramsWindow) {
+  Boot(false, wce::ClockMode::kReal);
+  DeviceThreadGuard guard;
+  ChildProcess other = Helper("window", folder(), {"KEPLA_WINDOW_CLASS", "ZQV"});
+  ASSERT_TRUE(other.WaitForLine("ready", 20s));
+
+  EXPECT_EQ(FindWindowW(u"KEPLA_WINDOW_CLASS", u"Other title"), nullptr);
+  HWND remote = FindWindowW(u"kepla_window_class", u"ZQV");
+  ASSERT_NE(remote, nullptr) << "class names match without regard to case";
+  EXPECT_TRUE(IsWindow(remote));
+  SendMessageW(remote, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(remote)) << "the send returned after the window was handled";
+  EXPECT_EQ(other.Wait(20s), 0);
+}
+
+TEST_F(RunFolderTest, AnotherProgramSetsThisProgramsNamedEvent) {
+  Boot(true, wce::ClockMode::kReal);
+  DeviceThreadGuard guard;
+  HANDLE abort = CreateEventW(nullptr, FALSE, FALSE, u"UNPACK_DATA_ABORT");
+  ASSERT_NE(abort, nullptr);
+  EXPECT_EQ(WaitForSingleObject(abort, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+  ChildProcess signal = Helper("signal", folder(), {"UNPACK_DATA_ABORT"});
+  EXPECT_EQ(signal.Wait(20s), 0);
+  EXPECT_EQ(WaitForSingleObject(abort, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(abort, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "auto-reset";
+
+  ChildProcess missing = Helper("signal", folder(), {"UNPACK_DATA_FAIL"});
+  EXPECT_EQ(missing.Wait(20s), 1);
+  CloseHandle(abort);
+  ChildProcess closed = Helper("signal", folder(), {"UNPACK_DATA_ABORT"});
+  EXPECT_EQ(closed.Wait(20s), 1) << "the event went with its last handle";
+}
+
+TEST_F(RunFolderTest, OpenEventReachesAnotherProgramsEvent) {
+  Boot(false, wce::ClockMode::kReal);
+  DeviceThreadGuard guard;
+  ChildProcess other = Helper("event", folder(), {"UNPACK_DATA_ABORT"});
+  ASSERT_TRUE(other.WaitForLine("ready", 20s));
+
+  EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, u"UNPACK_DATA_FAIL"), nullptr);
+  HANDLE abort = OpenEventW(EVENT_ALL_ACCESS, FALSE, u"UNPACK_DATA_ABORT");
+  ASSERT_NE(abort, nullptr);
+  EXPECT_TRUE(SetEvent(abort));
+  EXPECT_EQ(other.Wait(20s), 0) << "the other program's wait ended by the event";
+  CloseHandle(abort);
+}
+
+TEST_F(RunFolderTest, CrashedProgramLeavesNothingThatFoolsTheNext) {
+  Boot(false, wce::ClockMode::kReal);
+  DeviceThreadGuard guard;
+  ChildProcess other = Helper("window", folder(), {"KEPLA_WINDOW_CLASS", "ZQV"});
+  ASSERT_TRUE(other.WaitForLine("ready", 20s));
+  const std::string pid = std::to_string(other.pid());
+  ASSERT_EQ(wce::RunFolder::ListPrograms(folder_.path()).size(), 1u);
+
+  ASSERT_EQ(::kill(other.pid(), SIGKILL), 0);
+  EXPECT_EQ(other.Wait(20s), 128 + SIGKILL);
+  ASSERT_TRUE(fs::exists(run() / (pid + ".json"))) << "a killed program cleans up nothing";
+
+  EXPECT_EQ(FindWindowW(u"KEPLA_WINDOW_CLASS", u"ZQV"), nullptr);
+  EXPECT_FALSE(fs::exists(run() / (pid + ".json")));
+  EXPECT_FALSE(fs::exists(run() / (pid + ".sock")));
+  EXPECT_TRUE(wce::RunFolder::ListPrograms(folder_.path()).empty());
+}
+
+}  // namespace
