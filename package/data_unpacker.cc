@@ -38,8 +38,6 @@ DataUnpacker::DataUnpacker()
   memset(&identity, 0, sizeof(identity));
 }
 
-DataUnpacker::~DataUnpacker() { delete[] copyBuffer; }
-
 void DataUnpacker::Load() {
   UnpackerBase::Load();
   ReadTrailer();

@@ -25,8 +25,6 @@ class DataUnpacker final : public UnpackerBase {
   // whose name contains ".bin"). Opens no file. Fails silently: what could not be found stays
   // empty, and `packagePath` is the folder alone when there is no package.
   DataUnpacker();
-  // Frees a copy buffer left behind by a worker that was terminated.
-  ~DataUnpacker();
   DataUnpacker(const DataUnpacker&) = delete;
   DataUnpacker& operator=(const DataUnpacker&) = delete;
 
@@ -90,6 +88,8 @@ class DataUnpacker final : public UnpackerBase {
   // waits up to kWatchdogMs for it to end, dispatching messages meanwhile (it may be sending
   // to the progress bar). Terminates it when it does not end in time.
   void AbandonWorker(HANDLE worker);
+  // Terminates the worker and keeps the buffer it may still be using.
+  void TerminateWorker(HANDLE worker);
   void StampSignOfLife() { watchdogTick.store(GetTickCount(), std::memory_order_relaxed); }
   BOOL Abandoned() const { return abandoned.load(std::memory_order_relaxed); }
 
@@ -106,10 +106,11 @@ class DataUnpacker final : public UnpackerBase {
   // Set by the user-interface thread once it no longer waits for the worker's report; the
   // worker checks it at every chunk and before settling, verifying and reporting.
   std::atomic<BOOL> abandoned;
-  // The worker's chunk buffer while it copies. Held here rather than on the worker's stack so
-  // that a worker terminated in the middle of a copy does not lose it; freed by the worker when
-  // the copy ends, or by the destructor.
-  LPBYTE copyBuffer;
+  // The worker's chunk buffer while it copies. Whoever takes it out (exchange) owns it: the
+  // worker frees it when its copy ends; after terminating the worker the user-interface thread
+  // takes it and keeps it for the life of the process, since a terminated worker may still be
+  // inside a read into it.
+  std::atomic<LPBYTE> copyBuffer;
 };
 
 #endif  // KEPLA_PACKAGE_DATA_UNPACKER_H_

@@ -35,6 +35,22 @@ BOOL WriteExactly(HANDLE file, const BYTE* buffer, DWORD bytes) {
   return WriteFile(file, buffer, bytes, &written, NULL) && written == bytes;
 }
 
+// Buffers that terminated workers may still be reading into. They are never freed (the process
+// gives them back when it ends) and stay reachable from here. User-interface thread only.
+struct KeptBuffer {
+  LPBYTE buffer;
+  KeptBuffer* next;
+};
+KeptBuffer* g_keptBuffers = NULL;
+
+void KeepForever(LPBYTE buffer) {
+  KeptBuffer* kept = new (std::nothrow) KeptBuffer;
+  if (kept == NULL) return;  // it is simply lost
+  kept->buffer = buffer;
+  kept->next = g_keptBuffers;
+  g_keptBuffers = kept;
+}
+
 }  // namespace
 
 BOOL DataUnpacker::UnpackData(HWND bar) {
@@ -66,7 +82,7 @@ BOOL DataUnpacker::UnpackData(HWND bar) {
         waiting = FALSE;
         break;
       case UnpackWorkerSilent:
-        if (worker != NULL) TerminateThread(worker, kTerminatedExitCode);
+        if (worker != NULL) TerminateWorker(worker);
         waiting = FALSE;
         break;
       case UnpackAborted:
@@ -105,7 +121,13 @@ void DataUnpacker::AbandonWorker(HANDLE worker) {
     if (result == WAIT_OBJECT_0) return;  // it has ended
     if (result != WAIT_OBJECT_0 + 1) break;
   }
+  TerminateWorker(worker);
+}
+
+void DataUnpacker::TerminateWorker(HANDLE worker) {
   TerminateThread(worker, kTerminatedExitCode);
+  LPBYTE left = copyBuffer.exchange(NULL);
+  if (left != NULL) KeepForever(left);
 }
 
 DWORD WINAPI DataUnpacker::UnpackThread(LPVOID parameter) {
@@ -161,20 +183,18 @@ BOOL DataUnpacker::CopyPackage(LPCWSTR outputFile, LPCWSTR inputFile) {
     DWORD chunk = size < kChunkBytes ? size : kChunkBytes;
     DWORD remaining = size - kTrailerBytes;
 
-    copyBuffer = new (std::nothrow) BYTE[chunk];
-    if (copyBuffer != NULL) {
-      if (!Abandoned() && ReadExactly(input, copyBuffer, kFirstBlockBytes) &&
-          descramble(copyBuffer, kFirstBlockBytes) &&
-          WriteExactly(output, copyBuffer, kFirstBlockBytes)) {
+    LPBYTE buffer = new (std::nothrow) BYTE[chunk];
+    copyBuffer.store(buffer);
+    if (buffer != NULL) {
+      if (!Abandoned() && ReadExactly(input, buffer, kFirstBlockBytes) &&
+          descramble(buffer, kFirstBlockBytes) && WriteExactly(output, buffer, kFirstBlockBytes)) {
         StampSignOfLife();
         remaining -= kFirstBlockBytes;
         SendMessageW(progressBar, PBM_STEPIT, 0, 0);
 
         while (remaining >= chunk && !Abandoned()) {
           StampSignOfLife();
-          if (!ReadExactly(input, copyBuffer, chunk) || !WriteExactly(output, copyBuffer, chunk)) {
-            break;
-          }
+          if (!ReadExactly(input, buffer, chunk) || !WriteExactly(output, buffer, chunk)) break;
           sinceStep += chunk;
           remaining -= chunk;
           if (sinceStep >= stepBytes) {
@@ -184,8 +204,7 @@ BOOL DataUnpacker::CopyPackage(LPCWSTR outputFile, LPCWSTR inputFile) {
         }
         if (remaining > 0 && remaining < chunk && !Abandoned()) {
           StampSignOfLife();
-          if (ReadExactly(input, copyBuffer, remaining) &&
-              WriteExactly(output, copyBuffer, remaining)) {
+          if (ReadExactly(input, buffer, remaining) && WriteExactly(output, buffer, remaining)) {
             remaining = 0;
           }
         }
@@ -193,8 +212,8 @@ BOOL DataUnpacker::CopyPackage(LPCWSTR outputFile, LPCWSTR inputFile) {
         SetEndOfFile(output);
         copied = remaining == 0;
       }
-      delete[] copyBuffer;
-      copyBuffer = NULL;
+      // NULL when the user-interface thread has taken it from a terminated worker.
+      delete[] copyBuffer.exchange(NULL);
     }
   }
 

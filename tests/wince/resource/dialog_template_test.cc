@@ -13,7 +13,8 @@ using wce::DialogItem;
 using wce::DialogTemplate;
 using wce::ParseDialogTemplate;
 
-constexpr DWORD kPageStyle = 0x80C80048;    // WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT | DS_FIXEDSYS
+constexpr DWORD kPageStyle =
+    0x80C80048;  // WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT | DS_FIXEDSYS
 constexpr DWORD kStaticStyle = 0x50020000;  // WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT
 constexpr DWORD kBarStyle = 0x50800000;     // WS_CHILD | WS_VISIBLE | WS_BORDER
 
@@ -45,8 +46,8 @@ DialogTemplate ProgramDialog(WORD id) {
 }
 
 TEST(DialogTemplate, TestPageWithEveryKindOfControl) {
-  auto dialog =
-      ParseDialogTemplate(kepla_test::DataOf(kepla_test::TestEntries(), wce::kTypeDialog, IDD_T_PAGE));
+  auto dialog = ParseDialogTemplate(
+      kepla_test::DataOf(kepla_test::TestEntries(), wce::kTypeDialog, IDD_T_PAGE));
   ASSERT_TRUE(dialog);
   EXPECT_EQ(dialog->style, kPageStyle);
   EXPECT_EQ(dialog->x, 10);
@@ -73,10 +74,24 @@ TEST(DialogTemplate, ProgramPagesMatchTheirLayouts) {
   const std::u16string todo = u"TODO: Add your controls";
   const std::u16string unpacking = u"Unpacking data, please wait...";
   const Expected pages[] = {
-      {IDD_WELCOME, 147, 177, {{IDC_WELCOME_TEXT, todo, {3, 3, 134, 26}}, {IDC_SUMMARY_TEXT, u"Static", {3, 31, 134, 139}}}},
-      {IDD_WELCOME_WIDE, 177, 112, {{IDC_WELCOME_TEXT, todo, {3, 3, 164, 19}}, {IDC_SUMMARY_TEXT, u"Static", {3, 23, 164, 86}}}},
-      {IDD_PREPARE, 147, 177, {{IDC_PROGRESS, u"", {3, 3, 130, 14}}, {IDC_PREPARE_TEXT, unpacking, {3, 28, 134, 27}}}},
-      {IDD_PREPARE_WIDE, 177, 112, {{IDC_PROGRESS, u"", {3, 7, 169, 14}}, {IDC_PREPARE_TEXT, unpacking, {3, 28, 169, 22}}}},
+      {IDD_WELCOME,
+       147,
+       177,
+       {{IDC_WELCOME_TEXT, todo, {3, 3, 134, 26}},
+        {IDC_SUMMARY_TEXT, u"Static", {3, 31, 134, 139}}}},
+      {IDD_WELCOME_WIDE,
+       177,
+       112,
+       {{IDC_WELCOME_TEXT, todo, {3, 3, 164, 19}},
+        {IDC_SUMMARY_TEXT, u"Static", {3, 23, 164, 86}}}},
+      {IDD_PREPARE,
+       147,
+       177,
+       {{IDC_PROGRESS, u"", {3, 3, 130, 14}}, {IDC_PREPARE_TEXT, unpacking, {3, 28, 134, 27}}}},
+      {IDD_PREPARE_WIDE,
+       177,
+       112,
+       {{IDC_PROGRESS, u"", {3, 7, 169, 14}}, {IDC_PREPARE_TEXT, unpacking, {3, 28, 169, 22}}}},
       {IDD_FINISH, 146, 177, {{IDC_FINISH_TEXT, todo, {3, 3, 134, 167}}}},
       {IDD_FINISH_WIDE, 177, 112, {{IDC_FINISH_TEXT, todo, {3, 3, 164, 106}}}},
   };
@@ -110,7 +125,8 @@ TEST(DialogTemplate, RefusesEveryTruncatedTemplate) {
     ASSERT_TRUE(ParseDialogTemplate(data));
     for (std::size_t n = 0; n < data.size(); ++n) {
       // The last field of the last control ends the data: every shorter prefix lacks something.
-      EXPECT_FALSE(ParseDialogTemplate(data.first(n))) << "dialog " << id << " prefix " << n;
+      std::vector<std::uint8_t> part(data.begin(), data.begin() + n);  // exactly n bytes
+      EXPECT_FALSE(ParseDialogTemplate(part)) << "dialog " << id << " prefix " << n;
     }
   }
 }
@@ -119,17 +135,17 @@ TEST(DialogTemplate, RefusesEveryTruncatedTemplate) {
 Bytes HandMadeTemplate(WORD count) {
   Bytes b;
   b.U32(0x80000000).U32(0x8).U16(count).U16(1).U16(2).U16(30).U16(40);
-  b.U16(0xFFFF).U16(77);         // menu ordinal
-  b.Str(u"MyClass");             // class name
-  b.Str(u"T");                   // title; no font: DS_SETFONT is clear
+  b.U16(0xFFFF).U16(77);  // menu ordinal
+  b.Str(u"MyClass");      // class name
+  b.Str(u"T");            // title; no font: DS_SETFONT is clear
   b.Align4();
   b.U32(0x50000000).U32(0).U16(1).U16(2).U16(3).U16(4).U16(9);
-  b.U16(0xFFFF).U16(0x80);       // Button
-  b.U16(0xFFFF).U16(300);        // an icon id as title
+  b.U16(0xFFFF).U16(0x80);           // Button
+  b.U16(0xFFFF).U16(300);            // an icon id as title
   b.U16(3).Raw({0xAA, 0xBB, 0xCC});  // three bytes of creation data
   b.Align4();
   b.U32(0x50000000).U32(0).U16(5).U16(6).U16(7).U16(8).U16(10);
-  b.U16(0xFFFF).U16(0x99);       // no predefined name
+  b.U16(0xFFFF).U16(0x99);  // no predefined name
   b.Str(u"x");
   b.U16(0);
   return b;

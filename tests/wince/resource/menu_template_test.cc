@@ -77,7 +77,8 @@ TEST(MenuTemplate, RefusesEveryTruncatedMenu) {
     auto data = MenuData(kepla_test::TestEntries(), id);
     ASSERT_TRUE(ParseMenu(data));
     for (std::size_t n = 0; n < data.size(); ++n) {
-      EXPECT_FALSE(ParseMenu(data.first(n))) << "menu " << id << " prefix " << n;
+      std::vector<std::uint8_t> part(data.begin(), data.begin() + n);  // exactly n bytes
+      EXPECT_FALSE(ParseMenu(part)) << "menu " << id << " prefix " << n;
     }
   }
 }

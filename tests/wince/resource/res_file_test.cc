@@ -41,8 +41,7 @@ TEST(ResFile, ProgramImageHoldsEveryResourceOfTheWizard) {
   }
   std::set<std::pair<std::uint16_t, std::uint16_t>> expected = {
       {5, 201},  {5, 202},  {5, 203},  {5, 204}, {5, 205}, {5, 206},
-      {4, 2001}, {4, 2002}, {4, 2003},
-      {6, 7},    {6, 8},  // ids 96..111 and 112..127
+      {4, 2001}, {4, 2002}, {4, 2003}, {6, 7},   {6, 8},  // ids 96..111 and 112..127
       {16, 1}};
   EXPECT_EQ(found, expected);
   EXPECT_EQ(entries.size(), expected.size());
@@ -76,19 +75,21 @@ TEST(ResFile, PrefixesYieldNothingOrLeadingEntries) {
   ASSERT_TRUE(whole);
   int accepted = 0;
   for (std::size_t n = 0; n < image.size(); ++n) {
-    auto part = ParseResFile(image.first(n));
+    // A copy of exactly n bytes, so that a read past them is caught by the address sanitizer.
+    std::vector<std::uint8_t> bytes(image.begin(), image.begin() + n);
+    auto part = ParseResFile(bytes);
     if (!part) continue;
     ++accepted;
     ASSERT_LE(part->size(), whole->size()) << "prefix " << n;
     for (std::size_t i = 0; i < part->size(); ++i) {
       EXPECT_EQ((*part)[i].type, (*whole)[i].type);
-      EXPECT_EQ((*part)[i].data.data(), (*whole)[i].data.data());
+      EXPECT_EQ((*part)[i].data.data() - bytes.data(), (*whole)[i].data.data() - image.data());
       EXPECT_EQ((*part)[i].data.size(), (*whole)[i].data.size());
     }
     // Only an image cut right after an entry's data (or inside its padding) is whole.
     if (!part->empty()) {
       const ResEntry& last = part->back();
-      const auto end = static_cast<std::size_t>(last.data.data() + last.data.size() - image.data());
+      const auto end = static_cast<std::size_t>(last.data.data() + last.data.size() - bytes.data());
       EXPECT_GE(n, end);
       EXPECT_LE(n, end + 3);
     }
@@ -161,8 +162,12 @@ TEST(ResFile, ReadsNamedTypesAndNames) {
 TEST(ResFile, ProgramVersionBlockHasTheExpectedFixedPart) {
   auto data = kepla_test::DataOf(kepla_test::ProgramEntries(), wce::kTypeVersion, 1);
   ASSERT_GE(data.size(), 40u + 52u);
-  auto u16 = [&](std::size_t at) { return static_cast<std::uint16_t>(data[at] | data[at + 1] << 8); };
-  auto u32 = [&](std::size_t at) { return static_cast<std::uint32_t>(u16(at) | u16(at + 2) << 16); };
+  auto u16 = [&](std::size_t at) {
+    return static_cast<std::uint16_t>(data[at] | data[at + 1] << 8);
+  };
+  auto u32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(u16(at) | u16(at + 2) << 16);
+  };
   EXPECT_EQ(u16(0), data.size());
   EXPECT_EQ(u16(2), 52) << "the fixed part";
   EXPECT_EQ(u16(4), 0) << "binary value";

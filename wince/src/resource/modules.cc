@@ -84,8 +84,7 @@ const ResEntry* Modules::Validate(HINSTANCE instance, const void* entry) const {
   return nullptr;
 }
 
-std::optional<StringSlotData> Modules::FindString(HINSTANCE instance, UINT id,
-                                                  DWORD* error) const {
+std::optional<StringSlotData> Modules::FindString(HINSTANCE instance, UINT id, DWORD* error) const {
   if (id > 0xFFFF) {  // string ids are WORDs
     if (error) *error = ERROR_RESOURCE_NAME_NOT_FOUND;
     return std::nullopt;
@@ -111,8 +110,8 @@ std::optional<Modules::Located> Modules::Locate(const void* p) const {
   for (const auto& module : modules_) {
     for (const ResEntry& entry : module->entries) {
       if (!Inside(p, entry.data)) continue;
-      auto skip = reinterpret_cast<std::uintptr_t>(p) -
-                  reinterpret_cast<std::uintptr_t>(entry.data.data());
+      auto skip =
+          reinterpret_cast<std::uintptr_t>(p) - reinterpret_cast<std::uintptr_t>(entry.data.data());
       return Located{module->instance, &entry, entry.data.subspan(skip)};
     }
   }

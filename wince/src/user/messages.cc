@@ -77,6 +77,7 @@ bool WindowManager::RetrieveLocked(std::unique_lock<std::mutex>& lock, MSG* msg,
     if (!wait || queue->closed()) return false;
     const std::uint64_t next_timer = queue->NextTimerDueAfter(scheduler.NowLocked(), &filter);
     queue->BeginInputWait(&ready);
+    scheduler.NotifyAll();  // automation waits for this thread to wait for input
     try {
       scheduler.Wait(lock, ready, next_timer);
     } catch (...) {

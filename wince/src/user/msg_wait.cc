@@ -49,7 +49,10 @@ DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* hand
     if (queue && (wake_mask & QS_TIMER)) {
       until = std::min(until, queue->NextTimerDueAfter(scheduler.NowLocked(), nullptr));
     }
-    if (counts_as_input_wait) queue->BeginInputWait(&wait_ready);
+    if (counts_as_input_wait) {
+      queue->BeginInputWait(&wait_ready);
+      scheduler.NotifyAll();  // automation waits for this thread to wait for input
+    }
     DWORD result;
     try {
       result = WaitForObjectsLocked(lock, objects, until, input_ready);

@@ -95,7 +95,8 @@ class ThreadQueue {
   std::uint32_t AllInput(std::uint64_t now_ms) const;
 
   // --- "Waiting for input": the thread is blocked in a retrieval that input could end.
-  // `ready` is the predicate of that wait; it stays owned by the waiting thread.
+  // `ready` is the predicate of that wait; it stays owned by the waiting thread. Whoever begins
+  // an input wait must wake the scheduler's waiters: some wait for exactly this.
   void BeginInputWait(const std::function<bool()>* ready) { input_wait_ = ready; }
   void EndInputWait() { input_wait_ = nullptr; }
   bool IsWaitingForInput() const { return input_wait_ != nullptr && !(*input_wait_)(); }

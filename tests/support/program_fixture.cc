@@ -1,0 +1,130 @@
+#include "support/program_fixture.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "res/embedded.h"
+#include "sim/demo_package.h"
+
+namespace kepla_test {
+
+kepla::pkg::PackageFields MatchingFields() {
+  return kepla::pkg::PackageFields{u"ENG", u"EUR,WWE,ASIA", u"QMR407", u"1.20.407.1",
+                                   u"1.20.407 ENG WWE"};
+}
+
+void ProgramFixture::Boot(wce::DeviceProfile profile) {
+  ASSERT_EQ(device_, nullptr) << "booted twice";
+  std::filesystem::create_directories(HostPath("Storage Card"));
+  wce::DeviceOptions options;
+  options.folder = folder_.path();
+  options.clock = wce::ClockSpec{wce::ClockMode::kVirtual, 1.0};
+  options.profile = std::move(profile);
+  options.program_resources = kepla::ProgramResources();
+  options.publish = false;
+  std::string error;
+  device_ = wce::Device::Boot(options, &error);
+  ASSERT_NE(device_, nullptr) << error;
+  guard_.emplace();
+}
+
+void ProgramFixture::TearDown() {
+  program_.reset();
+  guard_.reset();
+  if (device_ != nullptr) {
+    FinishWithin(
+        std::chrono::seconds(20), [this] { device_.reset(); }, "device shutdown");
+  }
+}
+
+std::filesystem::path ProgramFixture::HostPath(std::string_view relative) const {
+  return folder_.path() / "fs" / std::filesystem::path(relative);
+}
+
+void ProgramFixture::WriteFile(std::string_view relative, std::string_view bytes) const {
+  folder_.Write(std::string("fs/") + std::string(relative), bytes);
+}
+
+void ProgramFixture::WritePackage(const kepla::pkg::PackageFields& fields,
+                                  std::size_t imageBytes) const {
+  std::vector<std::uint8_t> image = kepla::MakeDemoImage(imageBytes);
+  std::string error;
+  std::vector<std::uint8_t> package = kepla::pkg::MakePackage(image, fields, &error);
+  ASSERT_FALSE(package.empty()) << error;
+  WriteFile(kPackagePath,
+            std::string_view(reinterpret_cast<const char*>(package.data()), package.size()));
+}
+
+void ProgramFixture::SetFreeSpace(wce::DeviceProfile* profile, std::uint64_t freeBytes) const {
+  profile->cards = {wce::CardSpec{u"Storage Card", HostPath("Storage Card"), freeBytes}};
+}
+
+void ProgramFixture::StartProgram(wce::Device::EntryPoint entry, std::u16string commandLine) {
+  program_ = std::make_unique<ProgramThread>(*device_, entry, std::move(commandLine));
+}
+
+void ProgramFixture::StartBody(std::function<int(HINSTANCE)> body) {
+  program_ = std::make_unique<ProgramThread>(*device_, std::move(body));
+}
+
+std::optional<int> ProgramFixture::FinishProgram(std::uint32_t timeoutMs) {
+  if (program_ == nullptr) {
+    ADD_FAILURE() << "no program was started";
+    return std::nullopt;
+  }
+  return program_->Finish(timeoutMs);
+}
+
+wce::ScreenSnapshot ProgramFixture::WaitForScreen(
+    const std::function<bool(const wce::ScreenSnapshot&)>& want, std::uint64_t timeoutMs) {
+  const std::uint64_t deadline = Now() + timeoutMs;
+  // No screen has this generation: the first call returns as soon as the program waits.
+  std::uint64_t seen = UINT64_MAX;
+  for (;;) {
+    wce::ScreenSnapshot screen = automation().WaitForChange(seen, deadline);
+    if (screen.waiting_for_input && want(screen)) return screen;
+    if (!screen.program_running || Now() >= deadline) {
+      ADD_FAILURE() << "the expected screen did not come (device time " << screen.time_ms
+                    << " ms, foreground template " << screen.template_id
+                    << (screen.program_running ? "" : ", program ended") << ")";
+      return screen;
+    }
+    seen = screen.generation;
+  }
+}
+
+wce::ScreenSnapshot ProgramFixture::WaitForTemplate(int templateId) {
+  return WaitForScreen([templateId](const wce::ScreenSnapshot& s) {
+    return s.template_id == templateId && !s.message_box;
+  });
+}
+
+bool ProgramFixture::Press(int index, std::uint64_t timeoutMs) {
+  return automation().WaitAndApply(wce::PressSoftKey{index}, Now() + timeoutMs);
+}
+
+std::optional<wce::MessageBoxSnapshot> ProgramFixture::DismissMessageBox(std::uint64_t timeoutMs) {
+  wce::ScreenSnapshot screen = WaitForScreen(
+      [](const wce::ScreenSnapshot& s) { return s.message_box.has_value(); }, timeoutMs);
+  if (!screen.message_box) return std::nullopt;
+  if (!automation().WaitAndApply(wce::DismissMessageBox{}, Now() + timeoutMs)) {
+    ADD_FAILURE() << "the message box could not be dismissed";
+    return std::nullopt;
+  }
+  return screen.message_box;
+}
+
+const wce::ControlSnapshot* ProgramFixture::Control(const wce::ScreenSnapshot& screen, int id) {
+  for (const wce::ControlSnapshot& control : screen.controls) {
+    if (control.id == id) return &control;
+  }
+  return nullptr;
+}
+
+std::u16string ProgramFixture::ControlText(const wce::ScreenSnapshot& screen, int id) {
+  const wce::ControlSnapshot* control = Control(screen, id);
+  return control ? control->text : u"<no control>";
+}
+
+}  // namespace kepla_test
