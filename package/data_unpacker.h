@@ -4,8 +4,12 @@
 // Threads: the user-interface thread makes the object, runs Load and UnpackData, and deletes it.
 // During UnpackData one worker thread runs UnpackThread with the object as its parameter; it
 // reads the paths and the header (written before it starts), writes `outputPath` and
-// `watchdogTick`, and reads `abandoned`. UnpackData returns only once the worker will touch the
-// object no more (see UnpackData), so the object may be deleted as soon as it has returned.
+// `watchdogTick` and `copyBuffer`, and reads `abandoned`. UnpackData returns only once the worker
+// will touch the object no more, so the object may be deleted as soon as it has returned: the
+// worker has reported (it touches nothing after setting its event), or it has ended after being
+// abandoned, or it was terminated. A worker is terminated only after kWatchdogMs without a sign
+// of life, which it gives around every platform call, so it is stopped inside one; the chunk
+// buffer that call may still be filling is kept for the life of the process.
 #ifndef KEPLA_PACKAGE_DATA_UNPACKER_H_
 #define KEPLA_PACKAGE_DATA_UNPACKER_H_
 

@@ -46,7 +46,18 @@ FrontendResult ScriptDriver::Drive(wce::Device& device,
       continue;
     }
     const std::uint64_t deadline = scheduler.Now() + timeout_ms_;
-    if (!automation.WaitAndApply(*step.ToAction(), deadline)) {
+    const wce::Action action = *step.ToAction();
+    // A press is recorded with the screen it answers, before anything it causes.
+    const bool press = std::holds_alternative<wce::PressSoftKey>(action) ||
+                       std::holds_alternative<wce::DismissMessageBox>(action);
+    std::function<void(const wce::ScreenSnapshot&)> record;
+    if (transcript_ && press) {
+      record = [this, &step](const wce::ScreenSnapshot& screen) {
+        transcript_->WriteScreen(screen);
+        transcript_->WriteAction(screen.time_ms, step);
+      };
+    }
+    if (!automation.WaitAndApply(action, deadline, record)) {
       bool running;
       {
         std::lock_guard<std::mutex> lock(scheduler.mutex());
@@ -56,7 +67,7 @@ FrontendResult ScriptDriver::Drive(wce::Device& device,
                                              " of device time"
                                        : "the program ended before " + name + " was offered");
     }
-    if (transcript_) transcript_->WriteAction(scheduler.Now(), step);
+    if (transcript_ && !press) transcript_->WriteAction(scheduler.Now(), step);
   }
 
   std::unique_lock<std::mutex> lock(scheduler.mutex());

@@ -16,7 +16,7 @@ class ScriptDriver final : public Frontend {
  public:
   // `timeout_ms` (device time) bounds the wait for each action to be offered and, after the last
   // one, for the program to end. `transcript` (may be null, not owned) gets an action line per
-  // applied step.
+  // applied step; a press comes after the screen it answered, and before anything it causes.
   ScriptDriver(std::vector<ScriptStep> steps, std::uint32_t timeout_ms, Transcript* transcript)
       : steps_(std::move(steps)), timeout_ms_(timeout_ms), transcript_(transcript) {}
 

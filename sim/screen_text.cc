@@ -63,8 +63,6 @@ std::string DescribeScreen(const wce::ScreenSnapshot& snap, const std::string& i
     line("message box " + Quoted(snap.message_box->caption) + ": " +
          Quoted(snap.message_box->text));
   }
-  if (!snap.waiting_for_input && snap.program_running)
-    line("(the program is busy, not waiting for input)");
   return out;
 }
 

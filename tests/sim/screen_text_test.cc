@@ -35,11 +35,10 @@ TEST(ScreenTextTest, ShowsWhatAPersonWouldSee) {
             "  message box \"Error\": \"Out of space\"\n");
 }
 
-TEST(ScreenTextTest, SaysWhenNothingIsShownOrTheProgramIsBusy) {
+TEST(ScreenTextTest, SaysWhenNothingIsShown) {
   wce::ScreenSnapshot snap;
   snap.program_running = true;
-  EXPECT_EQ(DescribeScreen(snap, ""),
-            "no window\nsoft keys: none\n(the program is busy, not waiting for input)\n");
+  EXPECT_EQ(DescribeScreen(snap, ""), "no window\nsoft keys: none\n");
   snap.program_running = false;
   EXPECT_EQ(DescribeScreen(snap, ""), "(the program is not running)\nno window\nsoft keys: none\n");
 }

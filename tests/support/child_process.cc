@@ -4,7 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,7 +41,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   out_ = pipe_fds[0];
   if (rc != 0) return;
   pid_ = pid;
-  pidfd_ = ::pidfd_open(pid_, 0);
+  pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
 }
 
 ChildProcess::~ChildProcess() {

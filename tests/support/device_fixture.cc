@@ -36,14 +36,16 @@ std::filesystem::path DeviceFixture::HostPath(std::u16string_view device_path) c
   const auto& cards = device_ ? device_->profile().cards : profile_.cards;
   if (cards.empty()) {
     const std::u16string prefix = u"\\Storage Card";
-    if (rest.starts_with(prefix) && (rest.size() == prefix.size() || rest[prefix.size()] == u'\\')) {
+    if (rest.starts_with(prefix) &&
+        (rest.size() == prefix.size() || rest[prefix.size()] == u'\\')) {
       host /= "Storage Card";
       rest.erase(0, prefix.size());
     }
   }
   for (const wce::CardSpec& card : cards) {
     const std::u16string prefix = u"\\" + card.name;
-    if (rest.starts_with(prefix) && (rest.size() == prefix.size() || rest[prefix.size()] == u'\\')) {
+    if (rest.starts_with(prefix) &&
+        (rest.size() == prefix.size() || rest[prefix.size()] == u'\\')) {
       host = card.host.empty() ? folder() / "fs" / card.name : card.host;
       rest.erase(0, prefix.size());
       break;

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/device_fixture.h"
+#include "support/program_fixture.h"
 
 namespace kepla_test {
 namespace {
 
-class AnchorLayoutTest : public DeviceFixture {
+class AnchorLayoutTest : public ProgramFixture {
  protected:
   void SetUp() override {
     Boot();
@@ -23,7 +23,7 @@ class AnchorLayoutTest : public DeviceFixture {
   }
   void TearDown() override {
     if (dialog_ != NULL) DestroyWindow(dialog_);
-    DeviceFixture::TearDown();
+    ProgramFixture::TearDown();
   }
 
   void AddControl(int id, int x, int y, int width, int height) {

@@ -6,6 +6,7 @@
 #include "page_fixture.h"
 #include "res/resource.h"
 #include "ui/page_result.h"
+#include "ui/text_buffer.h"
 
 namespace kepla_test {
 namespace {

@@ -33,18 +33,13 @@ class HardwareTest : public DeviceThreadTest {
 };
 
 TEST_F(HardwareTest, BatteryPercentComesFromTheProfile) {
-  BootWithBattery(59);
-  SYSTEM_POWER_STATUS_EX status = ZeroedStatus();
-  ASSERT_TRUE(GetSystemPowerStatusEx(&status, TRUE));
-  EXPECT_EQ(status.BatteryLifePercent, 59);
-  EXPECT_EQ(sizeof status, 24u);
-}
-
-TEST_F(HardwareTest, MissingReadingIsReportedAs255) {
-  BootWithBattery(255);
-  SYSTEM_POWER_STATUS_EX status = ZeroedStatus();
-  ASSERT_TRUE(GetSystemPowerStatusEx(&status, TRUE));
-  EXPECT_EQ(status.BatteryLifePercent, BATTERY_PERCENTAGE_UNKNOWN);
+  for (int percent : {59, 60, BATTERY_PERCENTAGE_UNKNOWN}) {
+    BootWithBattery(percent);
+    SYSTEM_POWER_STATUS_EX status = ZeroedStatus();
+    ASSERT_TRUE(GetSystemPowerStatusEx(&status, TRUE));
+    EXPECT_EQ(status.BatteryLifePercent, percent);
+    ShutdownNow();
+  }
 }
 
 TEST_F(HardwareTest, FailingBatteryDriverLeavesTheStatusAlone) {

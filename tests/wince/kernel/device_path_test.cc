@@ -76,10 +76,15 @@ TEST_F(DevicePathTest, ExistingNamesAreFoundWhateverTheirCase) {
 }
 
 TEST_F(DevicePathTest, NonAsciiNamesMatchCaseBlind) {
-  fs::create_directories(card_ / "\xC3\x9C" "bung");  // "Übung"
+  fs::create_directories(card_ /
+                         "\xC3\x9C"
+                         "bung");  // "Übung"
   HostLocation where;
   ASSERT_EQ(Map(u"\\Storage Card\\\u00FCBUNG\\a", &where), ERROR_SUCCESS);
-  EXPECT_EQ(where.host, card_ / "\xC3\x9C" "bung" / "a");
+  EXPECT_EQ(where.host, card_ /
+                            "\xC3\x9C"
+                            "bung" /
+                            "a");
 }
 
 TEST_F(DevicePathTest, MissingFoldersOnTheWayAreNotFound) {

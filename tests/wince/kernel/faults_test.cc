@@ -28,10 +28,10 @@ constexpr char16_t kFile[] = u"\\Storage Card\\Upgrade\\fw.bin";
 
 TEST(FaultPlanTest, ReadErrorHitsEveryReadCoveringTheOffset) {
   FaultPlan plan({FileFault(FaultSpec::Kind::kReadError, kFile, 4096)});
-  EXPECT_FALSE(plan.PlanRead(kFile, 0, 4096).fail);      // ends just before it
-  EXPECT_TRUE(plan.PlanRead(kFile, 0, 4097).fail);       // covers its first byte
-  EXPECT_TRUE(plan.PlanRead(kFile, 4096, 1).fail);       // starts on it, and again: a bad block
-  EXPECT_FALSE(plan.PlanRead(kFile, 4097, 100).fail);    // after it
+  EXPECT_FALSE(plan.PlanRead(kFile, 0, 4096).fail);    // ends just before it
+  EXPECT_TRUE(plan.PlanRead(kFile, 0, 4097).fail);     // covers its first byte
+  EXPECT_TRUE(plan.PlanRead(kFile, 4096, 1).fail);     // starts on it, and again: a bad block
+  EXPECT_FALSE(plan.PlanRead(kFile, 4097, 100).fail);  // after it
   EXPECT_FALSE(plan.PlanRead(u"\\Storage Card\\other.bin", 0, 10000).fail);
   EXPECT_EQ(plan.PlanRead(kFile, 0, 100).deliver, 100u);
 }

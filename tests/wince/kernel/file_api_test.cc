@@ -178,7 +178,8 @@ TEST_F(FileApiTest, SharingViolations) {
   ASSERT_TRUE(CloseHandle(exclusive));
 
   // Two writers that share writing: the worker's output handle and the clean-up's truncation.
-  HANDLE worker = Open(kImage, GENERIC_WRITE, FILE_SHARE_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN);
+  HANDLE worker =
+      Open(kImage, GENERIC_WRITE, FILE_SHARE_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN);
   ASSERT_NE(worker, INVALID_HANDLE_VALUE);
   Write(worker, "partial");
   HANDLE cleanup =

@@ -120,7 +120,7 @@ TEST_F(FileFaultsTest, ReadStallPassesInDeviceTimeOnly) {
   {
     kepla_test::DeviceThreadRunner worker(device(), [&] {
       before = device().scheduler().Now();
-      ASSERT_TRUE(ReadFile(in, buffer.data(), 32767, &first, nullptr));  // ends before the offset
+      ASSERT_TRUE(ReadFile(in, buffer.data(), 32767, &first, nullptr));   // ends before the offset
       ASSERT_TRUE(ReadFile(in, buffer.data(), 32767, &second, nullptr));  // reaches it: stalls
       after = device().scheduler().Now();
       ASSERT_TRUE(SetFilePointer(in, 0, nullptr, FILE_BEGIN) == 0);
@@ -156,7 +156,8 @@ TEST_F(FileFaultsTest, TerminatingAStalledReaderWakesIt) {
     {
       wce::Scheduler& scheduler = device().scheduler();
       std::unique_lock<std::mutex> lock(scheduler.mutex());
-      scheduler.Wait(lock, [] { return false; }, 1000);
+      scheduler.Wait(
+          lock, [] { return false; }, 1000);
     }
     worker.Terminate();
     ASSERT_TRUE(worker.Join()) << "the terminated reader did not unwind";

@@ -41,6 +41,9 @@ TEST_F(FindApiTest, StarDotStarListsEverythingButDotAndDotDot) {
   const std::vector<std::u16string> names = Names(u"\\Storage Card\\Upgrade\\*.*");
   EXPECT_EQ(Set(names), (std::set<std::u16string>{u"KEPLA.exe", u"fw.bin", u"README", u"old"}));
   EXPECT_EQ(names.size(), 4u);
+  // Nor is the layer's attribute sidecar, on hosts that need one.
+  PutFile(u"\\Storage Card\\Upgrade\\.kepla-attributes", "00000002 fw.bin\n");
+  EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\*.*").size(), 4u);
 }
 
 TEST_F(FindApiTest, PatternsMatchCaseBlind) {
@@ -51,8 +54,10 @@ TEST_F(FindApiTest, PatternsMatchCaseBlind) {
   EXPECT_EQ(Set(Names(u"\\storage card\\UPGRADE\\*.bin")), (std::set<std::u16string>{u"fw.BIN"}));
   EXPECT_EQ(Set(Names(u"\\Storage Card\\Upgrade\\*.bin*")),
             (std::set<std::u16string>{u"fw.BIN", u"old.bin2"}));
-  EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\???.bin2"), (std::vector<std::u16string>{u"old.bin2"}));
-  EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\NOTES.TXT"), (std::vector<std::u16string>{u"notes.txt"}));
+  EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\???.bin2"),
+            (std::vector<std::u16string>{u"old.bin2"}));
+  EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\NOTES.TXT"),
+            (std::vector<std::u16string>{u"notes.txt"}));
 }
 
 TEST_F(FindApiTest, FindDataCarriesSizeAttributesAndTime) {

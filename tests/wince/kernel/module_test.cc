@@ -95,27 +95,4 @@ TEST_F(ModuleTest, IdentityControlAnswersFromTheProfile) {
             u"1.13.407 ENG WWE");
 }
 
-TEST_F(ModuleTest, IdentityControlRefusesWrongCallsAndSilentDevices) {
-  BootWith(true);
-  PFN_KernelIoControl io = LookUpIoControl();
-  ASSERT_NE(io, nullptr);
-  std::array<std::uint8_t, 468> buffer{};
-  DWORD returned = 0;
-  EXPECT_FALSE(io(wce::kIoctlOemIdentity, nullptr, 0, buffer.data(), 467, &returned));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  EXPECT_FALSE(io(wce::kIoctlOemIdentity + 4, nullptr, 0, buffer.data(), 468, &returned));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-  EXPECT_EQ(buffer, (std::array<std::uint8_t, 468>{}));
-}
-
-TEST_F(ModuleTest, DeviceThatDoesNotAnswerLeavesTheBufferAlone) {
-  BootWith(false);
-  PFN_KernelIoControl io = LookUpIoControl();
-  ASSERT_NE(io, nullptr);
-  std::array<std::uint8_t, 468> buffer{};
-  DWORD returned = 0;
-  EXPECT_FALSE(io(wce::kIoctlOemIdentity, buffer.data(), 468, buffer.data(), 468, &returned));
-  EXPECT_EQ(buffer, (std::array<std::uint8_t, 468>{}));
-}
-
 }  // namespace

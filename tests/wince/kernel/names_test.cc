@@ -9,7 +9,7 @@ namespace {
 
 TEST(FoldCaseTest, FoldsTheScriptsACardCarries) {
   EXPECT_TRUE(EqualsNoCase(u"Storage Card", u"STORAGE card"));
-  EXPECT_TRUE(EqualsNoCase(u"\u00C4RGER", u"\u00E4rger"));          // Latin-1
+  EXPECT_TRUE(EqualsNoCase(u"\u00C4RGER", u"\u00E4rger"));                    // Latin-1
   EXPECT_TRUE(EqualsNoCase(u"\u0141\u00F3d\u017A", u"\u0142\u00D3D\u0179"));  // Latin Extended-A
   EXPECT_TRUE(EqualsNoCase(u"\u0394\u0395\u039B\u03A4\u0391", u"\u03B4\u03B5\u03BB\u03C4\u03B1"));
   EXPECT_TRUE(EqualsNoCase(u"\u0424\u0410\u0419\u041B \u0401", u"\u0444\u0430\u0439\u043B \u0451"));

@@ -21,12 +21,12 @@ struct Case {
 
 TEST(ShareTableTest, ConflictRules) {
   const Case cases[] = {
-      {R, kNone, R, SRW, true},    // the first open shares nothing
-      {R, SR, R, SR, false},       // readers that share reading
-      {R, SR, W, SRW, true},       // the reader does not share writing
-      {W, SW, W, SW, false},       // the extraction output, opened twice for writing
-      {W, SW, R, SRW, true},       // a reader needs the writer to share reading
-      {R, SRW, R, SW, true},       // ...and the reader must share the other's reading
+      {R, kNone, R, SRW, true},  // the first open shares nothing
+      {R, SR, R, SR, false},     // readers that share reading
+      {R, SR, W, SRW, true},     // the reader does not share writing
+      {W, SW, W, SW, false},     // the extraction output, opened twice for writing
+      {W, SW, R, SRW, true},     // a reader needs the writer to share reading
+      {R, SRW, R, SW, true},     // ...and the reader must share the other's reading
       {RW, SRW, RW, SRW, false},
       {kNone, kNone, RW, kNone, false},  // an attribute query conflicts with nothing
       {RW, kNone, kNone, kNone, false},

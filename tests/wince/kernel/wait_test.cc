@@ -143,14 +143,4 @@ TEST_F(WaitEngineTest, ExtraReadinessSetByAnotherThreadEndsTheWait) {
   EXPECT_EQ(WaitForSingleObject(raiser, 1000), WAIT_OBJECT_0);
 }
 
-TEST_F(WaitEngineTest, ResolveRefusesHandlesThatCannotBeWaitedOn) {
-  HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  std::vector<std::shared_ptr<wce::KernelObject>> objects;
-  HANDLE good[1] = {event};
-  ASSERT_TRUE(wce::ResolveWaitHandles(good, &objects));
-  EXPECT_EQ(objects.size(), 1u);
-  HANDLE bad[2] = {event, reinterpret_cast<HANDLE>(0x4321)};
-  EXPECT_FALSE(wce::ResolveWaitHandles(bad, &objects));
-}
-
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "res/resource.h"
 #include "resource_test_util.h"
 #include "wince/testdata/test_resource.h"
 
@@ -74,26 +73,12 @@ TEST(DialogTemplate, ProgramPagesMatchTheirLayouts) {
   const std::u16string todo = u"TODO: Add your controls";
   const std::u16string unpacking = u"Unpacking data, please wait...";
   const Expected pages[] = {
-      {IDD_WELCOME,
-       147,
-       177,
-       {{IDC_WELCOME_TEXT, todo, {3, 3, 134, 26}},
-        {IDC_SUMMARY_TEXT, u"Static", {3, 31, 134, 139}}}},
-      {IDD_WELCOME_WIDE,
-       177,
-       112,
-       {{IDC_WELCOME_TEXT, todo, {3, 3, 164, 19}},
-        {IDC_SUMMARY_TEXT, u"Static", {3, 23, 164, 86}}}},
-      {IDD_PREPARE,
-       147,
-       177,
-       {{IDC_PROGRESS, u"", {3, 3, 130, 14}}, {IDC_PREPARE_TEXT, unpacking, {3, 28, 134, 27}}}},
-      {IDD_PREPARE_WIDE,
-       177,
-       112,
-       {{IDC_PROGRESS, u"", {3, 7, 169, 14}}, {IDC_PREPARE_TEXT, unpacking, {3, 28, 169, 22}}}},
-      {IDD_FINISH, 146, 177, {{IDC_FINISH_TEXT, todo, {3, 3, 134, 167}}}},
-      {IDD_FINISH_WIDE, 177, 112, {{IDC_FINISH_TEXT, todo, {3, 3, 164, 106}}}},
+      {201, 147, 177, {{1001, todo, {3, 3, 134, 26}}, {1002, u"Static", {3, 31, 134, 139}}}},
+      {202, 177, 112, {{1001, todo, {3, 3, 164, 19}}, {1002, u"Static", {3, 23, 164, 86}}}},
+      {203, 147, 177, {{1003, u"", {3, 3, 130, 14}}, {1004, unpacking, {3, 28, 134, 27}}}},
+      {204, 177, 112, {{1003, u"", {3, 7, 169, 14}}, {1004, unpacking, {3, 28, 169, 22}}}},
+      {205, 146, 177, {{1005, todo, {3, 3, 134, 167}}}},
+      {206, 177, 112, {{1005, todo, {3, 3, 164, 106}}}},
   };
   for (const Expected& page : pages) {
     SCOPED_TRACE(testing::Message() << "dialog " << page.id);
@@ -112,7 +97,7 @@ TEST(DialogTemplate, ProgramPagesMatchTheirLayouts) {
     ASSERT_EQ(dialog.items.size(), page.controls.size());
     for (std::size_t i = 0; i < page.controls.size(); ++i) {
       const auto& [id, text, rect] = page.controls[i];
-      const bool bar = id == IDC_PROGRESS;
+      const bool bar = id == 1003;
       ExpectItem(dialog.items[i], id, bar ? u"msctls_progress32" : u"Static",
                  bar ? kBarStyle : kStaticStyle, text, rect);
     }
@@ -120,7 +105,7 @@ TEST(DialogTemplate, ProgramPagesMatchTheirLayouts) {
 }
 
 TEST(DialogTemplate, RefusesEveryTruncatedTemplate) {
-  for (WORD id : {IDD_WELCOME, IDD_PREPARE_WIDE, IDD_FINISH}) {
+  for (WORD id : {201, 204, 205}) {
     auto data = kepla_test::DataOf(kepla_test::ProgramEntries(), wce::kTypeDialog, id);
     ASSERT_TRUE(ParseDialogTemplate(data));
     for (std::size_t n = 0; n < data.size(); ++n) {

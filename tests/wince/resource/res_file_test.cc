@@ -141,22 +141,6 @@ TEST(ResFile, RefusesHeadersThatLieAboutSizes) {
   EXPECT_FALSE(ParseResFile(name.span()));
 }
 
-TEST(ResFile, ReadsNamedTypesAndNames) {
-  Bytes b = LeadingEntry();
-  Bytes header;
-  header.U16(0xFFFF).U16(10).Str(u"ODD").Align4();  // a name of odd length needs padding
-  b.U32(2).U32(static_cast<std::uint32_t>(8 + header.size() + 16));
-  for (std::uint8_t byte : header.span()) b.Raw({byte});
-  b.U32(0).U16(0).U16(0x0407).U32(0).U32(0).Raw({7, 8}).Align4();
-  auto entries = ParseResFile(b.span());
-  ASSERT_TRUE(entries);
-  ASSERT_EQ(entries->size(), 1u);
-  EXPECT_EQ((*entries)[0].name, ResId::Name(u"ODD"));
-  EXPECT_EQ((*entries)[0].language, 0x0407);
-  ASSERT_EQ((*entries)[0].data.size(), 2u);
-  EXPECT_EQ((*entries)[0].data[1], 8);
-}
-
 // The fixed part of VS_VERSIONINFO: a node header (wLength, wValueLength, wType,
 // "VS_VERSION_INFO", padding) followed by VS_FIXEDFILEINFO.
 TEST(ResFile, ProgramVersionBlockHasTheExpectedFixedPart) {

@@ -144,7 +144,8 @@ bool Automation::Apply(const Action& action) {
   return ApplyInputLocked(action);
 }
 
-bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms) {
+bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
+                              const std::function<void(const ScreenSnapshot&)>& on_apply) {
   Scheduler& scheduler = device_.scheduler();
   std::unique_lock<std::mutex> lock(scheduler.mutex());
   if (IsInput(action)) {
@@ -152,6 +153,7 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms) {
       return ProgramEndedLocked() || (UiWaitingLocked() && OfferedLocked(action));
     };
     if (!scheduler.Wait(lock, ready, deadline_ms) || ProgramEndedLocked()) return false;
+    if (on_apply) on_apply(SnapshotLocked());
     return ApplyInputLocked(action);
   }
   if (std::holds_alternative<Rotate>(action)) {

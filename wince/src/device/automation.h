@@ -119,7 +119,11 @@ class Automation {
   // SignalEvent sets the named event at once if it exists; otherwise it tries again each time
   // the program has settled (waits for input) on a changed screen, since the program makes its
   // events in answer to earlier actions.
-  bool WaitAndApply(const Action& action, std::uint64_t deadline_ms);
+  // For a soft key or a message box, `on_apply` (may be empty) is called just before the press,
+  // with the device lock held and the screen it answers, so that a recorder can write that screen
+  // and the press before anything the press causes. Keep it short; make no layer call from it.
+  bool WaitAndApply(const Action& action, std::uint64_t deadline_ms,
+                    const std::function<void(const ScreenSnapshot&)>& on_apply = {});
 
   // Waits until the user-interface thread waits for input with a screen whose generation differs
   // from `seen_generation`, or the program has ended, or device time reaches `deadline_ms`.

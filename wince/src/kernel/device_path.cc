@@ -92,7 +92,8 @@ bool IsInsideVolume(const std::filesystem::path& host, const std::filesystem::pa
   if (ec) return false;
   const std::filesystem::path real_root = std::filesystem::canonical(root, ec);
   if (ec) return false;
-  auto [root_end, unused] = std::mismatch(real_root.begin(), real_root.end(), real.begin(), real.end());
+  auto [root_end, unused] =
+      std::mismatch(real_root.begin(), real_root.end(), real.begin(), real.end());
   return root_end == real_root.end();
 }
 
@@ -115,7 +116,6 @@ DWORD MapDevicePath(std::span<const Volume> volumes, std::u16string_view path, H
     where.device += part;
   }
   if (where.device.empty()) where.device = u"\\";
-  where.leaf = parts.empty() ? std::u16string() : std::u16string(parts.back());
   if (first == parts.size()) {
     // The root or a card's root folder.
     struct stat st;
@@ -125,6 +125,7 @@ DWORD MapDevicePath(std::span<const Volume> volumes, std::u16string_view path, H
     return ERROR_SUCCESS;
   }
 
+  where.leaf = parts.back();
   for (std::size_t i = first; i < parts.size(); ++i) {
     const bool last = i + 1 == parts.size();
     std::optional<std::string> host_name = FindEntry(where.host, parts[i]);

@@ -24,17 +24,17 @@ namespace wce {
 
 // A part of the device's name space backed by one host folder.
 struct Volume {
-  std::u16string name;          // the card's folder name; empty for the root "\" (fs/)
-  std::filesystem::path host;   // absolute host folder
+  std::u16string name;         // the card's folder name; empty for the root "\" (fs/)
+  std::filesystem::path host;  // absolute host folder
 };
 
 // Where a device path leads.
 struct HostLocation {
-  std::size_t volume = 0;        // index into the volumes given to MapDevicePath
-  std::filesystem::path host;    // existing components carry their host spelling
-  std::u16string device;         // "\" + the components as given, joined by '\'
-  std::u16string leaf;           // the last component as given; empty for a volume's root
-  bool exists = false;           // the host has an entry at `host` (the parent folder always exists)
+  std::size_t volume = 0;      // index into the volumes given to MapDevicePath
+  std::filesystem::path host;  // existing components carry their host spelling
+  std::u16string device;       // "\" + the components as given, joined by '\'
+  std::u16string leaf;         // the last component as given; empty for a volume's root
+  bool exists = false;         // the host has an entry at `host` (the parent folder always exists)
 };
 
 // A host name reserved for the layer's own bookkeeping; no device path may name it.

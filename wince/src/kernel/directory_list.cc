@@ -16,8 +16,9 @@ namespace {
 constexpr std::uint64_t kEpochGapSeconds = 11644473600ull;
 
 FILETIME ToFileTime(const struct timespec& ts) {
-  const std::uint64_t ticks = (static_cast<std::uint64_t>(ts.tv_sec) + kEpochGapSeconds) * 10000000ull +
-                              static_cast<std::uint64_t>(ts.tv_nsec) / 100;
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(ts.tv_sec) + kEpochGapSeconds) * 10000000ull +
+      static_cast<std::uint64_t>(ts.tv_nsec) / 100;
   return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
@@ -47,8 +48,7 @@ WIN32_FIND_DATAW FileSystem::FindDataOf(std::u16string_view name, const std::fil
   return data;
 }
 
-DWORD FileSystem::List(std::u16string_view pattern,
-                       std::vector<WIN32_FIND_DATAW>* entries) const {
+DWORD FileSystem::List(std::u16string_view pattern, std::vector<WIN32_FIND_DATAW>* entries) const {
   entries->clear();
   if (pattern.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   const std::size_t slash = pattern.rfind(u'\\');
@@ -74,9 +74,8 @@ DWORD FileSystem::List(std::u16string_view pattern,
       if (host_name == "." || host_name == ".." || host_name == kReservedHostName) continue;
       if (!Utf8ToUtf16(host_name, &name) || !MatchesWildcard(name_pattern, name)) continue;
       // A card in the root is listed below, as the card.
-      if (device_root && std::any_of(volumes_.begin() + 1, volumes_.end(), [&](const Volume& v) {
-            return EqualsNoCase(v.name, name);
-          })) {
+      if (device_root && std::any_of(volumes_.begin() + 1, volumes_.end(),
+                                     [&](const Volume& v) { return EqualsNoCase(v.name, name); })) {
         continue;
       }
       const std::filesystem::path host = dir.host / host_name;

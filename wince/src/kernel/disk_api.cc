@@ -19,7 +19,8 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName,
     SetLastError(error);
     return FALSE;
   }
-  if (lpFreeBytesAvailableToCaller != nullptr) lpFreeBytesAvailableToCaller->QuadPart = space.caller_free;
+  if (lpFreeBytesAvailableToCaller != nullptr)
+    lpFreeBytesAvailableToCaller->QuadPart = space.caller_free;
   if (lpTotalNumberOfBytes != nullptr) lpTotalNumberOfBytes->QuadPart = space.total;
   if (lpTotalNumberOfFreeBytes != nullptr) lpTotalNumberOfFreeBytes->QuadPart = space.total_free;
   return TRUE;

@@ -61,9 +61,8 @@ FaultPlan::ReadPlan FaultPlan::PlanRead(std::u16string_view device_path, std::ui
   return plan;
 }
 
-FaultPlan::WritePlan FaultPlan::PlanWrite(std::u16string_view device_path,
-                                          std::u16string_view card, std::uint64_t position,
-                                          std::uint64_t length) {
+FaultPlan::WritePlan FaultPlan::PlanWrite(std::u16string_view device_path, std::u16string_view card,
+                                          std::uint64_t position, std::uint64_t length) {
   WritePlan plan;
   plan.accept = length;
   const std::u16string key = FaultPathKey(device_path);

@@ -41,8 +41,8 @@ class FaultPlan {
   ReadPlan PlanRead(std::u16string_view device_path, std::uint64_t position, std::uint64_t length);
 
   struct WritePlan {
-    bool fail = false;          // fail with ERROR_WRITE_FAULT, writing nothing
-    std::uint64_t accept = 0;   // else write this many bytes; fewer than asked: ERROR_DISK_FULL
+    bool fail = false;         // fail with ERROR_WRITE_FAULT, writing nothing
+    std::uint64_t accept = 0;  // else write this many bytes; fewer than asked: ERROR_DISK_FULL
   };
   // What to do with a write of `length` bytes at `position` of `device_path` on card `card`
   // (empty for the root folder's volume). Counts the accepted bytes against a disk-full fault.
@@ -58,8 +58,8 @@ class FaultPlan {
  private:
   struct Fault {
     FaultSpec spec;
-    std::u16string file_key;  // the normalised, case-folded device path
-    bool spent = false;       // stalls and short reads fire once
+    std::u16string file_key;    // the normalised, case-folded device path
+    bool spent = false;         // stalls and short reads fire once
     std::uint64_t written = 0;  // disk full: bytes accepted so far
   };
 

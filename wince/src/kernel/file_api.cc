@@ -33,13 +33,15 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
                                              dwFlagsAndAttributes};
   DWORD error = ERROR_SUCCESS;
   bool existed = false;
-  std::shared_ptr<wce::FileObject> file = Files().Open(PathOf(lpFileName), request, &error, &existed);
+  std::shared_ptr<wce::FileObject> file =
+      Files().Open(PathOf(lpFileName), request, &error, &existed);
   if (file == nullptr) {
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
   }
   // As on the device, a call that may create reports whether the file was already there.
-  const bool may_create = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS;
+  const bool may_create =
+      dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS;
   SetLastError(may_create && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return wce::Device::Get().handles().Add(std::move(file));
 }

@@ -17,7 +17,8 @@ DWORD ReadAt(int fd, void* buffer, std::size_t length, std::uint64_t position, s
   auto* bytes = static_cast<std::uint8_t*>(buffer);
   *done = 0;
   while (*done < length) {
-    const ssize_t n = pread(fd, bytes + *done, length - *done, static_cast<off_t>(position + *done));
+    const ssize_t n =
+        pread(fd, bytes + *done, length - *done, static_cast<off_t>(position + *done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return errno == EIO ? ERROR_READ_FAULT : Win32ErrorFromErrno(errno);
     if (n == 0) break;
@@ -52,7 +53,8 @@ std::int64_t SizeOf(int fd) {
 void FileSystem::Stall(std::uint32_t ms) {
   Scheduler& scheduler = device_.scheduler();
   std::unique_lock<std::mutex> lock(scheduler.mutex());
-  scheduler.Wait(lock, [] { return false; }, scheduler.DeadlineAfterLocked(ms));
+  scheduler.Wait(
+      lock, [] { return false; }, scheduler.DeadlineAfterLocked(ms));
 }
 
 DWORD FileSystem::Read(FileObject& file, void* buffer, DWORD length, DWORD* done) {
@@ -64,9 +66,9 @@ DWORD FileSystem::Read(FileObject& file, void* buffer, DWORD length, DWORD* done
   if (plan.stall_ms > 0) Stall(plan.stall_ms);
   if (plan.fail) return ERROR_READ_FAULT;
   std::size_t got = 0;
-  const DWORD error =
-      ReadAt(file.fd(), buffer, static_cast<std::size_t>(std::min<std::uint64_t>(length, plan.deliver)),
-             position, &got);
+  const DWORD error = ReadAt(
+      file.fd(), buffer, static_cast<std::size_t>(std::min<std::uint64_t>(length, plan.deliver)),
+      position, &got);
   file.set_position(position + got);
   *done = static_cast<DWORD>(got);
   return error;
@@ -82,7 +84,8 @@ DWORD FileSystem::Write(FileObject& file, const void* buffer, DWORD length, DWOR
   if (plan.fail) return ERROR_WRITE_FAULT;
   const std::int64_t size_before = SizeOf(file.fd());
   std::size_t written = 0;
-  DWORD error = WriteAt(file.fd(), buffer, static_cast<std::size_t>(plan.accept), position, &written);
+  DWORD error =
+      WriteAt(file.fd(), buffer, static_cast<std::size_t>(plan.accept), position, &written);
   if (error == ERROR_SUCCESS && written < length) error = ERROR_DISK_FULL;
   const std::int64_t end = static_cast<std::int64_t>(position + written);
   if (size_before >= 0 && end > size_before) AddUsage(info.volume, end - size_before);

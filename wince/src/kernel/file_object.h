@@ -25,9 +25,9 @@ class FileObject final : public KernelObject {
  public:
   struct Info {
     FileKey key;
-    DWORD access = 0;         // GENERIC_READ | GENERIC_WRITE as asked
-    DWORD share = 0;          // FILE_SHARE_* as granted
-    std::size_t volume = 0;   // index into FileSystem::volumes()
+    DWORD access = 0;        // GENERIC_READ | GENERIC_WRITE as asked
+    DWORD share = 0;         // FILE_SHARE_* as granted
+    std::size_t volume = 0;  // index into FileSystem::volumes()
     std::u16string device_path;
   };
 
@@ -44,7 +44,9 @@ class FileObject final : public KernelObject {
   int fd() const { return fd_; }
   const Info& info() const { return info_; }
   std::uint64_t position() const { return position_.load(std::memory_order_acquire); }
-  void set_position(std::uint64_t position) { position_.store(position, std::memory_order_release); }
+  void set_position(std::uint64_t position) {
+    position_.store(position, std::memory_order_release);
+  }
 
  private:
   FileSystem* const file_system_;

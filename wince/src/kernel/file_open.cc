@@ -75,8 +75,8 @@ std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const Ope
     }
   }
 
-  const bool replace = exists && (request.disposition == CREATE_ALWAYS ||
-                                  request.disposition == TRUNCATE_EXISTING);
+  const bool replace =
+      exists && (request.disposition == CREATE_ALWAYS || request.disposition == TRUNCATE_EXISTING);
   if (replace) {
     if (ftruncate(fd, 0) != 0) {
       *error = Win32ErrorFromErrno(errno);

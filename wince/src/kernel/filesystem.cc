@@ -89,9 +89,8 @@ DWORD FileSystem::SetAttributes(std::u16string_view path, DWORD attributes) {
   struct stat st;
   if (!where.exists || stat(where.host.c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
   const mode_t write_bits = S_IWUSR | S_IWGRP | S_IWOTH;
-  const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY)
-                          ? (st.st_mode & ~write_bits)
-                          : (st.st_mode | S_IWUSR);
+  const mode_t mode =
+      (attributes & FILE_ATTRIBUTE_READONLY) ? (st.st_mode & ~write_bits) : (st.st_mode | S_IWUSR);
   if (mode != st.st_mode && chmod(where.host.c_str(), mode & 07777) != 0) {
     return Win32ErrorFromErrno(errno);
   }

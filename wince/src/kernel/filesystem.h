@@ -43,8 +43,8 @@ class FileSystem {
   DWORD Map(std::u16string_view path, HostLocation* out) const;
 
   struct OpenRequest {
-    DWORD access = 0;         // GENERIC_READ | GENERIC_WRITE
-    DWORD share = 0;          // FILE_SHARE_READ | FILE_SHARE_WRITE
+    DWORD access = 0;  // GENERIC_READ | GENERIC_WRITE
+    DWORD share = 0;   // FILE_SHARE_READ | FILE_SHARE_WRITE
     DWORD disposition = OPEN_EXISTING;
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;  // kept when the call creates or replaces the file
   };

@@ -6,9 +6,10 @@ namespace {
 // Latin Extended-A pairs its letters upper/lower, starting on an even code point except in the
 // run U+0139..U+0148 and U+0179..U+017E, where the capital sits on the odd code point.
 char16_t FoldLatinExtendedA(char16_t c) {
-  if (c == u'\u0130') return u'i';  // capital I with dot above
+  if (c == u'\u0130') return u'i';       // capital I with dot above
   if (c == u'\u0178') return u'\u00FF';  // capital Y with diaeresis
-  const bool odd_capitals = (c >= u'\u0139' && c <= u'\u0148') || (c >= u'\u0179' && c <= u'\u017E');
+  const bool odd_capitals =
+      (c >= u'\u0139' && c <= u'\u0148') || (c >= u'\u0179' && c <= u'\u017E');
   if (odd_capitals) return (c & 1) ? static_cast<char16_t>(c + 1) : c;
   if (c == u'\u0131' || c == u'\u0138' || c == u'\u0149' || c == u'\u017F') return c;
   return (c & 1) ? c : static_cast<char16_t>(c + 1);

@@ -1,0 +1,246 @@
+// The built kepla and kepla-device programs, run as a person or a script would run them.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "sim/demo_package.h"
+#include "support/scratch_dir.h"
+#include "support/sim_process.h"
+#include "tools/package_file.h"
+
+namespace kepla {
+namespace {
+
+using kepla_test::ProcessResult;
+using kepla_test::RunProcess;
+using kepla_test::ScratchDir;
+using kepla_test::SimProgram;
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+std::vector<json> JsonLines(const std::string& text) {
+  std::vector<json> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(json::parse(line));
+  return lines;
+}
+
+bool OneLine(const std::string& text) {
+  return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
+}
+
+class KeplaProgramsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::exists(SimProgram("kepla"))) << "build the kepla target first";
+    ASSERT_TRUE(fs::exists(SimProgram("kepla-device"))) << "build the kepla-device target first";
+  }
+  ProcessResult Kepla(const std::vector<std::string>& args,
+                      const std::map<std::string, std::string>& env = {}) {
+    return RunProcess(SimProgram("kepla"), args, dir_.path(), env);
+  }
+  ProcessResult Device(const std::vector<std::string>& args) {
+    return RunProcess(SimProgram("kepla-device"), args, dir_.path());
+  }
+  std::string MakeDemo() {
+    const std::string device = (dir_ / "phone").string();
+    const ProcessResult init = Device({"init", device, "--demo"});
+    EXPECT_EQ(init.status, 0) << init.err;
+    return device;
+  }
+
+  ScratchDir dir_;
+};
+
+TEST_F(KeplaProgramsTest, ScriptedRunPreparesTheImageAndRecordsEveryPage) {
+  const std::string device = MakeDemo();
+  const std::string transcript = (dir_ / "t.jsonl").string();
+  const ProcessResult run = Kepla({"--device", device, "--script", "left,left,right",
+                                   "--transcript", transcript, "--clock", "virtual"});
+  ASSERT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 16) << run.err;
+  EXPECT_EQ(run.err, "");
+
+  std::vector<json> lines = JsonLines(dir_.Read("t.jsonl"));
+  ASSERT_FALSE(lines.empty());
+  std::vector<int> templates;
+  std::vector<std::string> actions;
+  std::string texts;
+  int last_progress = -1;
+  std::uint64_t last_t = 0;
+  for (const json& line : lines) {
+    EXPECT_GE(line["t"].get<std::uint64_t>(), last_t) << line;
+    last_t = line["t"];
+    if (line["type"] == "screen") {
+      if (templates.empty() || templates.back() != line["template"]) {
+        templates.push_back(line["template"]);
+      }
+      for (const json& c : line["controls"]) texts += c["text"].get<std::string>() + "\n";
+    } else if (line["type"] == "action") {
+      actions.push_back(line["action"]);
+    } else if (line["type"] == "progress") {
+      EXPECT_GE(line["pos"].get<int>(), last_progress);
+      last_progress = line["pos"];
+    }
+  }
+  EXPECT_EQ(templates.size(), 3u) << "three pages, one after the other";
+  EXPECT_EQ(actions, (std::vector<std::string>{"left", "left", "right"}));
+  for (const char* text :
+       {"Your device will be upgraded:", "1.20.407.1", "Click Next to continue or Cancel to exit.",
+        "Preparing data, please wait", "Volume Down"}) {
+    EXPECT_NE(texts.find(text), std::string::npos) << text;
+  }
+  EXPECT_EQ(last_progress, 100);
+  EXPECT_EQ(lines.back()["type"], "exit");
+  EXPECT_EQ(lines.back()["code"], 16);
+  EXPECT_GE(lines.back()["t"].get<int>(), 10000)
+      << "the preparation takes about 11 s of device time";
+
+  // The image on the card is the package's image, byte for byte.
+  std::uint64_t first_difference = 0;
+  std::string error;
+  EXPECT_EQ(pkg::VerifyImage(fs::path(device) / "fs/Storage Card/Upgrade" / kDemoPackageName,
+                             fs::path(device) / "fs/Storage Card/407_QMR_SD.bin", &first_difference,
+                             &error),
+            pkg::Verdict::kSame)
+      << error << " at " << first_difference;
+}
+
+TEST_F(KeplaProgramsTest, UnofferedActionExitsThreeAndShowsTheScreen) {
+  const std::string device = MakeDemo();
+  const ProcessResult run =
+      Kepla({"--device", device, "--script", "ok", "--timeout", "5", "--clock", "virtual"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.err.find("action 1 \"ok\" was not offered within 5 s of device time"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("soft keys: left \"Next\", right \"Cancel\""), std::string::npos)
+      << run.err;
+}
+
+TEST_F(KeplaProgramsTest, UsageAndDeviceErrorsExitTwoWithOneLine) {
+  const std::string device = MakeDemo();
+  struct Case {
+    std::vector<std::string> args;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {{"--device", device, "--script", "left", "--clock", "slow"},
+       "kepla: --clock: must be real, xN (N > 0) or virtual\n"},
+      {{"--device", device, "--script", "left,hop"}, "kepla: script: action 2, \"hop\": unknown"},
+      {{"--device", device, "--script", "left", "--script-file", "x"}, "kepla: "},
+      {{"--device", device, "--script", "left", "--timeout", "0"}, "kepla: --timeout: "},
+      {{"--device", (dir_ / "none").string(), "--script", "left"},
+       "kepla: " + (dir_ / "none").string() + ": no such device folder"},
+      {{"--device", device}, "kepla: the interactive device screen is not available yet"},
+      {{"--bogus"}, "kepla: "},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult run = Kepla(c.args);
+    EXPECT_EQ(run.status, 2) << c.expected;
+    EXPECT_EQ(run.err.rfind(c.expected, 0), 0u) << run.err;
+    EXPECT_TRUE(OneLine(run.err)) << run.err;
+  }
+
+  dir_.Write("phone/device.json", "{\"battery\": {\"percent\": 300}}");
+  const ProcessResult broken = Kepla({"--device", device, "--script", "left"});
+  EXPECT_EQ(broken.status, 2);
+  EXPECT_EQ(broken.err,
+            "kepla: " + device + "/device.json: battery.percent: must be 0..100 or 255\n");
+}
+
+TEST_F(KeplaProgramsTest, WithoutADeviceTheDemoDeviceIsMadeAndUsed) {
+  const std::map<std::string, std::string> env = {{"XDG_DATA_HOME", dir_.path().string()}};
+  const ProcessResult run = Kepla({"--script", "left,left,right", "--clock", "virtual"}, env);
+  EXPECT_EQ(run.status, 16) << run.err;
+  const fs::path demo = dir_ / "kepla" / "demo";
+  EXPECT_EQ(run.err,
+            "kepla: using the demo device in " + demo.string() + " (made the demo device)\n");
+  EXPECT_TRUE(fs::exists(demo / "fs/Storage Card/407_QMR_SD.bin"));
+}
+
+TEST_F(KeplaProgramsTest, ProgramArgumentsFollowTheDoubleDash) {
+  const std::string device = MakeDemo();
+  dir_.Write("phone/fs/Storage Card/407_QMR_SD.bin", "old image");
+  // "install" with a prepared image deletes it and ends at once, with no window.
+  const ProcessResult run =
+      Kepla({"--device", device, "--script", "", "--clock", "virtual", "--", "install"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(fs::exists(fs::path(device) / "fs/Storage Card/407_QMR_SD.bin"));
+}
+
+TEST_F(KeplaProgramsTest, DeviceInitShowAndErrors) {
+  const std::string device = MakeDemo();
+  ProcessResult again = Device({"init", device});
+  EXPECT_EQ(again.status, 2);
+  EXPECT_EQ(again.err, "kepla-device: " + device +
+                           "/device.json: already exists (use --force to replace it)\n");
+  EXPECT_EQ(Device({"init", device, "--force"}).status, 0);
+
+  const ProcessResult show = Device({"show", device, "--json"});
+  ASSERT_EQ(show.status, 0) << show.err;
+  const json report = json::parse(show.out);
+  EXPECT_EQ(report["packages"][0]["name"], kDemoPackageName);
+  EXPECT_EQ(report["profile"]["battery"]["percent"], 100);
+
+  const ProcessResult text = Device({"show", device});
+  EXPECT_EQ(text.status, 0);
+  EXPECT_NE(text.out.find("No program running"), std::string::npos) << text.out;
+
+  const ProcessResult missing = Device({"show", (dir_ / "none").string()});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_TRUE(OneLine(missing.err)) << missing.err;
+
+  const ProcessResult nobody = Device({"signal", device, "UNPACK_DATA_ABORT"});
+  EXPECT_EQ(nobody.status, 1);
+  EXPECT_NE(nobody.err.find("no program"), std::string::npos) << nobody.err;
+
+  EXPECT_EQ(Device({}).status, 2);
+  EXPECT_EQ(Device({"--help"}).status, 0);
+}
+
+// Another process aborts a preparation in progress through the named event. The device clock
+// runs a thousand times slower than real time, so the preparation cannot finish by itself while
+// the test looks on.
+TEST_F(KeplaProgramsTest, SignalReachesTheRunningProgram) {
+  const std::string device = MakeDemo();
+  const std::string transcript = (dir_ / "t.jsonl").string();
+  ProcessResult run;
+  std::thread kepla([&] {
+    run = RunProcess(SimProgram("kepla"),
+                     {"--device", device, "--script", "left,left,ok", "--clock", "x0.001",
+                      "--transcript", transcript},
+                     dir_.path(), {}, 60);
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  bool signalled = false;
+  while (!signalled && std::chrono::steady_clock::now() < deadline) {
+    const ProcessResult show = Device({"show", device, "--json"});
+    const json report = json::parse(show.out, nullptr, false);
+    if (!report.is_object()) continue;
+    for (const json& program : report["programs"]) {
+      for (const json& event : program["events"]) signalled |= event == "UNPACK_DATA_ABORT";
+    }
+    if (!signalled) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // poll
+  }
+  ProcessResult signal;
+  if (signalled) signal = Device({"signal", device, "UNPACK_DATA_ABORT"});
+  kepla.join();  // at the latest when its own deadline kills it
+  ASSERT_TRUE(signalled) << "the preparation never started";
+  EXPECT_EQ(signal.status, 0) << signal.err;
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 16) << run.err;
+  bool told = false;
+  for (const json& line : JsonLines(dir_.Read("t.jsonl"))) {
+    told |= line["type"] == "messagebox" && line["caption"] == "Error";
+  }
+  EXPECT_TRUE(told) << "the failed preparation is told in an Error box";
+}
+
+}  // namespace
+}  // namespace kepla

@@ -1,0 +1,140 @@
+// The session and the script driver around stand-in programs: what the kepla program does with
+// the program's end, a stuck script and the transcript, without the wizard.
+#include "sim/session.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "sim/driver.h"
+#include "sim/transcript.h"
+#include "support/scratch_dir.h"
+
+namespace kepla {
+namespace {
+
+using kepla_test::ScratchDir;
+using nlohmann::json;
+
+int WINAPI ReturnsLineLength(HINSTANCE, HINSTANCE, LPWSTR line, int) {
+  return static_cast<int>(wcslen(line));
+}
+
+int WINAPI SleepsForever(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  Sleep(INFINITE);
+  return 0;
+}
+
+// Waits ten device seconds, then ends: the script driver's wait for the end is counted in
+// device time.
+int WINAPI SleepsTenSeconds(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  Sleep(10000);
+  return static_cast<int>(GetTickCount() / 1000);
+}
+
+std::vector<json> Lines(const std::string& text) {
+  std::vector<json> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(json::parse(line));
+  return lines;
+}
+
+class SessionTest : public testing::Test {
+ protected:
+  SessionOptions Options(wce::Device::EntryPoint entry) {
+    SessionOptions options;
+    options.device_folder = dir_.path();
+    options.clock = wce::ClockSpec{wce::ClockMode::kVirtual, 1.0};
+    options.entry = entry;
+    return options;
+  }
+  std::vector<ScriptStep> Script(const char* text) {
+    std::string error;
+    auto steps = ParseScript(text, &error);
+    EXPECT_TRUE(steps) << error;
+    return steps.value_or(std::vector<ScriptStep>{});
+  }
+
+  ScratchDir dir_;
+  std::ostringstream err_;
+};
+
+TEST_F(SessionTest, ReturnsTheProgramsExitCodeAndPassesItsCommandLine) {
+  SessionOptions options = Options(&ReturnsLineLength);
+  options.command_line = u"install now";
+  std::ostringstream out;
+  Transcript transcript(&out);
+  options.transcript = &transcript;
+  ScriptDriver driver({}, 1000, &transcript);
+  EXPECT_EQ(RunSession(options, driver, err_), 11);
+  EXPECT_EQ(err_.str(), "");
+  auto lines = Lines(out.str());
+  ASSERT_EQ(lines.size(), 1u) << out.str();
+  EXPECT_EQ(lines[0]["type"], "exit");
+  EXPECT_EQ(lines[0]["code"], 11);
+  EXPECT_FALSE(lines[0].contains("stopped"));
+}
+
+TEST_F(SessionTest, ActionNeverOfferedStopsTheProgramAfterTheTimeOutInDeviceTime) {
+  SessionOptions options = Options(&SleepsForever);
+  std::ostringstream out;
+  Transcript transcript(&out);
+  options.transcript = &transcript;
+  ScriptDriver driver(Script("left"), 30000, &transcript);
+  EXPECT_EQ(RunSession(options, driver, err_), kExitStuck);
+  EXPECT_EQ(err_.str().rfind("kepla: action 1 \"left\" was not offered within 30 s of device "
+                             "time; the screen showed:\n",
+                             0),
+            0u)
+      << err_.str();
+  auto lines = Lines(out.str());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back()["type"], "exit");
+  EXPECT_EQ(lines.back()["t"], 30000);
+  EXPECT_EQ(lines.back()["stopped"], true);
+}
+
+TEST_F(SessionTest, ProgramThatEndsFirstIsReported) {
+  ScriptDriver driver(Script("wait:10,ok"), 5000, nullptr);
+  EXPECT_EQ(RunSession(Options(&ReturnsLineLength), driver, err_), kExitStuck);
+  EXPECT_EQ(err_.str().rfind("kepla: the program ended before action 2 \"ok\" was offered", 0), 0u)
+      << err_.str();
+}
+
+TEST_F(SessionTest, WaitsForTheEndWithinTheTimeOut) {
+  ScriptDriver patient({}, 10001, nullptr);
+  EXPECT_EQ(RunSession(Options(&SleepsTenSeconds), patient, err_), 10);
+
+  ScriptDriver hasty({}, 9999, nullptr);
+  EXPECT_EQ(RunSession(Options(&SleepsTenSeconds), hasty, err_), kExitStuck);
+  EXPECT_NE(err_.str().find("the program did not end within 9.999 s of device time after the "
+                            "last action"),
+            std::string::npos)
+      << err_.str();
+}
+
+TEST_F(SessionTest, WaitStepsLetDeviceTimePass) {
+  std::ostringstream out;
+  Transcript transcript(&out);
+  SessionOptions options = Options(&SleepsTenSeconds);
+  options.transcript = &transcript;
+  ScriptDriver driver(Script("wait:4000,wait:2500"), 5000, &transcript);
+  EXPECT_EQ(RunSession(options, driver, err_), 10) << err_.str();
+  auto lines = Lines(out.str());
+  ASSERT_EQ(lines.size(), 3u) << out.str();
+  EXPECT_EQ(lines[0], json::parse(R"({"t":4000,"type":"action","action":"wait:4000"})"));
+  EXPECT_EQ(lines[1], json::parse(R"({"t":6500,"type":"action","action":"wait:2500"})"));
+  EXPECT_EQ(lines[2]["t"], 10000);
+}
+
+TEST_F(SessionTest, BrokenProfileIsAUsageError) {
+  dir_.Write("device.json", "{\"display\": {\"rotation\": 45}}");
+  ScriptDriver driver({}, 1000, nullptr);
+  EXPECT_EQ(RunSession(Options(&ReturnsLineLength), driver, err_), kExitUsage);
+  EXPECT_EQ(err_.str(), "kepla: " + (dir_ / "device.json").string() +
+                            ": display.rotation: must be 0, 90, 180 or 270\n");
+}
+
+}  // namespace
+}  // namespace kepla
