@@ -73,16 +73,22 @@ TEST_F(KeplaProgramsTest, ScriptedRunPreparesTheImageAndRecordsEveryPage) {
   std::string texts;
   int last_progress = -1;
   std::uint64_t last_t = 0;
+  json last_screen;
   for (const json& line : lines) {
     EXPECT_GE(line["t"].get<std::uint64_t>(), last_t) << line;
     last_t = line["t"];
     if (line["type"] == "screen") {
+      last_screen = line;
       if (templates.empty() || templates.back() != line["template"]) {
         templates.push_back(line["template"]);
       }
       for (const json& c : line["controls"]) texts += c["text"].get<std::string>() + "\n";
     } else if (line["type"] == "action") {
       actions.push_back(line["action"]);
+      // The screen written last is the one the press answered: it offers that key.
+      ASSERT_TRUE(last_screen.is_object()) << "a press before any screen";
+      const int key = line["action"] == "left" ? 0 : 1;
+      EXPECT_EQ(last_screen["softKeys"][key]["enabled"], true) << last_screen;
     } else if (line["type"] == "progress") {
       EXPECT_GE(line["pos"].get<int>(), last_progress);
       last_progress = line["pos"];
@@ -222,8 +228,8 @@ TEST_F(KeplaProgramsTest, SignalReachesTheRunningProgram) {
   while (!signalled && std::chrono::steady_clock::now() < deadline) {
     const ProcessResult show = Device({"show", device, "--json"});
     const json report = json::parse(show.out, nullptr, false);
-    if (!report.is_object()) continue;
-    for (const json& program : report["programs"]) {
+    const json programs = report.is_object() ? report["programs"] : json::array();
+    for (const json& program : programs) {
       for (const json& event : program["events"]) signalled |= event == "UNPACK_DATA_ABORT";
     }
     if (!signalled) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // poll

@@ -60,8 +60,11 @@ std::optional<int> ProgramThread::Finish(std::uint32_t timeout_ms) {
   {
     std::unique_lock<std::mutex> lock(scheduler.mutex());
     const std::uint64_t deadline = scheduler.DeadlineAfterLocked(timeout_ms);
+    // The program's thread stops counting for the virtual clock before ProgramRun records its
+    // end; the device's own flag drops while it still counts, so waiting on it cannot let the
+    // clock jump to the deadline in between.
     ended = scheduler.Wait(
-        lock, [this] { return run_.ended_locked(); }, deadline);
+        lock, [this] { return !device_.program_running() || run_.ended_locked(); }, deadline);
   }
   if (!ended) {
     ADD_FAILURE() << "the program did not end within " << timeout_ms << " ms of device time";

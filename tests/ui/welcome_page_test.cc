@@ -77,7 +77,7 @@ TEST_F(WelcomePageTest, ShowsTheWelcomeLineTheSummaryTitleAndSoftKeys) {
 
 TEST_F(WelcomePageTest, SummaryOfLongestVersionsFitsItsBufferInSixLines) {
   const std::u16string deviceRom(31, u'd');
-  const std::u16string deviceExt = u"1.13.407 ENG " + std::u16string(19, u'W');
+  const std::u16string deviceExt = u"1.13.407 ENG " + std::u16string(18, u'W');
   const std::u16string packageRom(31, u'p');
   const std::u16string packageExt(31, u'x');
   wce::DeviceProfile profile = Profile();

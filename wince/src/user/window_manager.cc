@@ -165,11 +165,12 @@ bool WindowManager::IsAncestorLocked(HWND ancestor, HWND hwnd) const {
   return false;
 }
 
-void WindowManager::RaiseLocked(HWND hwnd) {
+bool WindowManager::RaiseLocked(HWND hwnd) {
   auto it = std::find(z_order_.begin(), z_order_.end(), hwnd);
-  if (it == z_order_.end() || it + 1 == z_order_.end()) return;
+  if (it == z_order_.end() || it + 1 == z_order_.end()) return false;
   z_order_.erase(it);
   z_order_.push_back(hwnd);
+  return true;
 }
 
 void WindowManager::CollectDestroyOrderLocked(HWND hwnd, std::vector<HWND>* order) const {

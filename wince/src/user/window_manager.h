@@ -223,7 +223,8 @@ class WindowManager {
   bool SameThreadLocked(const Window& w);
   void RegisterSystemClassesLocked();
   HWND NewHandleLocked();
-  void RaiseLocked(HWND hwnd);
+  // Puts a top-level window on top; false if it already was.
+  bool RaiseLocked(HWND hwnd);
   void CollectDestroyOrderLocked(HWND hwnd, std::vector<HWND>* order) const;
   void ForgetWindowLocked(HWND hwnd);
   bool IsAncestorLocked(HWND ancestor, HWND hwnd) const;

@@ -217,13 +217,14 @@ BOOL WindowManager::ShowWindow(HWND hwnd, int cmd) {
     return FALSE;
   }
   const bool was_visible = (w->style & WS_VISIBLE) != 0;
+  bool changed = was_visible != (cmd != SW_HIDE);
   if (cmd == SW_HIDE) {
     w->style &= ~static_cast<DWORD>(WS_VISIBLE);
   } else {
     w->style |= WS_VISIBLE;
-    if (cmd != SW_SHOWNA && w->top_level()) RaiseLocked(hwnd);
+    if (cmd != SW_SHOWNA && w->top_level()) changed |= RaiseLocked(hwnd);
   }
-  BumpGenerationLocked();
+  if (changed) BumpGenerationLocked();
   return was_visible ? TRUE : FALSE;
 }
 
