@@ -1,5 +1,5 @@
-// kepla: runs the upgrade wizard on a simulated device, headless from a script or on the
-// terminal.
+// kepla: runs the upgrade wizard on a simulated device, on the terminal or headless from a
+// script.
 #include <windows.h>
 
 #include <cmath>
@@ -16,6 +16,7 @@
 #include "sim/driver.h"
 #include "sim/script.h"
 #include "sim/session.h"
+#include "sim/terminal_screen.h"
 #include "sim/transcript.h"
 
 // The program's entry point (app/).
@@ -111,11 +112,9 @@ int main(int argc, char** argv) {
     return Fail("the program's arguments are not valid UTF-8");
   }
 
-  if (!steps) {
-    return Fail(
-        "the interactive device screen is not available yet; run headless with --script, for "
-        "example: kepla --script left,left,right");
-  }
+  // Without a script the device screen is shown in this terminal.
+  std::string why;
+  if (!steps && !kepla::TerminalScreen::Available(&why)) return Fail(why);
 
   auto device = ChooseDevice(o, &error);
   if (!device) return Fail(error);
@@ -130,8 +129,14 @@ int main(int argc, char** argv) {
   session.program_resources = kepla::ProgramResources();
   session.entry = &WinMain;
 
-  kepla::ScriptDriver driver(std::move(*steps), timeout_ms, transcript.get());
-  const int status = kepla::RunSession(session, driver, std::cerr);
+  std::unique_ptr<kepla::Frontend> frontend;
+  if (steps) {
+    frontend =
+        std::make_unique<kepla::ScriptDriver>(std::move(*steps), timeout_ms, transcript.get());
+  } else {
+    frontend = std::make_unique<kepla::TerminalScreen>();
+  }
+  const int status = kepla::RunSession(session, *frontend, std::cerr);
   if (transcript && !transcript->ok()) {
     std::cerr << "kepla: " << *o.transcript << ": the transcript could not be written in full\n";
   }

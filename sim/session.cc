@@ -57,7 +57,7 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
           << DescribeScreen(result.screen);
       return kExitStuck;
     case FrontendResult::Outcome::kQuit:
-      err << "kepla: stopped the program on the user's request\n";
+      err << "kepla: " << (result.reason.empty() ? "stopped by the user" : result.reason) << "\n";
       return kExitQuit;
     case FrontendResult::Outcome::kProgramEnded:
       break;

@@ -97,7 +97,8 @@ void TerminalScreen::Draw(const wce::ScreenSnapshot& snap, const std::string& no
   refresh();
 }
 
-bool TerminalScreen::Run() {
+FrontendResult TerminalScreen::Drive(wce::Device& device,
+                                     const std::function<void()>& start_program) {
   std::setlocale(LC_ALL, "");
   initscr();
   cbreak();
@@ -106,7 +107,8 @@ bool TerminalScreen::Run() {
   curs_set(0);
   timeout(40);
 
-  wce::Automation& automation = device_.automation();
+  start_program();
+  wce::Automation& automation = device.automation();
   std::uint64_t drawn_generation = ~0ull;
   int drawn_rows = 0, drawn_cols = 0;
   std::string note;
@@ -146,8 +148,12 @@ bool TerminalScreen::Run() {
     }
   }
   endwin();
-  if (quit) device_.StopProgram();
-  return quit;
+  FrontendResult result;
+  if (quit) {
+    result.outcome = FrontendResult::Outcome::kQuit;
+    result.reason = "the user quit the simulation";
+  }
+  return result;
 }
 
 }  // namespace kepla

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "device/automation.h"
+#include "sim/frontend.h"
 
 namespace wce {
 class Device;
@@ -24,22 +25,19 @@ KeyCommand CommandForKey(int key);
 // The key line shown under the device.
 extern const char kKeyHelp[];
 
-class TerminalScreen {
+// The interactive frontend: a host thread that polls the screen (it is no device thread, so a
+// virtual clock runs on without it) and applies the keys a person presses.
+class TerminalScreen : public Frontend {
  public:
   // Whether standard input and output are a terminal; otherwise sets *why to what is needed.
   static bool Available(std::string* why);
 
-  explicit TerminalScreen(wce::Device& device) : device_(device) {}
-
-  // Shows the screen until the program ends or the user quits (then the program is stopped).
-  // Call from a host thread while the program runs on its own thread. Returns true when the
-  // user quit.
-  bool Run();
+  // Starts the program, then shows its screen until it ends (kProgramEnded) or the user quits
+  // (kQuit; the session stops the program).
+  FrontendResult Drive(wce::Device& device, const std::function<void()>& start_program) override;
 
  private:
   void Draw(const wce::ScreenSnapshot& snap, const std::string& note);
-
-  wce::Device& device_;
 };
 
 }  // namespace kepla

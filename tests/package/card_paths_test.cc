@@ -71,13 +71,4 @@ TEST(TextBounds, JoinPathRefusesResultsOfMaxPathCharacters) {
   EXPECT_EQ(path[MAX_PATH], u'#');
 }
 
-TEST(TextBounds, CopyTextCutAlwaysTerminates) {
-  WCHAR text[4] = {u'x', u'x', u'x', u'#'};
-  EXPECT_FALSE(CopyTextCut(text, 3, u"abcdef"));
-  EXPECT_EQ(std::u16string(text), u"ab");
-  EXPECT_EQ(text[3], u'#');
-  EXPECT_TRUE(CopyTextCut(text, 3, u"ab"));
-  EXPECT_EQ(std::u16string(text), u"ab");
-}
-
 }  // namespace

@@ -41,19 +41,6 @@ TEST(SplitExtRomVersion, TakesLanguageByPositionAndCodeAfterTheSecondBlank) {
   }
 }
 
-TEST(SplitExtRomVersion, LeavesFieldsItDoesNotSetAsTheyWere) {
-  DeviceIdentity identity;
-  memset(&identity, 0, sizeof(identity));
-  identity.language[0] = u'Z';
-  identity.code[0] = u'Y';
-  SplitExtRomVersion(u"nospace", &identity);
-  EXPECT_EQ(std::u16string(identity.language), u"Z");
-  EXPECT_EQ(std::u16string(identity.code), u"Y");
-  SplitExtRomVersion(u"a b", &identity);
-  EXPECT_EQ(std::u16string(identity.language), u"Z");
-  EXPECT_EQ(std::u16string(identity.code), u"b");
-}
-
 // An identity answer with the three texts at their offsets (no terminator added).
 std::vector<BYTE> Answer(const std::u16string& model, const std::u16string& rom,
                          const std::u16string& ext) {

@@ -39,18 +39,5 @@ TEST_F(IdentityQueryTest, RefusedControlLeavesEverythingEmpty) {
   EXPECT_EQ(memcmp(&identity, &zero, sizeof(zero)), 0);
 }
 
-TEST_F(IdentityQueryTest, LongAnswersAreCutAt31Characters) {
-  profile().model = std::u16string(63, u'M');  // the most the answer's room holds
-  profile().rom_version = std::u16string(131, u'R');
-  profile().ext_rom_version = u"1.2 EN " + std::u16string(24, u'W');
-  BootAsUi();
-  DeviceIdentity identity = Query();
-  EXPECT_EQ(std::u16string(identity.model), std::u16string(31, u'M'));
-  EXPECT_EQ(std::u16string(identity.romVersion), std::u16string(31, u'R'));
-  EXPECT_EQ(std::u16string(identity.extRomVersion), u"1.2 EN " + std::u16string(24, u'W'));
-  EXPECT_EQ(std::u16string(identity.language), u"EN ");
-  EXPECT_EQ(std::u16string(identity.code), std::u16string(24, u'W'));
-}
-
 }  // namespace
 }  // namespace kepla_test

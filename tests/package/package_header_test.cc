@@ -63,18 +63,4 @@ TEST(PackageHeader, KeepsNothingAfterAFieldsTerminator) {
   for (size_t i = 2; i < 32; i++) EXPECT_EQ(header.model[i], 0) << i;
 }
 
-TEST(ReadFieldText, StaysInsideTheRoomAndTheText) {
-  const BYTE room[] = {'a', 0, 'b', 0, 'c', 0, 'd'};  // odd last byte: not a character
-  WCHAR text[8];
-  ReadFieldText(room, sizeof(room), text, 8);
-  EXPECT_EQ(std::u16string(text), u"abc");
-  ReadFieldText(room, sizeof(room), text, 3);
-  EXPECT_EQ(std::u16string(text), u"ab");
-  ReadFieldText(room, 0, text, 8);
-  EXPECT_EQ(std::u16string(text), u"");
-  WCHAR untouched[2] = {u'q', u'q'};
-  ReadFieldText(room, sizeof(room), untouched, 0);
-  EXPECT_EQ(untouched[0], u'q');
-}
-
 }  // namespace

@@ -17,9 +17,32 @@ struct ProcessResult {
   std::string err;
 };
 
-// Runs `program` with `args` (stdin from /dev/null), waiting at most `deadline_s` seconds of
-// real time, then killing it. `env` entries are set (or, with an empty value, removed) in the
-// child's environment. Output is kept in files under `scratch`.
+// A child process running `program` with `args` (stdin from /dev/null). `env` entries are set
+// (or, with an empty value, removed) in the child's environment. Output is kept in files under
+// `scratch` until Wait collects it.
+class SimProcess {
+ public:
+  SimProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
+             const std::filesystem::path& scratch,
+             const std::map<std::string, std::string>& env = {});
+  // Kills the child if it still runs.
+  ~SimProcess();
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  // Waits at most `deadline_s` seconds of real time for the child to exit, then kills it.
+  ProcessResult Wait(int deadline_s = 120);
+  // Ends the child at once (SIGKILL), as a crash would.
+  void Kill();
+
+ private:
+  int pid_ = -1;
+  bool reaped_ = false;
+  std::filesystem::path out_file_;
+  std::filesystem::path err_file_;
+};
+
+// Runs the child to its end (see SimProcess), killing it after `deadline_s` seconds.
 ProcessResult RunProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
                          const std::filesystem::path& scratch,
                          const std::map<std::string, std::string>& env = {}, int deadline_s = 120);

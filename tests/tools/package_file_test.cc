@@ -72,23 +72,6 @@ TEST_F(PackageFileTest, BuildThenInfoRoundTripsEveryField) {
   EXPECT_TRUE(info.preparable);
 }
 
-TEST_F(PackageFileTest, PackageScramblesOnlyTheFirstBlockAndEndsWithTheTrailer) {
-  Bytes image = Pattern(3000);
-  std::string error;
-  Bytes package = MakePackage(image, Fields(), &error);
-  ASSERT_EQ(package.size(), 3512u) << error;
-  // 12 34 -> 43 21 on the first pair; the rest of the image is stored unchanged.
-  EXPECT_EQ(package[0], static_cast<std::uint8_t>((image[1] << 4) | (image[1] >> 4)));
-  EXPECT_NE(Bytes(package.begin(), package.begin() + 2048),
-            Bytes(image.begin(), image.begin() + 2048));
-  EXPECT_EQ(Bytes(package.begin() + 2048, package.begin() + 3000),
-            Bytes(image.begin() + 2048, image.end()));
-  auto trailer = EncodeTrailer(Fields());
-  EXPECT_EQ(Bytes(package.begin() + 3000, package.end()), Bytes(trailer.begin(), trailer.end()));
-  EXPECT_EQ(DecodeTrailer(trailer), Fields());
-  EXPECT_EQ(MakeImage(package, &error), image);
-}
-
 TEST_F(PackageFileTest, ExtractGivesBackTheImageAndVerifyAcceptsIt) {
   Bytes image = Pattern(2'500'000);  // more than two copy chunks
   WriteBytes(dir_ / "image.nb0", image);

@@ -44,34 +44,14 @@ TEST(FaultPlanTest, FilesMatchCaseBlindAndWithLooseSeparators) {
   EXPECT_EQ(FaultPathKey(u"\\A//b\\"), u"\\a\\b");
 }
 
-TEST(FaultPlanTest, StallAndShortReadFireOnce) {
-  FaultPlan plan({FileFault(FaultSpec::Kind::kReadStall, kFile, 100, 7000),
-                  FileFault(FaultSpec::Kind::kShortRead, kFile, 5000)});
-  EXPECT_EQ(plan.PlanRead(kFile, 0, 100).stall_ms, 0u);
-  FaultPlan::ReadPlan first = plan.PlanRead(kFile, 50, 100);
-  EXPECT_EQ(first.stall_ms, 7000u);
-  EXPECT_FALSE(first.fail);
-  EXPECT_EQ(first.deliver, 100u);
-  EXPECT_EQ(plan.PlanRead(kFile, 50, 100).stall_ms, 0u);
-
-  EXPECT_EQ(plan.PlanRead(kFile, 4000, 2000).deliver, 1000u);  // the bytes before the offset
-  EXPECT_EQ(plan.PlanRead(kFile, 4000, 2000).deliver, 2000u);
-}
-
-TEST(FaultPlanTest, ShortReadStartingOnTheOffsetDeliversNothing) {
-  FaultPlan plan({FileFault(FaultSpec::Kind::kShortRead, kFile, 512)});
+TEST(FaultPlanTest, FaultsOnOneReadCombine) {
+  FaultPlan plan({FileFault(FaultSpec::Kind::kShortRead, kFile, 512),
+                  FileFault(FaultSpec::Kind::kReadStall, kFile, 600, 100),
+                  FileFault(FaultSpec::Kind::kReadStall, kFile, 700, 250)});
   const FaultPlan::ReadPlan read = plan.PlanRead(kFile, 512, 512);
   EXPECT_FALSE(read.fail);
-  EXPECT_EQ(read.deliver, 0u);
-}
-
-TEST(FaultPlanTest, WriteErrorRefusesTheWholeWrite) {
-  FaultPlan plan({FileFault(FaultSpec::Kind::kWriteError, kFile, 2048)});
-  EXPECT_FALSE(plan.PlanWrite(kFile, u"Storage Card", 0, 2048).fail);
-  const FaultPlan::WritePlan hit = plan.PlanWrite(kFile, u"Storage Card", 2048, 32767);
-  EXPECT_TRUE(hit.fail);
-  EXPECT_EQ(hit.accept, 0u);
-  EXPECT_FALSE(plan.PlanRead(kFile, 2048, 10).fail);  // reads are not concerned
+  EXPECT_EQ(read.deliver, 0u);  // starts on the offset: nothing before it to deliver
+  EXPECT_EQ(read.stall_ms, 350u);
 }
 
 TEST(FaultPlanTest, DiskFullAcceptsWhatFitsThenNothing) {

@@ -194,8 +194,7 @@ TEST_F(DialogTest, WindowlessTimerProceduresRunInsideModalLoops) {
   DialogBytes page = Page();
   EXPECT_EQ(DialogBoxIndirectParamW(nullptr, page.get(), nullptr, &TestDialogProc, 0), 5);
   KillTimer(nullptr, timer);
-  EXPECT_EQ(ModalTicks::times,
-            (std::vector<DWORD>{start + 5000, start + 10000, start + 15000}));
+  EXPECT_EQ(ModalTicks::times, (std::vector<DWORD>{start + 5000, start + 10000, start + 15000}));
   EXPECT_FALSE(IsWindow(ModalTicks::box));
 }
 

@@ -31,9 +31,8 @@ HWND UserTest::MakeWindow(HWND parent, int id, LPVOID param) {
   const DWORD style = WS_VISIBLE | (parent ? WS_CHILD : 0);
   return CreateWindowExW(0, u"Recorder", u"recorder", style, parent ? 10 : CW_USEDEFAULT,
                          parent ? 20 : CW_USEDEFAULT, parent ? 50 : CW_USEDEFAULT,
-                         parent ? 30 : CW_USEDEFAULT, parent, reinterpret_cast<HMENU>(
-                                                                  static_cast<INT_PTR>(id)),
-                         nullptr, param);
+                         parent ? 30 : CW_USEDEFAULT, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, param);
 }
 
 std::vector<Received> UserTest::Log() {

@@ -91,7 +91,8 @@ TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenAndRetiresTheHandles) {
   HWND grandchild = MakeWindow(child, 6);
   BOOL child_alive_during_parent_destroy = FALSE;
   on_message = [&](HWND hwnd, UINT message, WPARAM, LPARAM, bool*) -> LRESULT {
-    if (hwnd == parent && message == WM_DESTROY) child_alive_during_parent_destroy = IsWindow(child);
+    if (hwnd == parent && message == WM_DESTROY)
+      child_alive_during_parent_destroy = IsWindow(child);
     return 0;
   };
   const auto before = Log().size();
@@ -119,15 +120,15 @@ TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenAndRetiresTheHandles) {
 
 TEST_F(WindowTest, DestroyingAnOwnerTakesItsOwnedWindowsFirst) {
   HWND owner = MakeWindow();
-  HWND owned = CreateWindowExW(0, u"Recorder", u"popup", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
-                               owner, nullptr, nullptr, nullptr);
+  HWND owned = CreateWindowExW(0, u"Recorder", u"popup", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, owner,
+                               nullptr, nullptr, nullptr);
   ASSERT_NE(owned, nullptr);
   EXPECT_EQ(GetParent(owned), owner) << "a popup's parent is its owner";
   ASSERT_TRUE(DestroyWindow(owner));
   EXPECT_FALSE(IsWindow(owned));
   const auto log = Log();
   auto first_destroy = std::find_if(log.begin(), log.end(),
-                                     [](const Received& r) { return r.message == WM_DESTROY; });
+                                    [](const Received& r) { return r.message == WM_DESTROY; });
   ASSERT_NE(first_destroy, log.end());
   EXPECT_EQ(first_destroy->hwnd, owned);
 }
@@ -234,8 +235,8 @@ TEST_F(WindowTest, TextGoesThroughTheTextMessages) {
 TEST_F(WindowTest, VisibleChangesMoveTheGenerationAndTheForeground) {
   HWND first = MakeWindow();
   HWND second = MakeWindow();
-  HWND hidden = CreateWindowExW(0, u"Recorder", u"hidden", 0, 0, 0, 5, 5, nullptr, nullptr,
-                                nullptr, nullptr);
+  HWND hidden =
+      CreateWindowExW(0, u"Recorder", u"hidden", 0, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
   {
     std::lock_guard<std::mutex> lock(device_mutex());
     EXPECT_EQ(wm().ForegroundWindowLocked(), second) << "invisible windows are never foreground";
@@ -268,9 +269,9 @@ TEST_F(WindowTest, VisibleChangesMoveTheGenerationAndTheForeground) {
 }
 
 TEST_F(WindowTest, FindWindowLooksAtThisProcessFirstThenAsksNoFurther) {
-  HWND hwnd = CreateWindowExW(0, u"Recorder", u"Main Title", WS_VISIBLE, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                              nullptr, nullptr);
+  HWND hwnd =
+      CreateWindowExW(0, u"Recorder", u"Main Title", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(FindWindowW(u"RECORDER", nullptr), hwnd);
   EXPECT_EQ(FindWindowW(u"Recorder", u"Main Title"), hwnd);
   EXPECT_EQ(FindWindowW(nullptr, u"Main Title"), hwnd);

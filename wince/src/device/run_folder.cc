@@ -168,6 +168,7 @@ void RunFolder::Open() {
 
 void RunFolder::Close() {
   if (!listening_.exchange(false)) return;
+  device_.threads().events().on_named_change = nullptr;
   server_->Stop();
   server_.reset();
   std::lock_guard<std::mutex> lock(publish_mu_);

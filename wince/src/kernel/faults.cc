@@ -75,19 +75,11 @@ FaultPlan::WritePlan FaultPlan::PlanWrite(std::u16string_view device_path, std::
       return plan;
     }
   }
-  for (Fault& fault : faults_) {
-    if (fault.spec.kind != FaultSpec::Kind::kDiskFull || card.empty() ||
-        !EqualsNoCase(fault.spec.card, card)) {
-      continue;
-    }
-    const std::uint64_t room = fault.spec.bytes - std::min(fault.spec.bytes, fault.written);
-    plan.accept = std::min(plan.accept, room);
+  for (const Fault& fault : faults_) {
+    if (IsDiskFullOn(fault, card)) plan.accept = std::min(plan.accept, Room(fault));
   }
   for (Fault& fault : faults_) {
-    if (fault.spec.kind == FaultSpec::Kind::kDiskFull && !card.empty() &&
-        EqualsNoCase(fault.spec.card, card)) {
-      fault.written += plan.accept;
-    }
+    if (IsDiskFullOn(fault, card)) fault.written += plan.accept;
   }
   return plan;
 }
@@ -96,14 +88,19 @@ std::optional<std::uint64_t> FaultPlan::DiskFullRemaining(std::u16string_view ca
   std::optional<std::uint64_t> remaining;
   std::lock_guard<std::mutex> lock(mu_);
   for (const Fault& fault : faults_) {
-    if (fault.spec.kind != FaultSpec::Kind::kDiskFull || card.empty() ||
-        !EqualsNoCase(fault.spec.card, card)) {
-      continue;
-    }
-    const std::uint64_t room = fault.spec.bytes - std::min(fault.spec.bytes, fault.written);
-    remaining = remaining ? std::min(*remaining, room) : room;
+    if (IsDiskFullOn(fault, card))
+      remaining = std::min(remaining.value_or(UINT64_MAX), Room(fault));
   }
   return remaining;
+}
+
+bool FaultPlan::IsDiskFullOn(const Fault& fault, std::u16string_view card) {
+  return fault.spec.kind == FaultSpec::Kind::kDiskFull && !card.empty() &&
+         EqualsNoCase(fault.spec.card, card);
+}
+
+std::uint64_t FaultPlan::Room(const Fault& fault) {
+  return fault.spec.bytes - std::min(fault.spec.bytes, fault.written);
 }
 
 bool FaultPlan::TakeThreadCreateFailure() {

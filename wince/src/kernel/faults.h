@@ -63,8 +63,13 @@ class FaultPlan {
     std::uint64_t written = 0;  // disk full: bytes accepted so far
   };
 
+  // A disk-full fault of `card` (never of the root folder's volume, whose name is empty).
+  static bool IsDiskFullOn(const Fault& fault, std::u16string_view card);
+  // The bytes a disk-full fault still accepts.
+  static std::uint64_t Room(const Fault& fault);
+
   mutable std::mutex mu_;
-  std::vector<Fault> faults_;
+  std::vector<Fault> faults_;  // guarded by mu_
 };
 
 // The form in which the fault plan compares device paths: case-folded, with '/' and runs of

@@ -2,7 +2,6 @@
 #include <commctrl.h>
 
 #include <mutex>
-#include <cstdio>
 
 #include "core/device.h"
 #include "resource/menu_template.h"
@@ -105,7 +104,6 @@ bool Shell::PressLocked(HWND owner, int index) {
   const int width = w->rect.right - w->rect.left;
   const int x = width * (2 * index + 1) / 4;  // the middle of the key's half
   const int y = (w->rect.bottom - w->rect.top) / 2;
-  fprintf(stderr, "PRESS bar=%p x=%d\n", (void*)bar, x);
   return device_.windows().PostInputLocked(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
@@ -162,7 +160,6 @@ void Shell::OnTap(HWND bar, int x) {
     auto index = record->keys.IndexAt(x, w->rect.right - w->rect.left);
     // A key disabled after the tap was made is ignored, as is a tap while a modal window
     // above the owner has disabled it.
-    fprintf(stderr, "TAP x=%d index=%d can=%d\n", x, index ? *index : -1, index ? (int)CanPressLocked(record->owner, *index) : -1);
     if (!index || !CanPressLocked(record->owner, *index)) return;
     owner = record->owner;
     command = record->keys.keys()[*index].command;

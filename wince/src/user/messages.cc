@@ -174,8 +174,7 @@ BOOL WindowManager::PostMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
   return TRUE;
 }
 
-BOOL WindowManager::PostThreadMessage(DWORD thread_id, UINT message, WPARAM wparam,
-                                      LPARAM lparam) {
+BOOL WindowManager::PostThreadMessage(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam) {
   std::lock_guard<std::mutex> lock(mu_);
   auto it = queues_.find(thread_id);
   auto queue = it == queues_.end() ? nullptr : it->second.lock();
@@ -183,8 +182,8 @@ BOOL WindowManager::PostThreadMessage(DWORD thread_id, UINT message, WPARAM wpar
     SetLastError(kErrorInvalidThreadId);
     return FALSE;
   }
-  MSG msg{nullptr, message, wparam, lparam,
-          static_cast<DWORD>(device_.scheduler().NowLocked()), {}};
+  MSG msg{nullptr, message, wparam, lparam, static_cast<DWORD>(device_.scheduler().NowLocked()),
+          {}};
   queue->Post(msg, QS_POSTMESSAGE);
   device_.scheduler().NotifyAll();
   return TRUE;

@@ -12,8 +12,7 @@
 namespace wce {
 
 DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles,
-                                                 DWORD timeout_ms, DWORD wake_mask,
-                                                 DWORD flags) {
+                                                 DWORD timeout_ms, DWORD wake_mask, DWORD flags) {
   if (count >= MAXIMUM_WAIT_OBJECTS || (count > 0 && handles == nullptr) ||
       (flags & MWMO_WAITALL) != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -37,12 +36,10 @@ DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* hand
   };
   // For "waiting for input": the whole wait's readiness, objects included.
   const std::function<bool()> wait_ready = [&] {
-    return input_ready() || std::any_of(objects.begin(), objects.end(), [](const auto& o) {
-             return o->IsSignalledLocked();
-           });
+    return input_ready() || std::any_of(objects.begin(), objects.end(),
+                                        [](const auto& o) { return o->IsSignalledLocked(); });
   };
-  const bool counts_as_input_wait =
-      queue && (wake_mask & (QS_INPUT | QS_POSTMESSAGE)) != 0;
+  const bool counts_as_input_wait = queue && (wake_mask & (QS_INPUT | QS_POSTMESSAGE)) != 0;
 
   for (;;) {
     std::uint64_t until = deadline;

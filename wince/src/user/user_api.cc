@@ -123,8 +123,8 @@ BOOL WINAPI TranslateMessage(CONST MSG*) {
 LRESULT WINAPI DispatchMessageW(CONST MSG* lpMsg) { return Windows().DispatchMessage(lpMsg); }
 void WINAPI PostQuitMessage(int nExitCode) { Windows().PostQuitMessage(nExitCode); }
 
-DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, CONST HANDLE* pHandles,
-                                         DWORD dwMilliseconds, DWORD dwWakeMask, DWORD dwFlags) {
+DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, CONST HANDLE* pHandles, DWORD dwMilliseconds,
+                                         DWORD dwWakeMask, DWORD dwFlags) {
   return Windows().MsgWaitForMultipleObjectsEx(nCount, pHandles, dwMilliseconds, dwWakeMask,
                                                dwFlags);
 }
@@ -154,8 +154,7 @@ HGDIOBJ WINAPI GetStockObject(int fnObject) {
 }
 
 INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDialogTemplate,
-                                       HWND hWndParent, DLGPROC lpDialogFunc,
-                                       LPARAM dwInitParam) {
+                                       HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam) {
   return Windows().DialogBoxIndirectParam(hInstance, hDialogTemplate, hWndParent, lpDialogFunc,
                                           dwInitParam);
 }

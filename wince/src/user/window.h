@@ -46,7 +46,7 @@ struct Window {
   DWORD style = 0;
   DWORD ex_style = 0;
   LONG_PTR user_data = 0;
-  LONG_PTR id = 0;  // GWL_ID: the control id of a child
+  LONG_PTR id = 0;        // GWL_ID: the control id of a child
   HWND parent = nullptr;  // children only
   HWND owner = nullptr;   // top-level windows only
   RECT rect{};  // relative to the parent's client area (children) or the screen (top-level)

@@ -18,8 +18,9 @@ const HCURSOR kArrowCursor = reinterpret_cast<HCURSOR>(static_cast<std::uintptr_
 WindowManager::WindowManager(Device& device)
     : device_(device), mu_(device.scheduler().mutex()), cursor_(kArrowCursor) {
   const DeviceProfile& profile = device.profile();
-  RECT screen = ScreenRect(profile.display_width, profile.display_height,
-                           IsValidRotation(profile.display_rotation) ? profile.display_rotation : 0);
+  RECT screen =
+      ScreenRect(profile.display_width, profile.display_height,
+                 IsValidRotation(profile.display_rotation) ? profile.display_rotation : 0);
   screen_.width = screen.right - screen.left;
   screen_.height = screen.bottom - screen.top;
   screen_.work_area = WorkArea(screen);
@@ -60,8 +61,9 @@ void WindowManager::RegisterSystemClassesLocked() {
 std::shared_ptr<const WindowClass> WindowManager::FindClassLocked(LPCWSTR name) const {
   if (name == nullptr) return nullptr;
   for (const auto& cls : classes_) {
-    if (IS_INTRESOURCE(name) ? cls->atom == static_cast<ATOM>(reinterpret_cast<std::uintptr_t>(name))
-                             : EqualsNoCase(cls->name, name)) {
+    if (IS_INTRESOURCE(name)
+            ? cls->atom == static_cast<ATOM>(reinterpret_cast<std::uintptr_t>(name))
+            : EqualsNoCase(cls->name, name)) {
       return cls;
     }
   }
@@ -69,8 +71,8 @@ std::shared_ptr<const WindowClass> WindowManager::FindClassLocked(LPCWSTR name) 
 }
 
 ATOM WindowManager::RegisterClass(const WNDCLASSW& wc) {
-  if (wc.lpszClassName == nullptr || IS_INTRESOURCE(wc.lpszClassName) ||
-      wc.lpszClassName[0] == 0 || wc.lpfnWndProc == nullptr) {
+  if (wc.lpszClassName == nullptr || IS_INTRESOURCE(wc.lpszClassName) || wc.lpszClassName[0] == 0 ||
+      wc.lpfnWndProc == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }

@@ -52,7 +52,7 @@ struct WindowInfo {
   std::u16string text;
   DWORD style = 0;
   int id = 0;
-  RECT rect{};  // screen coordinates
+  RECT rect{};           // screen coordinates
   bool visible = false;  // the window and all its parents are visible
   bool enabled = true;
   HWND owner = nullptr;
@@ -178,8 +178,8 @@ class WindowManager {
   HCURSOR LoadCursor(HINSTANCE instance, LPCWSTR name);
   HCURSOR SetCursor(HCURSOR cursor);
 
-  INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DLGTEMPLATE* dialog_template,
-                                 HWND owner, DLGPROC proc, LPARAM param);
+  INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DLGTEMPLATE* dialog_template, HWND owner,
+                                 DLGPROC proc, LPARAM param);
   BOOL EndDialog(HWND dialog, INT_PTR result);
   int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
@@ -199,8 +199,8 @@ class WindowManager {
     std::u16string title;
     DWORD style = 0;
     int x = 0, y = 0, width = 0, height = 0;  // CW_USEDEFAULT allowed, as for CreateWindowExW
-    HWND parent = nullptr;  // the parent of a WS_CHILD window, else the owner
-    LONG_PTR id = 0;        // a child's control id
+    HWND parent = nullptr;                    // the parent of a WS_CHILD window, else the owner
+    LONG_PTR id = 0;                          // a child's control id
     HINSTANCE instance = nullptr;
     LPVOID param = nullptr;
     // Fills in kind-specific fields (dialog procedure, message box text) before WM_NCCREATE.

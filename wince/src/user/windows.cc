@@ -36,9 +36,9 @@ bool WindowManager::SameThreadLocked(const Window& w) {
   return mine && w.queue.lock() == mine;
 }
 
-HWND WindowManager::CreateWindowEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR title,
-                                   DWORD style, int x, int y, int width, int height, HWND parent,
-                                   HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND WindowManager::CreateWindowEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD style,
+                                   int x, int y, int width, int height, HWND parent, HMENU menu,
+                                   HINSTANCE instance, LPVOID param) {
   auto cls = FindClass(class_name);
   if (!cls) {
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -170,7 +170,8 @@ BOOL WindowManager::DestroyWindow(HWND hwnd) {
     // Windows it owns go first (those of this thread: another thread's cannot be destroyed here).
     for (HWND top : z_order_) {
       const Window* o = FindLocked(top);
-      if (o != nullptr && o->owner == hwnd && !o->destroying && o->queue.lock() == w->queue.lock()) {
+      if (o != nullptr && o->owner == hwnd && !o->destroying &&
+          o->queue.lock() == w->queue.lock()) {
         owned.push_back(top);
       }
     }
@@ -292,17 +293,25 @@ LONG_PTR WindowManager::GetWindowLong(HWND hwnd, int index) {
     return 0;
   }
   switch (index) {
-    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->ex_style);
-    case GWL_USERDATA: return w->user_data;
-    case GWL_ID: return w->id;
-    case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWL_STYLE:
+      return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE:
+      return static_cast<LONG_PTR>(w->ex_style);
+    case GWL_USERDATA:
+      return w->user_data;
+    case GWL_ID:
+      return w->id;
+    case GWL_WNDPROC:
+      return reinterpret_cast<LONG_PTR>(w->proc);
   }
   if (w->kind == WindowKind::kDialog) {
     switch (index) {
-      case DWL_MSGRESULT: return w->msg_result;
-      case DWL_DLGPROC: return reinterpret_cast<LONG_PTR>(w->dlg_proc);
-      case DWL_USER: return w->dlg_user;
+      case DWL_MSGRESULT:
+        return w->msg_result;
+      case DWL_DLGPROC:
+        return reinterpret_cast<LONG_PTR>(w->dlg_proc);
+      case DWL_USER:
+        return w->dlg_user;
     }
   }
   SetLastError(kErrorInvalidIndex);
@@ -554,8 +563,8 @@ LRESULT WindowManager::DefWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPA
         Window* w = FindLocked(hwnd);
         if (w == nullptr) return FALSE;
         w->text = TextOf(reinterpret_cast<LPCWSTR>(lparam));
-        publish = w->top_level() && !w->window_class->internal &&
-                  w->kind != WindowKind::kMessageBox;
+        publish =
+            w->top_level() && !w->window_class->internal && w->kind != WindowKind::kMessageBox;
         BumpGenerationLocked();
       }
       if (publish) PublishWindowsChanged();
