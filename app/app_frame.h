@@ -38,6 +38,7 @@ class AppFrame {
   // creation parameters for WM_CREATE) and calls its WindowProc.
   static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+  // The stored instance, the main window and the data object (0 / null when absent).
   HINSTANCE Instance() const { return instance; }
   HWND MainWindow() const { return mainWindow; }
   DataUnpacker* Data() const { return data; }

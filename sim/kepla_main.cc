@@ -84,6 +84,10 @@ int main(int argc, char** argv) {
                  "device seconds to wait for each scripted action, and for the end (default 60)");
   app.add_option("PROGRAM_ARGS", o.program_args,
                  "after --: the program's command line (install, uninstall, ...)");
+  app.footer(
+      "Without --script the device screen is shown in this terminal. Exit status: the program's "
+      "own (0 or 16); 1 when quit from the screen; 2 for a usage or device-folder error; 3 when "
+      "a scripted action was not offered in time (the screen is printed).");
   if (int status = kepla::ParseCommandLine(app, argc, argv); status >= 0) return status;
 
   kepla::SessionOptions session;

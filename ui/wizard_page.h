@@ -47,6 +47,7 @@ class WizardPage {
   // WM_INITDIALOG) and calls its DialogProc. Messages that come before WM_INITDIALOG get FALSE.
   static INT_PTR CALLBACK StaticDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+  // The module the page is attached to (0: not attached) and its current layout (may be null).
   HINSTANCE Instance() const { return instance; }
   const AnchorLayout* Layout() const { return layout; }
 

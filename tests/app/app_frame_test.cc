@@ -106,16 +106,6 @@ TEST_F(AppFrameTest, ChainStopsAtTheFirstFailingStep) {
   EXPECT_TRUE(ClassIsFree());
 }
 
-TEST_F(AppFrameTest, MissingInstanceOrNamesDoNothing) {
-  TestFrame frame;
-  EXPECT_EQ(frame.AppFrame::Init(NULL, NULL, SW_SHOW, kClass, kTitle), nullptr);
-  EXPECT_EQ(frame.AppFrame::Init(Instance(), NULL, SW_SHOW, NULL, kTitle), nullptr);
-  EXPECT_EQ(frame.AppFrame::Init(Instance(), NULL, SW_SHOW, kClass, NULL), nullptr);
-  EXPECT_EQ(frame.createDataCalls, 0);
-  // Nothing was stored, so a proper call still works.
-  EXPECT_NE(frame.Init(Instance()), nullptr);
-}
-
 TEST_F(AppFrameTest, CloseDestroysTheWindowAndPostsQuit) {
   TestFrame frame;
   HWND window = frame.Init(Instance());

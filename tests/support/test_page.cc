@@ -37,13 +37,14 @@ INT_PTR CALLBACK TestPage::Proc(HWND dialog, UINT message, WPARAM wparam, LPARAM
       const BOOL created = SHCreateMenuBar(&mbi);
       SHINITDLGINFO info{SHIDIM_FLAGS, dialog, page->init_flags};
       SHInitDialog(&info);
+      HWND bar = SHFindMenuBar(dialog);
       {
         std::lock_guard<std::mutex> lock(page->mu_);
         page->dialog_ = dialog;
-        page->bar_ = SHFindMenuBar(dialog);
+        page->bar_ = bar;
         page->created_ = created;
       }
-      if (page->on_init) page->on_init(dialog, SHFindMenuBar(dialog));
+      if (page->on_init) page->on_init(dialog, bar);
       return TRUE;
     }
     case WM_SIZE:

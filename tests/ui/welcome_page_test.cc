@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "page_fixture.h"
 #include "res/resource.h"
 #include "ui/page_result.h"
@@ -12,48 +15,18 @@
 namespace kepla_test {
 namespace {
 
-const std::uint64_t kMinimumFreeBytes = 209715200;
-
 class WelcomePageTest : public PageFixture {
  protected:
   // A profile whose card has `freeBytes` free and whose other readings pass.
-  wce::DeviceProfile Profile(std::uint64_t freeBytes = 1ull << 30) {
+  wce::DeviceProfile ReadyProfile(std::uint64_t freeBytes = 1ull << 30) {
     wce::DeviceProfile profile;
     SetFreeSpace(&profile, freeBytes);
     return profile;
   }
-
-  // Runs the page, presses Next and returns the page result; when `message` is given, expects
-  // exactly that error message box first.
-  std::optional<int> PressNext(std::optional<std::u16string> message = std::nullopt) {
-    StartPage<WelcomePage>();
-    WaitForTemplate(IDD_WELCOME);
-    EXPECT_TRUE(Press(0));
-    if (message) {
-      std::optional<wce::MessageBoxSnapshot> box = DismissMessageBox();
-      EXPECT_TRUE(box.has_value());
-      if (box) {
-        EXPECT_EQ(box->text, *message);
-        EXPECT_EQ(box->caption, u"Error");
-        EXPECT_EQ(box->style, 0u);  // MB_OK
-      }
-    }
-    return FinishProgram();
-  }
 };
 
-const char16_t kNoSpace[] =
-    u"There is not enough space in your storage card. Free up to 200MB of storage space in your "
-    u"card then try again.";
-const char16_t kLowBattery[] =
-    u"The battery power is not enough. Recharge the battery up to 60%, then try again.";
-const char16_t kMemoryLoad[] =
-    u"There is not enough memory, close other applications and try gain.";
-const char16_t kWrongLanguage[] =
-    u"Ensure that the language in your device is the same as that in this upgrade program.";
-
 TEST_F(WelcomePageTest, ShowsTheWelcomeLineTheSummaryTitleAndSoftKeys) {
-  BootWithPackage(Profile());
+  BootWithPackage(ReadyProfile());
   StartPage<WelcomePage>();
   wce::ScreenSnapshot screen = WaitForTemplate(IDD_WELCOME);
   EXPECT_EQ(screen.title, u"ZQV");
@@ -80,7 +53,7 @@ TEST_F(WelcomePageTest, SummaryOfLongestVersionsFitsItsBufferInSixLines) {
   const std::u16string deviceExt = u"1.13.407 ENG " + std::u16string(18, u'W');
   const std::u16string packageRom(31, u'p');
   const std::u16string packageExt(31, u'x');
-  wce::DeviceProfile profile = Profile();
+  wce::DeviceProfile profile = ReadyProfile();
   profile.rom_version = deviceRom;
   profile.ext_rom_version = deviceExt;
   kepla::pkg::PackageFields fields = MatchingFields();
@@ -102,7 +75,7 @@ TEST_F(WelcomePageTest, SummaryOfLongestVersionsFitsItsBufferInSixLines) {
 }
 
 TEST_F(WelcomePageTest, WithoutDataObjectTextsStayAndModelCheckFailsSilently) {
-  BootWithPackage(Profile());
+  BootWithPackage(ReadyProfile());
   StartPage<WelcomePage>(/*withData=*/false);
   wce::ScreenSnapshot screen = WaitForTemplate(IDD_WELCOME);
   EXPECT_EQ(ControlText(screen, IDC_WELCOME_TEXT), u"TODO: Add your controls");
@@ -113,13 +86,8 @@ TEST_F(WelcomePageTest, WithoutDataObjectTextsStayAndModelCheckFailsSilently) {
   EXPECT_EQ(FinishProgram(), WrongModel);
 }
 
-TEST_F(WelcomePageTest, AllChecksPassingAcceptsTheDevice) {
-  BootWithPackage(Profile());
-  EXPECT_EQ(PressNext(), WelcomeAccepted);
-}
-
 TEST_F(WelcomePageTest, CancelRunsNoCheck) {
-  wce::DeviceProfile profile = Profile(0);
+  wce::DeviceProfile profile = ReadyProfile(0);
   profile.battery_percent = 5;
   BootWithPackage(profile);
   StartPage<WelcomePage>();
@@ -129,147 +97,139 @@ TEST_F(WelcomePageTest, CancelRunsNoCheck) {
   EXPECT_EQ(FinishProgram(), Cancelled);
 }
 
-TEST_F(WelcomePageTest, FreeSpaceOfExactly200MiBPasses) {
-  BootWithPackage(Profile(kMinimumFreeBytes));
-  EXPECT_EQ(PressNext(), WelcomeAccepted);
+// One run of Next: the device and package, the message expected (none when empty) and the page
+// result. When several checks fail only the first one's message is shown.
+struct CheckCase {
+  const char* name;
+  std::function<void(wce::DeviceProfile*, std::uint64_t* freeBytes)> device;
+  std::function<void(kepla::pkg::PackageFields*)> package;
+  std::u16string message;
+  int result;
+};
+
+const char16_t kNoSpace[] =
+    u"There is not enough space in your storage card. Free up to 200MB of storage space in your "
+    u"card then try again.";
+const char16_t kLowBattery[] =
+    u"The battery power is not enough. Recharge the battery up to 60%, then try again.";
+const char16_t kMemoryLoad[] =
+    u"There is not enough memory, close other applications and try gain.";
+const char16_t kWrongLanguage[] =
+    u"Ensure that the language in your device is the same as that in this upgrade program.";
+std::u16string ModelMessage(const std::u16string& model) {
+  return u"This software is only support the \"" + model +
+         u"\" device. Ensure that your device is the right type.";
 }
 
-TEST_F(WelcomePageTest, FreeSpaceOneByteShortFails) {
-  BootWithPackage(Profile(kMinimumFreeBytes - 1));
-  EXPECT_EQ(PressNext(kNoSpace), NotEnoughSpace);
-}
+void PrintTo(const CheckCase& c, std::ostream* out) { *out << c.name; }
 
-TEST_F(WelcomePageTest, FreeSpaceAbove4GiBPassesWhateverItsLowPart) {
-  // The lower 32 bits alone (5) would fail.
-  BootWithPackage(Profile((1ull << 32) + 5));
-  EXPECT_EQ(PressNext(), WelcomeAccepted);
-}
+using Profile = wce::DeviceProfile;
+using Fields = kepla::pkg::PackageFields;
+const auto kSameDevice = [](Profile*, std::uint64_t*) {};
+const auto kSamePackage = [](Fields*) {};
 
-TEST_F(WelcomePageTest, BatteryAtSixtyPercentPasses) {
-  wce::DeviceProfile profile = Profile();
-  profile.battery_percent = 60;
-  BootWithPackage(profile);
-  EXPECT_EQ(PressNext(), WelcomeAccepted);
-}
+const CheckCase kCheckCases[] = {
+    {"AllPass", kSameDevice, kSamePackage, u"", WelcomeAccepted},
+    {"SpaceExactly200MiB", [](Profile*, std::uint64_t* b) { *b = 209715200; }, kSamePackage, u"",
+     WelcomeAccepted},
+    {"SpaceOneByteShort", [](Profile*, std::uint64_t* b) { *b = 209715199; }, kSamePackage,
+     kNoSpace, NotEnoughSpace},
+    // Only the lower 32 bits (5) would fail.
+    {"SpaceAbove4GiB", [](Profile*, std::uint64_t* b) { *b = (1ull << 32) + 5; }, kSamePackage, u"",
+     WelcomeAccepted},
+    {"Battery60", [](Profile* p, std::uint64_t*) { p->battery_percent = 60; }, kSamePackage, u"",
+     WelcomeAccepted},
+    {"Battery59", [](Profile* p, std::uint64_t*) { p->battery_percent = 59; }, kSamePackage,
+     kLowBattery, BatteryLow},
+    {"BatteryNoReading", [](Profile* p, std::uint64_t*) { p->battery_percent = 255; }, kSamePackage,
+     u"", WelcomeAccepted},
+    {"BatteryQueryFails", [](Profile* p, std::uint64_t*) { p->battery_fails = true; }, kSamePackage,
+     kLowBattery, BatteryLow},
+    {"Memory75", [](Profile* p, std::uint64_t*) { p->memory_load = 75; }, kSamePackage, u"",
+     WelcomeAccepted},
+    {"Memory76", [](Profile* p, std::uint64_t*) { p->memory_load = 76; }, kSamePackage, kMemoryLoad,
+     MemoryLoadHigh},
+    {"ModelCase", kSameDevice, [](Fields* f) { f->model = u"qmr407"; }, ModelMessage(u"qmr407"),
+     WrongModel},
+    {"DeviceCodeInsidePackageCode", kSameDevice, [](Fields* f) { f->code = u"XWWEX"; }, u"",
+     WelcomeAccepted},
+    {"PackageCodeShorter", kSameDevice, [](Fields* f) { f->code = u"WW"; }, kWrongLanguage,
+     LanguageMismatch},
+    {"OtherLanguage", kSameDevice, [](Fields* f) { f->language = u"FRA"; }, kWrongLanguage,
+     LanguageMismatch},
+    // An extended ROM version without blanks gives the device no language and no code.
+    {"EmptyLanguagesEmptyCode",
+     [](Profile* p, std::uint64_t*) { p->ext_rom_version = u"1.13.407"; },
+     [](Fields* f) { f->language = u""; }, u"", WelcomeAccepted},
+    {"AllFailSpaceFirst",
+     [](Profile* p, std::uint64_t* b) {
+       *b = 1024;
+       p->battery_percent = 10;
+       p->memory_load = 99;
+       p->model = u"OTHER";
+       p->ext_rom_version = u"1.0 FRA XX";
+     },
+     kSamePackage, kNoSpace, NotEnoughSpace},
+    {"BatteryBeforeMemory",
+     [](Profile* p, std::uint64_t*) {
+       p->battery_percent = 10;
+       p->memory_load = 99;
+     },
+     kSamePackage, kLowBattery, BatteryLow},
+    {"MemoryBeforeModel",
+     [](Profile* p, std::uint64_t*) {
+       p->memory_load = 99;
+       p->model = u"OTHER";
+     },
+     kSamePackage, kMemoryLoad, MemoryLoadHigh},
+    {"ModelBeforeLanguage",
+     [](Profile* p, std::uint64_t*) {
+       p->model = u"OTHER";
+       p->ext_rom_version = u"1.0 FRA XX";
+     },
+     kSamePackage, ModelMessage(u"QMR407"), WrongModel},
+};
 
-TEST_F(WelcomePageTest, BatteryAtFiftyNinePercentFails) {
-  wce::DeviceProfile profile = Profile();
-  profile.battery_percent = 59;
-  BootWithPackage(profile);
-  EXPECT_EQ(PressNext(kLowBattery), BatteryLow);
-}
+class WelcomeCheckTest : public WelcomePageTest, public ::testing::WithParamInterface<CheckCase> {};
 
-TEST_F(WelcomePageTest, BatteryWithoutReadingPasses) {
-  wce::DeviceProfile profile = Profile();
-  profile.battery_percent = 255;
-  BootWithPackage(profile);
-  EXPECT_EQ(PressNext(), WelcomeAccepted);
-}
-
-TEST_F(WelcomePageTest, FailedBatteryQueryCountsAsEmpty) {
-  wce::DeviceProfile profile = Profile();
-  profile.battery_fails = true;
-  BootWithPackage(profile);
-  EXPECT_EQ(PressNext(kLowBattery), BatteryLow);
-}
-
-TEST_F(WelcomePageTest, MemoryLoadOfSeventyFivePasses) {
-  wce::DeviceProfile profile = Profile();
-  profile.memory_load = 75;
-  BootWithPackage(profile);
-  EXPECT_EQ(PressNext(), WelcomeAccepted);
-}
-
-TEST_F(WelcomePageTest, MemoryLoadOfSeventySixFails) {
-  wce::DeviceProfile profile = Profile();
-  profile.memory_load = 76;
-  BootWithPackage(profile);
-  EXPECT_EQ(PressNext(kMemoryLoad), MemoryLoadHigh);
-}
-
-TEST_F(WelcomePageTest, ModelDifferingInCaseFailsNamingThePackageModel) {
+TEST_P(WelcomeCheckTest, NextEndsWithTheFirstFailingCheck) {
+  const CheckCase& c = GetParam();
+  std::uint64_t freeBytes = 1ull << 30;
+  wce::DeviceProfile profile;
+  c.device(&profile, &freeBytes);
+  SetFreeSpace(&profile, freeBytes);
   kepla::pkg::PackageFields fields = MatchingFields();
-  fields.model = u"qmr407";
-  BootWithPackage(Profile(), fields);
-  EXPECT_EQ(PressNext(u"This software is only support the \"qmr407\" device. Ensure that your "
-                      u"device is the right type."),
-            WrongModel);
+  c.package(&fields);
+  BootWithPackage(profile, fields);
+
+  StartPage<WelcomePage>();
+  WaitForTemplate(IDD_WELCOME);
+  ASSERT_TRUE(Press(0));
+  if (!c.message.empty()) {
+    std::optional<wce::MessageBoxSnapshot> box = DismissMessageBox();
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->text, c.message);
+    EXPECT_EQ(box->caption, u"Error");
+    EXPECT_EQ(box->style, 0u);  // MB_OK
+  }
+  // A second message box would keep the page from ending.
+  EXPECT_EQ(FinishProgram(), c.result);
 }
+
+INSTANTIATE_TEST_SUITE_P(Checks, WelcomeCheckTest, ::testing::ValuesIn(kCheckCases),
+                         [](const ::testing::TestParamInfo<CheckCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(WelcomePageTest, MissingPackageFailsTheModelCheckWithAnEmptyName) {
-  BootWithPackage(Profile(), std::nullopt);
-  EXPECT_EQ(PressNext(u"This software is only support the \"\" device. Ensure that your device "
-                      u"is the right type."),
-            WrongModel);
-}
-
-TEST_F(WelcomePageTest, DeviceCodeInsideThePackageCodePasses) {
-  kepla::pkg::PackageFields fields = MatchingFields();
-  fields.code = u"XWWEX";
-  BootWithPackage(Profile(), fields);
-  EXPECT_EQ(PressNext(), WelcomeAccepted);
-}
-
-TEST_F(WelcomePageTest, PackageCodeShorterThanTheDeviceCodeFails) {
-  kepla::pkg::PackageFields fields = MatchingFields();
-  fields.code = u"WW";
-  BootWithPackage(Profile(), fields);
-  EXPECT_EQ(PressNext(kWrongLanguage), LanguageMismatch);
-}
-
-TEST_F(WelcomePageTest, DifferentLanguageFails) {
-  kepla::pkg::PackageFields fields = MatchingFields();
-  fields.language = u"FRA";
-  BootWithPackage(Profile(), fields);
-  EXPECT_EQ(PressNext(kWrongLanguage), LanguageMismatch);
-}
-
-TEST_F(WelcomePageTest, EmptyLanguagesAndEmptyDeviceCodePass) {
-  // An extended ROM version without blanks gives the device no language and no code.
-  wce::DeviceProfile profile = Profile();
-  profile.ext_rom_version = u"1.13.407";
-  kepla::pkg::PackageFields fields = MatchingFields();
-  fields.language = u"";
-  BootWithPackage(profile, fields);
-  EXPECT_EQ(PressNext(), WelcomeAccepted);
-}
-
-TEST_F(WelcomePageTest, OnlyTheFirstFailingCheckIsReported) {
-  // Every check would fail; the space check runs first.
-  wce::DeviceProfile profile = Profile(1024);
-  profile.battery_percent = 10;
-  profile.memory_load = 99;
-  profile.model = u"OTHER";
-  profile.ext_rom_version = u"1.0 FRA XX";
-  BootWithPackage(profile);
-  // A second message box would keep the page from ending.
-  EXPECT_EQ(PressNext(kNoSpace), NotEnoughSpace);
-}
-
-TEST_F(WelcomePageTest, BatteryIsCheckedBeforeMemory) {
-  wce::DeviceProfile profile = Profile();
-  profile.battery_percent = 10;
-  profile.memory_load = 99;
-  BootWithPackage(profile);
-  EXPECT_EQ(PressNext(kLowBattery), BatteryLow);
-}
-
-TEST_F(WelcomePageTest, MemoryIsCheckedBeforeModel) {
-  wce::DeviceProfile profile = Profile();
-  profile.memory_load = 99;
-  profile.model = u"OTHER";
-  BootWithPackage(profile);
-  EXPECT_EQ(PressNext(kMemoryLoad), MemoryLoadHigh);
-}
-
-TEST_F(WelcomePageTest, ModelIsCheckedBeforeLanguage) {
-  wce::DeviceProfile profile = Profile();
-  profile.model = u"OTHER";
-  profile.ext_rom_version = u"1.0 FRA XX";
-  BootWithPackage(profile);
-  EXPECT_EQ(PressNext(u"This software is only support the \"QMR407\" device. Ensure that your "
-                      u"device is the right type."),
-            WrongModel);
+  BootWithPackage(ReadyProfile(), std::nullopt);
+  StartPage<WelcomePage>();
+  WaitForTemplate(IDD_WELCOME);
+  ASSERT_TRUE(Press(0));
+  std::optional<wce::MessageBoxSnapshot> box = DismissMessageBox();
+  ASSERT_TRUE(box.has_value());
+  EXPECT_EQ(box->text, ModelMessage(u""));
+  EXPECT_EQ(FinishProgram(), WrongModel);
 }
 
 }  // namespace

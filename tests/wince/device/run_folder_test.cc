@@ -96,34 +96,36 @@ int RunMainWindow(HINSTANCE instance) {
 
 TEST_F(RunFolderTest, PublishesWindowsAndEventsAndWithdrawsThem) {
   Boot(true);
-  DeviceThreadGuard guard;
   ASSERT_TRUE(device().run_folder().published());
   EXPECT_TRUE(fs::exists(Own(".sock")));
-  ProgramThread program(device(), &RunMainWindow);
-  ASSERT_TRUE(device().automation().WaitForChange(0, Deadline(10000)).has_window);
-  HANDLE abort = CreateEventW(nullptr, FALSE, FALSE, u"UNPACK_DATA_ABORT");
+  {
+    DeviceThreadGuard guard;
+    ProgramThread program(device(), &RunMainWindow);
+    ASSERT_TRUE(device().automation().WaitForChange(0, Deadline(10000)).has_window);
+    HANDLE abort = CreateEventW(nullptr, FALSE, FALSE, u"UNPACK_DATA_ABORT");
 
-  auto entry = OwnEntry();
-  ASSERT_TRUE(entry);
-  EXPECT_EQ(entry->pid, ::getpid());
-  EXPECT_EQ(entry->program, u"\\Storage Card\\Upgrade\\KEPLA.exe");
-  ASSERT_EQ(entry->windows.size(), 1u) << "top-level windows only, no menu bars or controls";
-  EXPECT_EQ(entry->windows[0].window_class, kClass);
-  EXPECT_EQ(entry->windows[0].title, kTitle);
-  EXPECT_EQ(entry->events, std::vector<std::u16string>{u"UNPACK_DATA_ABORT"});
-  EXPECT_FALSE(fs::exists(Own(".json.tmp")));
+    auto entry = OwnEntry();
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->pid, ::getpid());
+    EXPECT_EQ(entry->program, u"\\Storage Card\\Upgrade\\KEPLA.exe");
+    ASSERT_EQ(entry->windows.size(), 1u) << "top-level windows only, no menu bars or controls";
+    EXPECT_EQ(entry->windows[0].window_class, kClass);
+    EXPECT_EQ(entry->windows[0].title, kTitle);
+    EXPECT_EQ(entry->events, std::vector<std::u16string>{u"UNPACK_DATA_ABORT"});
+    EXPECT_FALSE(fs::exists(Own(".json.tmp")));
 
-  HWND hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(entry->windows[0].hwnd));
-  SendMessageW(hwnd, WM_CLOSE, 0, 0);
-  EXPECT_EQ(program.Finish(), 7);
-  CloseHandle(abort);
-  entry = OwnEntry();
-  ASSERT_TRUE(entry);
-  EXPECT_TRUE(entry->windows.empty());
-  EXPECT_TRUE(entry->events.empty());
+    HWND hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(entry->windows[0].hwnd));
+    SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.Finish(), 7);
+    CloseHandle(abort);
+    entry = OwnEntry();
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(entry->windows.empty());
+    EXPECT_TRUE(entry->events.empty());
 
-  // This process never finds itself through the run folder.
-  EXPECT_FALSE(device().run_folder().FindRemoteWindow(nullptr, nullptr));
+    // This process never finds itself through the run folder.
+    EXPECT_FALSE(device().run_folder().FindRemoteWindow(nullptr, nullptr));
+  }
   device_.reset();
   EXPECT_FALSE(fs::exists(Own(".json")));
   EXPECT_FALSE(fs::exists(Own(".sock")));

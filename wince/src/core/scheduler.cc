@@ -1,6 +1,7 @@
 #include "core/scheduler.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace wce {
 namespace {
@@ -11,7 +12,10 @@ DeviceThread* DeviceThread::Current() { return t_current; }
 
 void ThreadGate() {
   DeviceThread* self = t_current;
-  if (self != nullptr && self->terminated()) throw ThreadTerminated{};
+  // While a terminated thread unwinds, destructors may still call into the layer: let them.
+  if (self != nullptr && self->terminated() && std::uncaught_exceptions() == 0) {
+    throw ThreadTerminated{};
+  }
 }
 
 Scheduler::Scheduler(ClockSpec spec) : clock_(spec) {}
@@ -30,7 +34,9 @@ bool Scheduler::Wait(std::unique_lock<std::mutex>& lock, const std::function<boo
                      std::uint64_t deadline) {
   DeviceThread* self = t_current;
   auto check_terminated = [&] {
-    if (self != nullptr && self->terminated()) throw ThreadTerminated{};
+    if (self != nullptr && self->terminated() && std::uncaught_exceptions() == 0) {
+      throw ThreadTerminated{};
+    }
   };
   check_terminated();
   if (ready()) return true;
