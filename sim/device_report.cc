@@ -155,9 +155,14 @@ ordered_json ProgramReports(const fs::path& dir) {
 }
 
 std::string Bytes(std::uint64_t n) {
-  std::string digits = std::to_string(n);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(i, ",");
-  return digits + " bytes";
+  // Built by appending: GCC 12 at -O2 misreads std::string::insert here (-Wrestrict).
+  const std::string digits = std::to_string(n);
+  std::string grouped;
+  for (std::size_t i = 0; i < digits.size(); i++) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+    grouped += digits[i];
+  }
+  return grouped + " bytes";
 }
 
 std::string Str(const ordered_json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); }

@@ -49,6 +49,10 @@ TEST_F(UnpackDataTest, WritesTheHiddenImageAndSettlesForElevenSeconds) {
   ASSERT_TRUE(Unpack());
   EXPECT_EQ(ImageBytes(), ImageOf(package));
   EXPECT_EQ(ImageBytes().size(), package.size() - 512);
+  std::uint64_t offset = 0;
+  std::string error;
+  EXPECT_EQ(kepla::pkg::VerifyImage(HostPath(kPackagePath), HostPath(kImagePath), &offset, &error),
+            kepla::pkg::Verdict::kSame);
   DWORD attributes = GetFileAttributesW(kImagePath);
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
@@ -111,6 +115,8 @@ struct FileFault {
   const char16_t* file;
   std::uint64_t offset;
 };
+
+void PrintTo(const FileFault& fault, std::ostream* os) { *os << fault.name; }
 
 class UnpackFileFaultTest : public UnpackDataTest,
                             public ::testing::WithParamInterface<FileFault> {};

@@ -14,7 +14,7 @@ kepla::pkg::PackageFields MatchingFields() {
                                    u"1.20.407 ENG WWE"};
 }
 
-void ProgramFixture::Boot(wce::DeviceProfile profile) {
+void ProgramFixture::Boot(wce::DeviceProfile profile, bool publish) {
   ASSERT_EQ(device_, nullptr) << "booted twice";
   std::filesystem::create_directories(HostPath("Storage Card"));
   wce::DeviceOptions options;
@@ -22,7 +22,7 @@ void ProgramFixture::Boot(wce::DeviceProfile profile) {
   options.clock = wce::ClockSpec{wce::ClockMode::kVirtual, 1.0};
   options.profile = std::move(profile);
   options.program_resources = kepla::ProgramResources();
-  options.publish = false;
+  options.publish = publish;
   std::string error;
   device_ = wce::Device::Boot(options, &error);
   ASSERT_NE(device_, nullptr) << error;

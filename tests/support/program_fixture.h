@@ -49,8 +49,9 @@ class ProgramFixture : public ::testing::Test {
   static constexpr char kImagePath[] = "Storage Card/407_QMR_SD.bin";
 
   // Boots `profile` with a virtual clock and the program's resources, and makes this thread a
-  // device thread. Fails the test when the device cannot boot.
-  void Boot(wce::DeviceProfile profile = {});
+  // device thread. Fails the test when the device cannot boot. With `publish` the program's
+  // windows and events are reachable from other processes on the device folder (run/).
+  void Boot(wce::DeviceProfile profile = {}, bool publish = false);
   // Stops a program still running, ends this thread's device role and shuts the device down.
   void TearDown() override;
 

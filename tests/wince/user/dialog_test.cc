@@ -92,18 +92,6 @@ TEST_F(DialogTest, TemplateBecomesADialogAndControlsInPixels) {
       << "messages before WM_INITDIALOG reach the dialog procedure too";
 }
 
-TEST_F(DialogTest, PageTemplatesFitTheScreenInBothOrientations) {
-  // The tallest and widest page templates against the portrait and landscape work areas.
-  const int portrait_w = 147 * wce::WindowManager::kDialogBaseUnitX / 4;
-  const int portrait_h = 177 * wce::WindowManager::kDialogBaseUnitY / 8;
-  const int landscape_w = 177 * wce::WindowManager::kDialogBaseUnitX / 4;
-  const int landscape_h = 112 * wce::WindowManager::kDialogBaseUnitY / 8;
-  EXPECT_LE(portrait_w, 240);
-  EXPECT_LE(portrait_h, 320 - 2 * 26);
-  EXPECT_LE(landscape_w, 320);
-  EXPECT_LE(landscape_h, 240 - 2 * 26);
-}
-
 TEST_F(DialogTest, MessageBoxOverAModalDialogDisablesEachOwnerInTurn) {
   HWND main = MakeWindow();
   HWND dialog_seen = nullptr;

@@ -24,13 +24,6 @@ class ProgressTest : public UserTest {
   HWND bar_ = nullptr;
 };
 
-TEST_F(ProgressTest, StartsEmptyWithTheDefaultRangeAndStep) {
-  EXPECT_EQ(Send(PBM_GETPOS), 0);
-  EXPECT_EQ(Send(PBM_GETRANGE, TRUE), 0);
-  EXPECT_EQ(Send(PBM_GETRANGE, FALSE), 100);
-  EXPECT_EQ(Send(PBM_SETSTEP, 1), 10) << "the previous step";
-}
-
 TEST_F(ProgressTest, StepItWrapsOnlyWhenPassingTheEnd) {
   Send(PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   Send(PBM_SETSTEP, 1);

@@ -291,17 +291,4 @@ TEST_F(WindowTest, WindowsOfAThreadThatEndsAreGone) {
   EXPECT_EQ(SendMessageW(theirs, WM_USER, 0, 0), 0);
 }
 
-TEST_F(WindowTest, CursorAndStockObjectsAreTokens) {
-  HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
-  HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
-  ASSERT_NE(wait, nullptr);
-  ASSERT_NE(arrow, nullptr);
-  EXPECT_NE(wait, arrow);
-  HCURSOR before = SetCursor(wait);
-  EXPECT_EQ(before, arrow) << "the device starts with the arrow";
-  EXPECT_EQ(SetCursor(before), wait);
-  EXPECT_NE(GetStockObject(WHITE_BRUSH), nullptr);
-  EXPECT_EQ(GetStockObject(99), nullptr);
-}
-
 }  // namespace

@@ -20,7 +20,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,8 +36,9 @@
 
 namespace wce {
 
-// The screen as the window system sees it. The work area is the screen without the task bar at
-// the top and the menu bar at the bottom; CW_USEDEFAULT windows fill it.
+// The screen as the window system sees it (the shell keeps it current). The work area is the
+// screen without the navigation bar at the top and the menu bar at the bottom; CW_USEDEFAULT
+// windows fill it.
 struct ScreenMetrics {
   int width = 240;
   int height = 320;
@@ -76,8 +76,6 @@ struct MessageBoxInfo {
 
 class WindowManager {
  public:
-  static constexpr int kTaskBarHeight = 26;
-  static constexpr int kMenuBarHeight = 26;
   // Dialog base units (pixels per 4 horizontal / 8 vertical dialog units); see wince/README.md.
   static constexpr int kDialogBaseUnitX = 6;
   static constexpr int kDialogBaseUnitY = 12;
@@ -112,7 +110,8 @@ class WindowManager {
   std::vector<PublishedWindow> PublishedWindows();
   HCURSOR CurrentCursorLocked() const { return cursor_; }
 
-  // The user-interface thread: the owner of the foreground window (0 when there is none).
+  // The user-interface thread: the owner of the topmost visible top-level window that is not
+  // internal (a message box counts); 0 when there is none.
   std::uint32_t UiThreadIdLocked() const;
   // True while `thread` is blocked in GetMessageW, a modal loop, or MsgWaitForMultipleObjectsEx
   // with input or posted messages in its mask, and has nothing to retrieve.
@@ -134,6 +133,8 @@ class WindowManager {
   void ThreadEnded(DeviceThread& thread);
 
   // ---- The platform calls (the Win32 entry points are thin adapters over these) ---------------
+  // Same arguments, results and last errors as the Win32 calls; call with no lock held, from the
+  // threads the Win32 call allows.
 
   ATOM RegisterClass(const WNDCLASSW& wc);
   BOOL UnregisterClass(LPCWSTR name);
