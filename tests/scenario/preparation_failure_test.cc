@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "res/resource.h"
 #include "scenario/scenario_fixture.h"
@@ -63,23 +66,10 @@ TEST_F(PreparationFailureTest, ReadErrorInTheFirstBlock) {
   EXPECT_FALSE(ImageExists());
 }
 
-// A short read delivers less than the whole chunk: the copy is incomplete.
+// A read that delivers less than it was asked for leaves the copy incomplete.
 TEST_F(PreparationFailureTest, ShortReadInThePackage) {
   wce::DeviceProfile profile;
   profile.faults.push_back(PackageFault(wce::FaultSpec::Kind::kShortRead, 3000));
-  BootReady(profile);
-  StartWizard();
-  ASSERT_TRUE(ExpectFailedPreparation().has_value());
-  EXPECT_FALSE(ImageExists());
-}
-
-TEST_F(PreparationFailureTest, CardFullWhileWritingTheImage) {
-  wce::DeviceProfile profile;
-  wce::FaultSpec full;
-  full.kind = wce::FaultSpec::Kind::kDiskFull;
-  full.card = u"Storage Card";
-  full.bytes = 3000;  // the first block fits, the tail does not
-  profile.faults.push_back(full);
   BootReady(profile);
   StartWizard();
   ASSERT_TRUE(ExpectFailedPreparation().has_value());
@@ -102,8 +92,15 @@ TEST_F(PreparationFailureTest, WriteErrorOnTheImage) {
 // A package one byte short of the smallest preparable size (2048 + 512) passes the checks on its
 // trailer but cannot be copied.
 TEST_F(PreparationFailureTest, PackageOneByteTooSmall) {
-  BootReady({}, 2047);
-  ASSERT_EQ(std::filesystem::file_size(HostPath(kPackagePath)), 2559u);
+  BootReady({}, 2048);
+  // Drop one byte of the image; the trailer stays last.
+  const std::filesystem::path package = HostPath(kPackagePath);
+  std::ifstream in(package, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  ASSERT_EQ(bytes.size(), 2560u);
+  bytes.erase(0, 1);
+  WriteFile(kPackagePath, bytes);
   StartWizard();
   ASSERT_TRUE(ExpectFailedPreparation().has_value());
   EXPECT_FALSE(ImageExists());
@@ -160,15 +157,26 @@ TEST_F(PreparationFailureTest, PackageRemovedAfterTheChecks) {
   EXPECT_FALSE(ImageExists());
 }
 
-// The same search with another preparable package in place: that package is what gets copied,
-// whatever its header says.
-TEST_F(PreparationFailureTest, PackageSwappedForAnotherIsTheOneCopied) {
+// The same search finding another preparable package, whose header is not the one the checks
+// passed on: it is refused rather than copied.
+TEST_F(PreparationFailureTest, PackageSwappedForAnotherAfterTheChecks) {
   BootReady();
   StartWizard();
   WaitForTemplate(IDD_WELCOME);
   kepla::pkg::PackageFields other = MatchingFields();
   other.model = u"ELSEWHERE";
   WritePackage(other, 6000);
+  ASSERT_TRUE(ExpectFailedPreparation().has_value());
+  EXPECT_FALSE(ImageExists());
+}
+
+// A new package with the very header that was checked is the same package as far as the checks
+// go: it is the one copied.
+TEST_F(PreparationFailureTest, PackageRebuiltWithTheSameHeaderIsCopied) {
+  BootReady();
+  StartWizard();
+  WaitForTemplate(IDD_WELCOME);
+  WritePackage(MatchingFields(), 6000);
   ASSERT_TRUE(StartPreparation().has_value());
   WaitForTemplate(IDD_FINISH);
   ASSERT_TRUE(Press(1));

@@ -55,6 +55,9 @@ bool Scheduler::Wait(std::unique_lock<std::mutex>& lock, const std::function<boo
     }
   } unregister{this, it, counted};
 
+  // A thread starting to wait can itself be what another waiter waits for ("the user-interface
+  // thread waits for input"): let every waiter look again.
+  cv_.notify_all();
   for (;;) {
     MaybeAdvanceLocked();
     if (ready()) return true;
