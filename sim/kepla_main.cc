@@ -15,6 +15,7 @@
 #include "sim/device_folder.h"
 #include "sim/driver.h"
 #include "sim/script.h"
+#include "core/profile.h"
 #include "sim/session.h"
 #include "sim/terminal_screen.h"
 #include "sim/transcript.h"
@@ -131,6 +132,22 @@ int main(int argc, char** argv) {
   auto device = ChooseDevice(o, &error);
   if (!device) return Fail(error);
   session.device_folder = *device;
+
+  // A virtual clock jumps whenever every device thread waits, so a person at the keyboard would
+  // never find the program waiting for them: the screen runs on a real or sped-up clock.
+  if (!steps) {
+    if (session.clock && session.clock->mode == wce::ClockMode::kVirtual) {
+      return Fail("--clock virtual needs --script; the device screen runs on real or xN time");
+    }
+    if (!session.clock) {
+      auto profile = wce::LoadProfile(session.device_folder, &error);
+      if (!profile) return Fail(error);
+      if (profile->clock.mode == wce::ClockMode::kVirtual) {
+        std::cerr << "kepla: the device's clock is virtual; the screen uses the real clock\n";
+        session.clock = wce::ClockSpec{};
+      }
+    }
+  }
 
   std::unique_ptr<kepla::Transcript> transcript;
   if (o.transcript) {
