@@ -63,6 +63,7 @@ BOOL DataUnpacker::UnpackData(HWND bar) {
 
   progressBar = bar;
   abandoned.store(FALSE, std::memory_order_relaxed);
+  const DWORD startedAt = GetTickCount();
   HANDLE worker = CreateThread(NULL, 0, UnpackThread, this, 0, NULL);
 
   BOOL succeeded = FALSE;
@@ -71,7 +72,8 @@ BOOL DataUnpacker::UnpackData(HWND bar) {
     DWORD result =
         MsgWaitForMultipleObjectsEx(kUnpackEventCount, events, kWatchdogMs, QS_ALLINPUT, 0);
     switch (
-        ClassifyUnpackWait(result, GetTickCount(), watchdogTick.load(std::memory_order_relaxed))) {
+        ClassifyUnpackWait(result, GetTickCount(), watchdogTick.load(std::memory_order_relaxed),
+                           startedAt)) {
       case UnpackWaitAgain:
         break;
       case UnpackWorkerDone:

@@ -22,9 +22,15 @@ enum UnpackWaitStep {
   UnpackWaitBroken,    // the wait itself failed: the worker is still running
 };
 
-// Classifies the result of MsgWaitForMultipleObjectsEx over the three events. `now` and
-// `lastSignOfLife` are GetTickCount values; their difference is taken modulo 2^32, so a
-// wrapping tick count is harmless. Pure.
-UnpackWaitStep ClassifyUnpackWait(DWORD waitResult, DWORD now, DWORD lastSignOfLife);
+// Classifies the result of MsgWaitForMultipleObjectsEx over the three events. `now`,
+// `lastSignOfLife` and `startedAt` (when the extraction began) are GetTickCount values; their
+// differences are taken modulo 2^32, so a wrapping tick count is harmless. Pure.
+//
+// The worker counts as silent when its sign of life is kWatchdogMs old or older, whether the
+// wait timed out or woke for input: the keep-awake timer alone wakes this wait every 5000 ms, so
+// a watchdog looked at only on time-outs would never bite. A wake-up for input in the first
+// kWatchdogMs of the extraction never counts (the worker may not have run yet).
+UnpackWaitStep ClassifyUnpackWait(DWORD waitResult, DWORD now, DWORD lastSignOfLife,
+                                  DWORD startedAt);
 
 #endif  // KEPLA_PACKAGE_UNPACK_WAIT_H_
