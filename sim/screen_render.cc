@@ -81,13 +81,25 @@ std::vector<std::u32string> WrapText(std::u32string_view text, int width) {
     std::u32string line;
     std::size_t i = 0;
     if (para.empty()) lines.emplace_back();
+    // A line that fits is kept as it is, indentation included.
+    if (!para.empty() && para.size() <= static_cast<std::size_t>(width)) {
+      lines.emplace_back(para);
+      i = para.size();
+    }
+    // Otherwise its indentation stays on the first wrapped line.
+    std::size_t indent = para.find_first_not_of(U' ');
+    if (i == 0 && indent != para.npos && indent > 0 && indent < static_cast<std::size_t>(width)) {
+      line.assign(indent, U' ');
+      i = indent;
+    }
     while (i < para.size()) {
       std::size_t word_end = para.find(U' ', i);
       if (word_end == para.npos) word_end = para.size();
       std::u32string_view word = para.substr(i, word_end - i);
-      std::size_t need = line.empty() ? word.size() : line.size() + 1 + word.size();
+      const bool fresh = line.find_first_not_of(U' ') == line.npos;
+      std::size_t need = fresh ? line.size() + word.size() : line.size() + 1 + word.size();
       if (need <= static_cast<std::size_t>(width)) {
-        if (!line.empty()) line.push_back(U' ');
+        if (!fresh) line.push_back(U' ');
         line.append(word);
       } else if (word.size() > static_cast<std::size_t>(width)) {
         // Break an over-long word across lines.
@@ -104,7 +116,7 @@ std::vector<std::u32string> WrapText(std::u32string_view text, int width) {
       }
       i = word_end + 1;
     }
-    if (!para.empty()) lines.push_back(std::move(line));
+    if (!para.empty() && !line.empty()) lines.push_back(std::move(line));
     if (end == std::u32string_view::npos) break;
     start = end + 1;
   }

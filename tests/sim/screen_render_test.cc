@@ -33,6 +33,15 @@ TEST(WrapText, RespectsLineFeedsAndWidth) {
   EXPECT_EQ(lines[3], U"four");
 }
 
+TEST(WrapText, KeepsTheIndentationOfSummaryLines) {
+  auto lines = WrapText(U"From ROM Version: 1.0\n         Ext ROM Version:1.0 ENG WWE", 40);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], U"         Ext ROM Version:1.0 ENG WWE");
+  lines = WrapText(U"     Ext ROM Version:1.20.407 ENG WWE,HKG", 20);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], U"     Ext ROM");
+}
+
 TEST(WrapText, BreaksWordsLongerThanTheLine) {
   auto lines = WrapText(U"abcdefghij", 4);
   ASSERT_EQ(lines.size(), 3u);

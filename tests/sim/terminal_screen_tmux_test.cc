@@ -1,0 +1,171 @@
+// The wizard in a real terminal: kepla runs inside tmux, keys are typed with send-keys and the
+// screen is read back with capture-pane, as a person would see it.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "support/scratch_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kKepla = KEPLA_BINARY_DIR "/sim/kepla";
+const std::string kKeplaDevice = KEPLA_BINARY_DIR "/sim/kepla-device";
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// Runs a shell command; returns its standard output.
+std::string Shell(const std::string& command, int* status = nullptr) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
+  int rc = pclose(pipe);
+  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return out;
+}
+
+bool HaveTmux() {
+  int status = -1;
+  Shell("command -v tmux >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
+class TmuxSession {
+ public:
+  TmuxSession(const fs::path& device, const fs::path& exit_file, int cols = 80, int rows = 24)
+      : name_("kepla-test-" + std::to_string(getpid()) + "-" + std::to_string(counter_++)) {
+    std::string inner = "LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=xterm-256color " + kKepla +
+                        " --device " + Quote(device.string()) + " --clock x10 2>/dev/null; echo $? > " +
+                        Quote(exit_file.string()) + "; sleep 30";
+    Shell("tmux -L " + name_ + " new-session -d -s main -x " + std::to_string(cols) + " -y " +
+        std::to_string(rows) + " " + Quote(inner));
+  }
+  ~TmuxSession() { Shell("tmux -L " + name_ + " kill-server >/dev/null 2>&1"); }
+
+  std::string Capture() { return Shell("tmux -L " + name_ + " capture-pane -p -t main"); }
+  void Keys(const std::string& keys) { Shell("tmux -L " + name_ + " send-keys -t main " + keys); }
+
+  // Polls the screen until `text` shows (a real-time deadline: the program runs in another
+  // process on a sped-up clock). Returns the last capture.
+  std::string WaitFor(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(30)) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    std::string screen;
+    while (std::chrono::steady_clock::now() < deadline) {
+      screen = Capture();
+      if (screen.find(text) != std::string::npos) return screen;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ADD_FAILURE() << "no \"" << text << "\" on the screen within " << limit.count() << " s:\n"
+                  << screen;
+    return screen;
+  }
+
+ private:
+  static inline int counter_ = 0;
+  std::string name_;
+};
+
+std::string ReadExit(const fs::path& file) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream in(file);
+    std::string code;
+    if (in >> code) return code;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return "(no exit)";
+}
+
+class TerminalScreenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    device_ = scratch_.path() / "device";
+    int status = -1;
+    Shell(kKeplaDevice + " init " + Quote(device_.string()) + " --demo >/dev/null 2>&1", &status);
+    ASSERT_EQ(status, 0);
+  }
+
+  kepla_test::ScratchDir scratch_;
+  fs::path device_;
+};
+
+TEST_F(TerminalScreenTest, PortraitRunShowsEveryPageAndEndsWith16) {
+  fs::path exit_file = scratch_.path() / "exit";
+  TmuxSession tmux(device_, exit_file);
+
+  std::string welcome = tmux.WaitFor("Your device will be upgraded:");
+  EXPECT_NE(welcome.find("Welcome to the [QMR407]"), std::string::npos) << welcome;
+  EXPECT_NE(welcome.find("         Ext ROM Version:1.13.407 ENG WWE"), std::string::npos) << welcome;
+  EXPECT_NE(welcome.find("Next"), std::string::npos);
+  EXPECT_NE(welcome.find("Cancel"), std::string::npos);
+  EXPECT_NE(welcome.find("q quit"), std::string::npos);
+
+  tmux.Keys("F1");
+  tmux.WaitFor("Click Next to continue or Cancel to exit.");
+  tmux.Keys("'['");
+  std::string preparing = tmux.WaitFor("Preparing data, please wait\u2026");
+  // The bar advances: a partly filled bar is seen before the Finish page.
+  EXPECT_NE(preparing.find("\u2588"), std::string::npos) << preparing;
+
+  std::string finish = tmux.WaitFor("checksum percentage.");
+  EXPECT_NE(finish.find("To complete the firmware upgrade"), std::string::npos) << finish;
+  EXPECT_NE(finish.find("1. Press and hold Volume Down key"), std::string::npos) << finish;
+  EXPECT_NE(finish.find("Close"), std::string::npos);
+  tmux.Keys("F2");
+  EXPECT_EQ(ReadExit(exit_file), "16");
+}
+
+TEST_F(TerminalScreenTest, LandscapeRunAfterRotating) {
+  fs::path exit_file = scratch_.path() / "exit";
+  TmuxSession tmux(device_, exit_file);
+
+  tmux.WaitFor("Your device will be upgraded:");
+  tmux.Keys("r");
+  // Landscape: the screen is wider than tall, so the frame is wider than the portrait one.
+  std::string turned = tmux.WaitFor("Your device will be upgraded:");
+  tmux.Keys("'['");
+  std::string prepare = tmux.WaitFor("Click Next to continue or Cancel to exit.");
+  EXPECT_NE(prepare.find("\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
+                         "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
+                         "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
+                         "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
+                         "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"),
+            std::string::npos)
+      << "no 50-cell wide frame in landscape:\n" << prepare;
+  tmux.Keys("'['");
+  tmux.WaitFor("Preparing data, please wait\u2026");
+  std::string finish = tmux.WaitFor("checksum percentage.");
+  EXPECT_NE(finish.find("2. Continue to hold Volume Down key"), std::string::npos) << finish;
+  tmux.Keys("']'");
+  EXPECT_EQ(ReadExit(exit_file), "16");
+  (void)turned;
+}
+
+TEST_F(TerminalScreenTest, TooSmallTerminalSaysWhatItNeedsAndQKeyQuits) {
+  fs::path exit_file = scratch_.path() / "exit";
+  TmuxSession tmux(device_, exit_file, 60, 16);
+  std::string screen = tmux.WaitFor("Terminal too small");
+  EXPECT_EQ(screen.find("█"), std::string::npos);
+  tmux.Keys("q");
+  EXPECT_EQ(ReadExit(exit_file), "1");
+}
+
+}  // namespace
