@@ -42,7 +42,7 @@ TEST(ShareTableTest, ConflictRules) {
 TEST(ShareTableTest, OpensAreCountedPerFileUntilRemoved) {
   ShareTable table;
   const FileKey file{1, 42}, other{1, 43};
-  int a, b, c;
+  int a = 0, b = 0, c = 0;
   EXPECT_TRUE(table.TryAdd(file, &a, R, SR));
   EXPECT_TRUE(table.TryAdd(file, &b, R, SR));
   EXPECT_FALSE(table.TryAdd(file, &c, W, SRW));

@@ -102,6 +102,7 @@ int Device::RunProgram(EntryPoint entry, const std::u16string& command_line) {
   auto set_running = [this, &record](bool running) {
     std::lock_guard<std::mutex> lock(scheduler_->mutex());
     program_running_ = running;
+    if (running) program_started_ = true;
     program_thread_ = running ? record : nullptr;
     scheduler_->NotifyAll();
   };

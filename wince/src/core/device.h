@@ -68,6 +68,8 @@ class Device {
 
   // True while RunProgram runs the entry point (read with the scheduler's mutex held, or racy).
   bool program_running() const { return program_running_; }
+  // True once RunProgram has started the entry point (it stays true after the program ends).
+  bool program_started() const { return program_started_; }
 
   const std::filesystem::path& folder() const { return folder_; }
   const DeviceProfile& profile() const { return profile_; }
@@ -93,6 +95,7 @@ class Device {
   bool publish_;
   HINSTANCE program_instance_ = nullptr;
   bool program_running_ = false;  // guarded by the scheduler's mutex
+  bool program_started_ = false;  // guarded by the scheduler's mutex
   std::shared_ptr<DeviceThread> program_thread_;  // guarded by the scheduler's mutex
   std::unique_ptr<Scheduler> scheduler_;
   HandleTable handles_;

@@ -50,9 +50,9 @@ Automation::Automation(Device& device) : device_(device) {}
 
 Automation::~Automation() = default;
 
-bool Automation::ProgramEndedLocked() {
-  if (device_.program_running()) seen_running_ = true;
-  return seen_running_ && !device_.program_running();
+bool Automation::ProgramEndedLocked() const {
+  // A program that ran and ended before anyone looked has ended all the same.
+  return device_.program_started() && !device_.program_running();
 }
 
 bool Automation::UiWaitingLocked() const {

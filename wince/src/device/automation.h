@@ -145,15 +145,13 @@ class Automation {
   bool OfferedLocked(const Action& action) const;
   // Posts a soft-key press or a message-box dismissal; false unless offered and awaited.
   bool ApplyInputLocked(const Action& action);
-  // True once a program that was seen running has ended. Updates seen_running_.
-  bool ProgramEndedLocked();
+  // True once the program has run and ended.
+  bool ProgramEndedLocked() const;
   bool UiWaitingLocked() const;
 
   Device& device_;
   std::mutex observer_mu_;  // guards observer_; held while the observer runs
   AutomationObserver* observer_ = nullptr;
-  bool seen_running_ =
-      false;  // guarded by the scheduler's mutex: the program has been seen running
 };
 
 }  // namespace wce
