@@ -1,5 +1,7 @@
 #include "sim/screen_render.h"
 
+#include "core/utf.h"
+
 #include <algorithm>
 #include <string>
 
@@ -234,23 +236,7 @@ std::u32string ToU32(std::u16string_view text) {
 
 std::string ToUtf8(std::u32string_view text) {
   std::string out;
-  for (char32_t c : text) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
+  for (char32_t c : text) wce::AppendUtf8(c, &out);
   return out;
 }
 

@@ -12,6 +12,9 @@ namespace wce {
 // bad lead or continuation bytes, overlong forms, surrogates, code points past U+10FFFF.
 bool Utf8ToUtf16(std::string_view text, std::u16string* out);
 
+// Appends code point `c` to *out as UTF-8.
+void AppendUtf8(char32_t c, std::string* out);
+
 // Converts UTF-16 to UTF-8. A lone surrogate becomes U+FFFD; never fails.
 std::string Utf16ToUtf8(std::u16string_view text);
 
