@@ -71,9 +71,8 @@ BOOL DataUnpacker::UnpackData(HWND bar) {
     DrainMessages();
     DWORD result =
         MsgWaitForMultipleObjectsEx(kUnpackEventCount, events, kWatchdogMs, QS_ALLINPUT, 0);
-    switch (
-        ClassifyUnpackWait(result, GetTickCount(), watchdogTick.load(std::memory_order_relaxed),
-                           startedAt)) {
+    switch (ClassifyUnpackWait(result, GetTickCount(), watchdogTick.load(std::memory_order_relaxed),
+                               startedAt)) {
       case UnpackWaitAgain:
         break;
       case UnpackWorkerDone:

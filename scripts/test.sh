@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 
+echo "=== format"
+scripts/format.sh --check
+
 presets=("$@")
 [ ${#presets[@]} -eq 0 ] && presets=(normal asan tsan)
 jobs=$(nproc)

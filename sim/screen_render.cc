@@ -79,7 +79,8 @@ std::vector<std::u32string> WrapText(std::u32string_view text, int width) {
   std::size_t start = 0;
   for (;;) {
     std::size_t end = text.find(U'\n', start);
-    std::u32string_view para = text.substr(start, end == std::u32string_view::npos ? text.npos : end - start);
+    std::u32string_view para =
+        text.substr(start, end == std::u32string_view::npos ? text.npos : end - start);
     std::u32string line;
     std::size_t i = 0;
     if (para.empty()) lines.emplace_back();
@@ -187,13 +188,15 @@ CellGrid RenderScreen(const wce::ScreenSnapshot& snap, CellScale scale) {
   g.Fill(1, keys_row, inner_w, U' ', kAttrBar);
   if (snap.soft_keys.size() >= 1) {
     const auto& key = snap.soft_keys[0];
-    g.Put(2, keys_row, ToU32(key.label), key.enabled ? kAttrBar : kAttrBar | kAttrDim, inner_w / 2 - 2);
+    g.Put(2, keys_row, ToU32(key.label), key.enabled ? kAttrBar : kAttrBar | kAttrDim,
+          inner_w / 2 - 2);
   }
   if (snap.soft_keys.size() >= 2) {
     const auto& key = snap.soft_keys[1];
     std::u32string label = ToU32(key.label);
     int len = std::min<int>(label.size(), inner_w / 2 - 2);
-    g.Put(1 + inner_w - 1 - len, keys_row, label, key.enabled ? kAttrBar : kAttrBar | kAttrDim, len);
+    g.Put(1 + inner_w - 1 - len, keys_row, label, key.enabled ? kAttrBar : kAttrBar | kAttrDim,
+          len);
   }
 
   // Message box over the page.
@@ -218,18 +221,9 @@ CellGrid RenderScreen(const wce::ScreenSnapshot& snap, CellScale scale) {
 }
 
 std::u32string ToU32(std::u16string_view text) {
-  std::u32string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
+  std::u32string out = wce::Utf16ToUtf32(text);
+  for (char32_t& c : out) {
     if (c == U'\r' || c == U'\t') c = U' ';
-    out.push_back(c);
   }
   return out;
 }

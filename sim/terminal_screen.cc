@@ -18,14 +18,29 @@ namespace {
 // Stand-ins for terminals whose locale cannot show the device's characters.
 wchar_t AsciiFallback(char32_t ch) {
   switch (ch) {
-    case U'\u2026': return L'.';
-    case U'\u2588': return L'#';
-    case U'\u2591': return L'-';
-    case U'\u2500': case U'\u2550': return L'-';
-    case U'\u2502': case U'\u2551': return L'|';
-    case U'\u250c': case U'\u2510': case U'\u2514': case U'\u2518':
-    case U'\u2554': case U'\u2557': case U'\u255a': case U'\u255d': return L'+';
-    default: return ch < 0x80 ? static_cast<wchar_t>(ch) : L'?';
+    case U'\u2026':
+      return L'.';
+    case U'\u2588':
+      return L'#';
+    case U'\u2591':
+      return L'-';
+    case U'\u2500':
+    case U'\u2550':
+      return L'-';
+    case U'\u2502':
+    case U'\u2551':
+      return L'|';
+    case U'\u250c':
+    case U'\u2510':
+    case U'\u2514':
+    case U'\u2518':
+    case U'\u2554':
+    case U'\u2557':
+    case U'\u255a':
+    case U'\u255d':
+      return L'+';
+    default:
+      return ch < 0x80 ? static_cast<wchar_t>(ch) : L'?';
   }
 }
 
@@ -44,23 +59,38 @@ const char kKeyHelp[] = "F1/[ left key   F2/] right key   Enter OK   r rotate   
 
 KeyCommand CommandForKey(int key) {
   switch (key) {
-    case KEY_F(1): case '[': return KeyCommand::kLeftSoftKey;
-    case KEY_F(2): case ']': return KeyCommand::kRightSoftKey;
-    case KEY_ENTER: case '\n': case '\r': return KeyCommand::kOk;
-    case 'r': case 'R': return KeyCommand::kRotate;
-    case 'q': case 'Q': case KEY_F(10): return KeyCommand::kQuit;
-    default: return KeyCommand::kNone;
+    case KEY_F(1):
+    case '[':
+      return KeyCommand::kLeftSoftKey;
+    case KEY_F(2):
+    case ']':
+      return KeyCommand::kRightSoftKey;
+    case KEY_ENTER:
+    case '\n':
+    case '\r':
+      return KeyCommand::kOk;
+    case 'r':
+    case 'R':
+      return KeyCommand::kRotate;
+    case 'q':
+    case 'Q':
+    case KEY_F(10):
+      return KeyCommand::kQuit;
+    default:
+      return KeyCommand::kNone;
   }
 }
 
 bool TerminalScreen::Available(std::string* why) {
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
-    if (why) *why = "the device screen needs a terminal; run with --script ACTIONS to drive it headless";
+    if (why)
+      *why = "the device screen needs a terminal; run with --script ACTIONS to drive it headless";
     return false;
   }
   const char* term = std::getenv("TERM");
   if (term == nullptr || *term == '\0' || std::strcmp(term, "dumb") == 0) {
-    if (why) *why = "the device screen needs a terminal type with cursor control (TERM is unset or dumb)";
+    if (why)
+      *why = "the device screen needs a terminal type with cursor control (TERM is unset or dumb)";
     return false;
   }
   return true;
@@ -132,12 +162,23 @@ FrontendResult TerminalScreen::Drive(wce::Device& device,
     }
     std::optional<wce::Action> action;
     switch (CommandForKey(key)) {
-      case KeyCommand::kLeftSoftKey: action = wce::PressSoftKey{0}; break;
-      case KeyCommand::kRightSoftKey: action = wce::PressSoftKey{1}; break;
-      case KeyCommand::kOk: action = wce::DismissMessageBox{}; break;
-      case KeyCommand::kRotate: action = wce::Rotate{(snap.rotation + 90) % 360}; break;
-      case KeyCommand::kQuit: quit = true; break;
-      case KeyCommand::kNone: break;
+      case KeyCommand::kLeftSoftKey:
+        action = wce::PressSoftKey{0};
+        break;
+      case KeyCommand::kRightSoftKey:
+        action = wce::PressSoftKey{1};
+        break;
+      case KeyCommand::kOk:
+        action = wce::DismissMessageBox{};
+        break;
+      case KeyCommand::kRotate:
+        action = wce::Rotate{(snap.rotation + 90) % 360};
+        break;
+      case KeyCommand::kQuit:
+        quit = true;
+        break;
+      case KeyCommand::kNone:
+        break;
     }
     if (quit) break;
     if (action) {

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/scratch_dir.h"
 
@@ -51,11 +52,11 @@ class TmuxSession {
  public:
   TmuxSession(const fs::path& device, const fs::path& exit_file, int cols = 80, int rows = 24)
       : name_("kepla-test-" + std::to_string(getpid()) + "-" + std::to_string(counter_++)) {
-    std::string inner = "LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=xterm-256color " + kKepla +
-                        " --device " + Quote(device.string()) + " --clock x10 2>/dev/null; echo $? > " +
+    std::string inner = "LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=xterm-256color " + kKepla + " --device " +
+                        Quote(device.string()) + " --clock x10 2>/dev/null; echo $? > " +
                         Quote(exit_file.string()) + "; sleep 30";
     Shell("tmux -L " + name_ + " new-session -d -s main -x " + std::to_string(cols) + " -y " +
-        std::to_string(rows) + " " + Quote(inner));
+          std::to_string(rows) + " " + Quote(inner));
   }
   ~TmuxSession() { Shell("tmux -L " + name_ + " kill-server >/dev/null 2>&1"); }
 
@@ -64,15 +65,30 @@ class TmuxSession {
 
   // Polls the screen until `text` shows (a real-time deadline: the program runs in another
   // process on a sped-up clock). Returns the last capture.
-  std::string WaitFor(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(30)) {
+  std::string WaitFor(const std::string& text,
+                      std::chrono::seconds limit = std::chrono::seconds(30)) {
+    return WaitForAll({text}, limit);
+  }
+
+  // Polls the screen until every one of `texts` shows on one capture.
+  std::string WaitForAll(const std::vector<std::string>& texts,
+                         std::chrono::seconds limit = std::chrono::seconds(30)) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     std::string screen;
+    auto all_shown = [&] {
+      for (const std::string& text : texts) {
+        if (screen.find(text) == std::string::npos) return false;
+      }
+      return true;
+    };
     while (std::chrono::steady_clock::now() < deadline) {
       screen = Capture();
-      if (screen.find(text) != std::string::npos) return screen;
+      if (all_shown()) return screen;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ADD_FAILURE() << "no \"" << text << "\" on the screen within " << limit.count() << " s:\n"
+    std::string wanted;
+    for (const std::string& text : texts) wanted += " \"" + text + "\"";
+    ADD_FAILURE() << "not all of" << wanted << " on the screen within " << limit.count() << " s:\n"
                   << screen;
     return screen;
   }
@@ -121,9 +137,10 @@ TEST_F(TerminalScreenTest, PortraitRunShowsEveryPageAndEndsWith16) {
   tmux.Keys("F1");
   tmux.WaitFor("Click Next to continue");
   tmux.Keys("'['");
-  std::string preparing = tmux.WaitFor("Preparing data, please wait\u2026");
-  // The bar advances: a partly filled bar is seen before the Finish page.
-  EXPECT_NE(preparing.find("\u2588"), std::string::npos) << preparing;
+  // The bar advances: it starts empty and a filled part is seen before the Finish page (the
+  // page stays up through the settle phase, so the filled bar cannot be missed between polls).
+  tmux.WaitFor("Preparing data, please wait\u2026");
+  tmux.WaitForAll({"Preparing data, please wait\u2026", "\u2588"});
 
   std::string finish = tmux.WaitFor("checksum percentage.");
   EXPECT_NE(finish.find("To complete the firmware upgrade"), std::string::npos) << finish;
@@ -149,7 +166,8 @@ TEST_F(TerminalScreenTest, LandscapeRunAfterRotating) {
                          "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
                          "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"),
             std::string::npos)
-      << "no 50-cell wide frame in landscape:\n" << prepare;
+      << "no 50-cell wide frame in landscape:\n"
+      << prepare;
   tmux.Keys("'['");
   tmux.WaitFor("Preparing data, please wait\u2026");
   std::string finish = tmux.WaitFor("checksum percentage.");

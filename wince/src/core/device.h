@@ -23,20 +23,20 @@
 
 namespace wce {
 
-class FileSystem;      // kernel/filesystem.h: device paths, files, searches, free space
-class FaultPlan;       // kernel/faults.h: injected failures
-class Hardware;        // device/hardware.h: battery, memory, OEM identity, backlight, idle timer
-class Threads;         // kernel/threads.h: CreateThread/TerminateThread bookkeeping, events
-class Modules;         // resource/modules.h: HINSTANCE -> resource bytes
-class WindowManager;   // user/window_manager.h: classes, windows, queues, timers, dialogs
-class Shell;           // shell/shell.h: menu bars, soft keys, display rotation
-class RunFolder;       // device/run_folder.h: what other processes on the device can see
-class Automation;      // device/automation.h: snapshots and injected actions
+class FileSystem;     // kernel/filesystem.h: device paths, files, searches, free space
+class FaultPlan;      // kernel/faults.h: injected failures
+class Hardware;       // device/hardware.h: battery, memory, OEM identity, backlight, idle timer
+class Threads;        // kernel/threads.h: CreateThread/TerminateThread bookkeeping, events
+class Modules;        // resource/modules.h: HINSTANCE -> resource bytes
+class WindowManager;  // user/window_manager.h: classes, windows, queues, timers, dialogs
+class Shell;          // shell/shell.h: menu bars, soft keys, display rotation
+class RunFolder;      // device/run_folder.h: what other processes on the device can see
+class Automation;     // device/automation.h: snapshots and injected actions
 
 struct DeviceOptions {
-  std::filesystem::path folder;            // the device folder (device.json, fs/, run/)
-  std::optional<ClockSpec> clock;          // overrides the profile's clock
-  std::optional<DeviceProfile> profile;    // use this instead of reading device.json
+  std::filesystem::path folder;                     // the device folder (device.json, fs/, run/)
+  std::optional<ClockSpec> clock;                   // overrides the profile's clock
+  std::optional<DeviceProfile> profile;             // use this instead of reading device.json
   std::span<const std::uint8_t> program_resources;  // the program's .res image (may be empty)
   bool publish = true;  // publish windows and named events in run/ for other processes
 };
@@ -94,8 +94,8 @@ class Device {
   DeviceProfile profile_;
   bool publish_;
   HINSTANCE program_instance_ = nullptr;
-  bool program_running_ = false;  // guarded by the scheduler's mutex
-  bool program_started_ = false;  // guarded by the scheduler's mutex
+  bool program_running_ = false;                  // guarded by the scheduler's mutex
+  bool program_started_ = false;                  // guarded by the scheduler's mutex
   std::shared_ptr<DeviceThread> program_thread_;  // guarded by the scheduler's mutex
   std::unique_ptr<Scheduler> scheduler_;
   HandleTable handles_;

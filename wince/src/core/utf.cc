@@ -61,8 +61,8 @@ void AppendUtf8(char32_t c, std::string* out) {
   }
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
+std::u32string Utf16ToUtf32(std::u16string_view text) {
+  std::u32string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
@@ -73,8 +73,15 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    AppendUtf8(c, &out);
+    out.push_back(c);
   }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t c : Utf16ToUtf32(text)) AppendUtf8(c, &out);
   return out;
 }
 

@@ -15,6 +15,9 @@ bool Utf8ToUtf16(std::string_view text, std::u16string* out);
 // Appends code point `c` to *out as UTF-8.
 void AppendUtf8(char32_t c, std::string* out);
 
+// Converts UTF-16 to code points. A lone surrogate becomes U+FFFD; never fails.
+std::u32string Utf16ToUtf32(std::u16string_view text);
+
 // Converts UTF-16 to UTF-8. A lone surrogate becomes U+FFFD; never fails.
 std::string Utf16ToUtf8(std::u16string_view text);
 

@@ -22,7 +22,9 @@ int wcsncmp(const WCHAR* a, const WCHAR* b, size_t n) {
   return 0;
 }
 
-static WCHAR FoldAscii(WCHAR c) { return (c >= u'A' && c <= u'Z') ? static_cast<WCHAR>(c + 32) : c; }
+static WCHAR FoldAscii(WCHAR c) {
+  return (c >= u'A' && c <= u'Z') ? static_cast<WCHAR>(c + 32) : c;
+}
 
 int _wcsicmp(const WCHAR* a, const WCHAR* b) {
   while (*a && FoldAscii(*a) == FoldAscii(*b)) ++a, ++b;
@@ -77,7 +79,9 @@ const WCHAR* wcschr(const WCHAR* s, WCHAR c) {
   }
 }
 
-WCHAR* wcschr(WCHAR* s, WCHAR c) { return const_cast<WCHAR*>(wcschr(static_cast<const WCHAR*>(s), c)); }
+WCHAR* wcschr(WCHAR* s, WCHAR c) {
+  return const_cast<WCHAR*>(wcschr(static_cast<const WCHAR*>(s), c));
+}
 
 const WCHAR* wcsrchr(const WCHAR* s, WCHAR c) {
   const WCHAR* found = nullptr;
