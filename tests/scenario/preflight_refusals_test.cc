@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "res/resource.h"
@@ -173,6 +174,9 @@ struct SeveralFailures {
   int memory_load;
   const char16_t* message;
 };
+
+// Names the case in test listings (instead of a dump of its bytes).
+void PrintTo(const SeveralFailures& c, std::ostream* os) { *os << c.label; }
 
 class FirstFailureTest : public PreflightTest,
                          public ::testing::WithParamInterface<SeveralFailures> {};
