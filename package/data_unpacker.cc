@@ -16,7 +16,7 @@ BOOL IsDotEntry(LPCWSTR name) {
 }  // namespace
 
 DataUnpacker::DataUnpacker()
-    : progressBar(NULL), watchdogTick(0), abandoned(FALSE), copyBuffer(NULL) {
+    : progressBar(NULL), watchdogTick(0), abandoned(FALSE), copyBuffer(NULL), openOutput(NULL) {
   cardRoot[0] = 0;
   programDir[0] = 0;
   packagePath[0] = 0;

@@ -83,7 +83,8 @@ BOOL DataUnpacker::UnpackData(HWND bar) {
         waiting = FALSE;
         break;
       case UnpackWorkerSilent:
-        if (worker != NULL) TerminateWorker(worker);
+        // The image stays open in the terminated worker: RemoveOutput can only cut it to zero.
+        if (worker != NULL) TerminateWorker(worker, FALSE);
         waiting = FALSE;
         break;
       case UnpackAborted:
@@ -122,13 +123,19 @@ void DataUnpacker::AbandonWorker(HANDLE worker) {
     if (result == WAIT_OBJECT_0) return;  // it has ended
     if (result != WAIT_OBJECT_0 + 1) break;
   }
-  TerminateWorker(worker);
+  // The user was told the preparation failed: no image may stay, so its handle is taken from
+  // the worker and closed.
+  TerminateWorker(worker, TRUE);
 }
 
-void DataUnpacker::TerminateWorker(HANDLE worker) {
+void DataUnpacker::TerminateWorker(HANDLE worker, BOOL closeOutput) {
   TerminateThread(worker, kTerminatedExitCode);
   LPBYTE left = copyBuffer.exchange(NULL);
   if (left != NULL) KeepForever(left);
+  if (closeOutput) {
+    HANDLE output = openOutput.exchange(NULL);
+    if (output != NULL) CloseHandle(output);
+  }
 }
 
 DWORD WINAPI DataUnpacker::UnpackThread(LPVOID parameter) {
@@ -141,7 +148,11 @@ DWORD WINAPI DataUnpacker::UnpackThread(LPVOID parameter) {
   unpacker->FindPackageName(name);
   if (JoinPath(inputPath, unpacker->programDir, name) &&
       PreparedImagePath(unpacker->cardRoot, unpacker->outputPath)) {
-    if (wcscmp(inputPath, unpacker->packagePath) == 0) {
+    if (_wcsicmp(inputPath, unpacker->outputPath) == 0) {
+      // The package itself bears the image's name (the program sits in the card's root): the
+      // image would overwrite it. Nothing is written, and nothing may be removed.
+      unpacker->outputPath[0] = 0;
+    } else if (wcscmp(inputPath, unpacker->packagePath) == 0) {
       result = unpacker->CopyPackage(unpacker->outputPath, inputPath);
     }
   }
@@ -165,6 +176,7 @@ BOOL DataUnpacker::CopyPackage(LPCWSTR outputFile, LPCWSTR inputFile) {
                               FILE_ATTRIBUTE_HIDDEN, NULL);
   HANDLE input =
       CreateFileW(inputFile, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (output != INVALID_HANDLE_VALUE) openOutput.store(output);
   StampSignOfLife();
 
   BOOL copied = FALSE;
@@ -219,7 +231,9 @@ BOOL DataUnpacker::CopyPackage(LPCWSTR outputFile, LPCWSTR inputFile) {
   }
 
   if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
-  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  // NULL when the user-interface thread has taken it from a terminated worker.
+  output = openOutput.exchange(NULL);
+  if (output != NULL) CloseHandle(output);
 
   Settle();
   if (!copied || Abandoned()) return FALSE;

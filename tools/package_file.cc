@@ -87,7 +87,8 @@ std::string NotPreparable(std::uint64_t size) {
     return Bytes(size) + ", too small to be prepared (a package has at least " +
            std::to_string(kSmallestPreparable) + " bytes)";
   }
-  return Bytes(size) + ", too large to be prepared (a package is smaller than 4 GiB)";
+  return Bytes(size) + ", too large to be prepared (a package has at most " +
+         std::to_string(kPreparableLimit - 1) + " bytes)";
 }
 
 // Streams the image of a preparable package: `sink` receives it in order, chunk by chunk.
@@ -198,7 +199,8 @@ bool BuildPackage(const std::filesystem::path& image, const PackageFields& field
     return false;
   }
   if (!IsPreparable(total + kTrailerSize)) {
-    *error = Describe(image, "too large: its package would be 4 GiB or more");
+    *error = Describe(image, "too large: its package would have more than " +
+                                 std::to_string(kPreparableLimit - 1) + " bytes");
     return false;
   }
   AtomicFile output(out);

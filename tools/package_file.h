@@ -24,7 +24,8 @@ namespace kepla::pkg {
 constexpr std::size_t kTrailerSize = 512;
 constexpr std::size_t kFirstBlockSize = 2048;
 constexpr std::uint64_t kSmallestPreparable = kFirstBlockSize + kTrailerSize;
-constexpr std::uint64_t kPreparableLimit = std::uint64_t{1} << 32;  // exclusive
+// Exclusive: the device reads a size of 0xFFFFFFFF as its failed-size answer and refuses it.
+constexpr std::uint64_t kPreparableLimit = 0xFFFFFFFFu;
 // Longest texts, in UTF-16 code units: each room keeps one zero character.
 constexpr std::size_t kShortFieldMax = 31;  // language, model, romVersion, extRomVersion
 constexpr std::size_t kCodeFieldMax = 127;

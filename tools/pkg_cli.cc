@@ -50,7 +50,7 @@ int RunInfo(const Options& options, std::ostream& out, std::ostream& err) {
   std::string preparable = "yes";
   if (!info.preparable) {
     preparable = info.package_bytes < kSmallestPreparable ? "no (smaller than 2560 bytes)"
-                                                          : "no (4 GiB or more)";
+                                                          : "no (4 GiB - 1 bytes or more)";
   }
   out << "file             " << options.package << '\n'
       << "language         " << Utf16ToUtf8(f.language) << '\n'

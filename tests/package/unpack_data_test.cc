@@ -201,6 +201,20 @@ TEST_F(UnpackDataTest, AbortDuringTheCopyStopsTheWorkerAndLeavesNoImage) {
   EXPECT_EQ(Steps(), 3);
 }
 
+TEST_F(UnpackDataTest, AbortWithAWorkerStuckInAReadStillLeavesNoImage) {
+  // The worker never comes back from its read: after the abort it gets 5 s, then is terminated
+  // with the image open. The image is closed for it and deleted.
+  AddFault(Kind::kReadStall, kPackagePath, 50000, 600000);
+  Prepare(200000);
+  Aborter aborter(device(), 1000);
+  EXPECT_FALSE(Unpack());
+  EXPECT_GE(elapsed_, 6000u);
+  EXPECT_LT(elapsed_, 7000u);
+  EXPECT_FALSE(ImageExists());
+  Sleep(20000);
+  EXPECT_FALSE(ImageExists());
+}
+
 TEST_F(UnpackDataTest, AbortWhileSettlingRemovesTheFinishedImage) {
   Prepare(100000);
   Aborter aborter(device(), 3000);
@@ -243,6 +257,20 @@ TEST_F(UnpackDataTest, QuitMessageDuringTheExtractionIsDropped) {
   ASSERT_TRUE(Unpack());
   MSG message;
   EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// A program in the card's root whose package already bears the image's name: writing the image
+// would destroy the package, so the preparation fails and the package is kept as it was.
+TEST_F(UnpackDataTest, PackageBearingTheImagesNameIsNeitherOverwrittenNorRemoved) {
+  profile().program = u"\\Storage Card\\KEPLA.exe";
+  std::string package = MakeTestPackage(5000);
+  PutFile(u"\\Storage Card\\407_qmr_sd.bin", package);
+  BootAsUi();
+  DataUnpacker unpacker;
+  unpacker.Load();
+  ASSERT_NE(unpacker.Header()->model[0], 0);  // the Welcome page's checks would pass
+  EXPECT_FALSE(unpacker.UnpackData(bar()));
+  EXPECT_EQ(FileBytes(u"\\Storage Card\\407_qmr_sd.bin"), package);
 }
 
 TEST_F(UnpackDataTest, ImageGoesToTheFirstFolderOfTheProgramsPath) {

@@ -180,6 +180,15 @@ TEST_F(PackageFileTest, OnlyPreparablePackagesAreExtractedOrVerified) {
   EXPECT_EQ(info.image_bytes, 2047u);
 }
 
+// The device takes a size of 0xFFFFFFFF for a failed size query: the tool agrees with it.
+TEST(PreparableSizeTest, EndsBelowTheDevicesFailedSizeAnswer) {
+  EXPECT_FALSE(IsPreparable(kSmallestPreparable - 1));
+  EXPECT_TRUE(IsPreparable(kSmallestPreparable));
+  EXPECT_TRUE(IsPreparable(0xFFFFFFFEu));
+  EXPECT_FALSE(IsPreparable(0xFFFFFFFFu));
+  EXPECT_FALSE(IsPreparable(std::uint64_t{1} << 32));
+}
+
 TEST_F(PackageFileTest, InfoNeedsMoreThanATrailer) {
   std::string error;
   auto trailer = EncodeTrailer(Fields());
