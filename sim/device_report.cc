@@ -9,6 +9,7 @@
 #include "core/utf.h"
 #include "device/run_folder.h"
 #include "kernel/attribute_store.h"
+#include "kernel/device_path.h"
 #include "tools/package_file.h"
 
 namespace kepla {
@@ -18,9 +19,23 @@ using nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
 constexpr std::size_t kMostFilesListed = 500;
-constexpr char kSidecarName[] = ".kepla-attributes";
 
 std::string U8(std::u16string_view text) { return wce::Utf16ToUtf8(text); }
+
+// The layer's own bookkeeping files, which the device never lists. A name that is not UTF-8 is
+// none of them.
+bool IsReservedHostName(const fs::path& path) {
+  std::u16string name;
+  return wce::Utf8ToUtf16(path.filename().native(), &name) && wce::IsReservedName(name);
+}
+
+// Whether the device sees `entry`, found in the volume whose host folder is `root`: a link must
+// lead to something inside that volume, as the layer's path mapping and searches demand (a link
+// out of it, or to nothing, is neither listed nor opened).
+bool DeviceSees(const fs::directory_entry& entry, const fs::path& root) {
+  std::error_code ec;
+  return !entry.is_symlink(ec) || wce::IsInsideVolume(entry.path(), root);
+}
 
 // Files under a card's host folder, as device paths, folders first within each folder.
 ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attributes) {
@@ -29,7 +44,7 @@ ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attr
   std::vector<fs::path> entries;
   for (auto it = fs::recursive_directory_iterator(card.host, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->path().filename() == kSidecarName) continue;
+    if (IsReservedHostName(it->path()) || !DeviceSees(*it, card.host)) continue;
     entries.push_back(it->path());
     if (entries.size() >= kMostFilesListed) break;
   }
@@ -67,47 +82,35 @@ ordered_json CardReport(const wce::CardSpec& card, const wce::AttributeStore& at
   return report;
 }
 
-// The host folder of the program's own folder: on the card its path names, else under fs/.
-fs::path ProgramFolderHost(const fs::path& dir, const wce::DeviceProfile& profile,
-                           std::u16string* device_folder) {
+// The program's own folder as a device path ("\Storage Card\Upgrade\"), and where the device
+// finds it: mapped as the layer maps it (cards by name, case-blind; no link out of the volume).
+// Returns false when the device cannot reach it.
+bool ProgramFolderHost(const fs::path& dir, const wce::DeviceProfile& profile,
+                       std::u16string* device_folder, wce::HostLocation* where,
+                       fs::path* volume_root) {
   const std::u16string& program = profile.program;
   *device_folder = program.substr(0, program.rfind(u'\\') + 1);
-  std::vector<std::string> parts;
-  std::size_t start = 1;
-  while (start < device_folder->size()) {
-    const std::size_t end = device_folder->find(u'\\', start);
-    parts.push_back(U8(device_folder->substr(start, end - start)));
-    start = end + 1;
+  std::vector<wce::Volume> volumes;
+  std::error_code ec;
+  const fs::path root = fs::absolute(dir / "fs", ec);
+  volumes.push_back(wce::Volume{u"", (ec ? dir / "fs" : root).lexically_normal()});
+  for (const wce::CardSpec& card : profile.cards) volumes.push_back({card.name, card.host});
+  if (wce::MapDevicePath(volumes, *device_folder, where) != ERROR_SUCCESS || !where->exists) {
+    return false;
   }
-  fs::path host = dir / "fs";
-  std::size_t first = 0;
-  if (!parts.empty()) {
-    std::u16string name;
-    wce::Utf8ToUtf16(parts[0], &name);
-    for (const wce::CardSpec& card : profile.cards) {
-      auto fold = [](std::u16string s) {
-        for (char16_t& c : s) c = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-        return s;
-      };
-      if (fold(card.name) == fold(name)) {
-        host = card.host;
-        first = 1;
-        break;
-      }
-    }
-  }
-  for (std::size_t i = first; i < parts.size(); ++i) host /= parts[i];
-  return host;
+  *volume_root = volumes[where->volume].host;
+  return true;
 }
 
-// The packages the program would consider: files whose name holds ".bin" (case-sensitive).
-ordered_json PackageReports(const fs::path& folder) {
+// The packages the program would consider: files whose name holds ".bin" (case-sensitive), in
+// `folder` of the volume at `root`.
+ordered_json PackageReports(const fs::path& folder, const fs::path& root) {
   ordered_json packages = ordered_json::array();
   std::error_code ec;
   std::vector<fs::path> candidates;
   for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
-    if (it->path().filename().string().find(".bin") != std::string::npos) {
+    if (it->path().filename().string().find(".bin") != std::string::npos && DeviceSees(*it, root)) {
       candidates.push_back(it->path());
     }
   }
@@ -186,9 +189,11 @@ std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string*
   for (const wce::CardSpec& card : profile->cards) cards.push_back(CardReport(card, attributes));
   report["cards"] = std::move(cards);
   std::u16string program_folder;
-  const fs::path host = ProgramFolderHost(dir, *profile, &program_folder);
+  wce::HostLocation where;
+  fs::path volume_root;
+  const bool reachable = ProgramFolderHost(dir, *profile, &program_folder, &where, &volume_root);
   report["programFolder"] = U8(program_folder);
-  report["packages"] = PackageReports(host);
+  report["packages"] = reachable ? PackageReports(where.host, volume_root) : ordered_json::array();
   report["programs"] = ProgramReports(dir);
   return report;
 }

@@ -18,6 +18,8 @@ namespace kepla {
 //    "packages": [{"name", "bytes", "imageBytes", "preparable", "language", "code", "model",
 //                  "romVersion", "extRomVersion"} or {"name", "bytes", "error"}],
 //    "programs": [{"pid", "program", "windows": [{"class", "title"}], "events": [...]}]}
+// Files and packages are those the device sees: a host link that leads out of its volume, or to
+// nothing, is left out, and the program's folder is found as the device finds it.
 // Texts are UTF-8. Returns nullopt and sets *error (one line) when the profile cannot be read.
 // Touches no device: safe while a program runs on the folder.
 std::optional<nlohmann::ordered_json> GatherDeviceReport(const std::filesystem::path& dir,

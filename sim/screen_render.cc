@@ -17,53 +17,80 @@ bool IsProgress(const wce::ControlSnapshot& c) {
   return c.progress_pos.has_value() || c.class_name == u"msctls_progress32";
 }
 
+// A rectangle of the grid that drawing is clipped to; `right` and `bottom` are exclusive.
+struct ClipRect {
+  CellGrid& g;
+  int left, top, right, bottom;
+
+  void Set(int col, int row, Cell cell) {
+    if (col >= left && col < right && row >= top && row < bottom) g.Set(col, row, cell);
+  }
+  // `text` from (col, row), at most `max_cols` cells of it (nothing when max_cols <= 0).
+  void Put(int col, int row, std::u32string_view text, std::uint8_t attr, int max_cols) {
+    for (int i = 0; i < max_cols && i < static_cast<int>(text.size()); ++i) {
+      Set(col + i, row, {text[i], attr});
+    }
+  }
+  void Fill(int col, int row, int width, char32_t ch, std::uint8_t attr) {
+    for (int x = std::max(col, left); x < std::min(right, col + width); ++x) {
+      Set(x, row, {ch, attr});
+    }
+  }
+};
+
 void DrawFrame(CellGrid& g) {
   int w = g.cols(), h = g.rows();
   for (int x = 1; x < w - 1; ++x) {
-    g.at(x, 0) = {U'\u2500', kAttrBorder};
-    g.at(x, h - 1) = {U'\u2500', kAttrBorder};
+    g.Set(x, 0, {U'\u2500', kAttrBorder});
+    g.Set(x, h - 1, {U'\u2500', kAttrBorder});
   }
   for (int y = 1; y < h - 1; ++y) {
-    g.at(0, y) = {U'\u2502', kAttrBorder};
-    g.at(w - 1, y) = {U'\u2502', kAttrBorder};
+    g.Set(0, y, {U'\u2502', kAttrBorder});
+    g.Set(w - 1, y, {U'\u2502', kAttrBorder});
   }
-  g.at(0, 0) = {U'\u250c', kAttrBorder};
-  g.at(w - 1, 0) = {U'\u2510', kAttrBorder};
-  g.at(0, h - 1) = {U'\u2514', kAttrBorder};
-  g.at(w - 1, h - 1) = {U'\u2518', kAttrBorder};
+  g.Set(0, 0, {U'\u250c', kAttrBorder});
+  g.Set(w - 1, 0, {U'\u2510', kAttrBorder});
+  g.Set(0, h - 1, {U'\u2514', kAttrBorder});
+  g.Set(w - 1, h - 1, {U'\u2518', kAttrBorder});
 }
 
-void DrawBox(CellGrid& g, int x0, int y0, int w, int h) {
-  for (int y = y0; y < y0 + h; ++y) g.Fill(x0, y, w, U' ', kAttrNormal);
+// A double-lined box, cleared inside; what falls outside `clip` is cut off.
+void DrawBox(ClipRect& clip, int x0, int y0, int w, int h) {
+  for (int y = y0; y < y0 + h; ++y) clip.Fill(x0, y, w, U' ', kAttrNormal);
   for (int x = x0 + 1; x < x0 + w - 1; ++x) {
-    g.at(x, y0) = {U'\u2550', kAttrBorder};
-    g.at(x, y0 + h - 1) = {U'\u2550', kAttrBorder};
+    clip.Set(x, y0, {U'\u2550', kAttrBorder});
+    clip.Set(x, y0 + h - 1, {U'\u2550', kAttrBorder});
   }
   for (int y = y0 + 1; y < y0 + h - 1; ++y) {
-    g.at(x0, y) = {U'\u2551', kAttrBorder};
-    g.at(x0 + w - 1, y) = {U'\u2551', kAttrBorder};
+    clip.Set(x0, y, {U'\u2551', kAttrBorder});
+    clip.Set(x0 + w - 1, y, {U'\u2551', kAttrBorder});
   }
-  g.at(x0, y0) = {U'\u2554', kAttrBorder};
-  g.at(x0 + w - 1, y0) = {U'\u2557', kAttrBorder};
-  g.at(x0, y0 + h - 1) = {U'\u255a', kAttrBorder};
-  g.at(x0 + w - 1, y0 + h - 1) = {U'\u255d', kAttrBorder};
+  clip.Set(x0, y0, {U'\u2554', kAttrBorder});
+  clip.Set(x0 + w - 1, y0, {U'\u2557', kAttrBorder});
+  clip.Set(x0, y0 + h - 1, {U'\u255a', kAttrBorder});
+  clip.Set(x0 + w - 1, y0 + h - 1, {U'\u255d', kAttrBorder});
 }
 
 }  // namespace
+
+void CellGrid::Set(int col, int row, Cell cell) {
+  if (col < 0 || col >= cols_ || row < 0 || row >= rows_) return;
+  cells_[row * cols_ + col] = cell;
+}
 
 void CellGrid::Put(int col, int row, std::u32string_view text, std::uint8_t attr, int max_cols) {
   if (row < 0 || row >= rows_) return;
   int limit = max_cols < 0 ? cols_ : std::min(cols_, col + max_cols);
   for (char32_t ch : text) {
     if (col >= limit) break;
-    if (col >= 0) at(col, row) = {ch, attr};
+    Set(col, row, {ch, attr});
     ++col;
   }
 }
 
 void CellGrid::Fill(int col, int row, int width, char32_t ch, std::uint8_t attr) {
   if (row < 0 || row >= rows_) return;
-  for (int x = std::max(col, 0); x < std::min(cols_, col + width); ++x) at(x, row) = {ch, attr};
+  for (int x = std::max(col, 0); x < std::min(cols_, col + width); ++x) Set(x, row, {ch, attr});
 }
 
 std::u32string CellGrid::RowText(int row) const {
@@ -105,7 +132,11 @@ std::vector<std::u32string> WrapText(std::u32string_view text, int width) {
         if (!fresh) line.push_back(U' ');
         line.append(word);
       } else if (word.size() > static_cast<std::size_t>(width)) {
-        // Break an over-long word across lines.
+        // Break an over-long word across lines, starting on a line of its own.
+        if (!fresh) {
+          lines.push_back(std::move(line));
+          line.clear();
+        }
         for (char32_t ch : word) {
           if (line.size() >= static_cast<std::size_t>(width)) {
             lines.push_back(std::move(line));
@@ -146,14 +177,16 @@ CellGrid RenderScreen(const wce::ScreenSnapshot& snap, CellScale scale) {
   DrawFrame(g);
   const int inner_w = g.cols() - 2;
   const int inner_h = g.rows() - 2;
+  // Everything below is drawn inside the frame, whatever the size of the screen.
+  ClipRect inner{g, 1, 1, g.cols() - 1, g.rows() - 1};
   const int title_row = 1;  // the navigation bar (26 px) takes the first row
   const int keys_row = g.rows() - 2;
   auto col_of = [&](LONG px) { return 1 + static_cast<int>(px) / scale.px_per_col; };
   auto row_of = [&](LONG px) { return 1 + static_cast<int>(px) / scale.px_per_row; };
 
   // Navigation bar with the window title.
-  g.Fill(1, title_row, inner_w, U' ', kAttrBar);
-  g.Put(2, title_row, ToU32(snap.has_window ? snap.title : u""), kAttrBar, inner_w - 2);
+  inner.Fill(1, title_row, inner_w, U' ', kAttrBar);
+  inner.Put(2, title_row, ToU32(snap.has_window ? snap.title : u""), kAttrBar, inner_w - 2);
 
   // Controls.
   for (const wce::ControlSnapshot& c : snap.controls) {
@@ -171,51 +204,63 @@ CellGrid RenderScreen(const wce::ScreenSnapshot& snap, CellScale scale) {
       std::u32string label = U" " + std::u32string(digits.begin(), digits.end()) + U"%";
       int bar_w = std::max(1, w - static_cast<int>(label.size()));
       int filled = bar_w * pct / 100;
-      g.Fill(x, y, filled, kFull, kAttrFill);
-      g.Fill(x + filled, y, bar_w - filled, kLight, kAttrNormal);
-      g.Put(x + bar_w, y, label, kAttrNormal, w - bar_w);
+      inner.Fill(x, y, filled, kFull, kAttrFill);
+      inner.Fill(x + filled, y, bar_w - filled, kLight, kAttrNormal);
+      inner.Put(x + bar_w, y, label, kAttrNormal, w - bar_w);
       continue;
     }
     for (const std::u32string& line : WrapText(ToU32(c.text), w)) {
       if (y >= keys_row) break;
-      g.Fill(x, y, w, U' ', kAttrNormal);
-      g.Put(x, y, line, kAttrNormal, w);
+      inner.Fill(x, y, w, U' ', kAttrNormal);
+      inner.Put(x, y, line, kAttrNormal, w);
       ++y;
     }
   }
 
   // Soft keys.
-  g.Fill(1, keys_row, inner_w, U' ', kAttrBar);
+  inner.Fill(1, keys_row, inner_w, U' ', kAttrBar);
+  const int key_room = std::max(0, inner_w / 2 - 2);
   if (snap.soft_keys.size() >= 1) {
     const auto& key = snap.soft_keys[0];
-    g.Put(2, keys_row, ToU32(key.label), key.enabled ? kAttrBar : kAttrBar | kAttrDim,
-          inner_w / 2 - 2);
+    inner.Put(2, keys_row, ToU32(key.label), key.enabled ? kAttrBar : kAttrBar | kAttrDim,
+              key_room);
   }
   if (snap.soft_keys.size() >= 2) {
     const auto& key = snap.soft_keys[1];
     std::u32string label = ToU32(key.label);
-    int len = std::min<int>(label.size(), inner_w / 2 - 2);
-    g.Put(1 + inner_w - 1 - len, keys_row, label, key.enabled ? kAttrBar : kAttrBar | kAttrDim,
-          len);
+    int len = std::min<int>(label.size(), key_room);
+    inner.Put(1 + inner_w - 1 - len, keys_row, label, key.enabled ? kAttrBar : kAttrBar | kAttrDim,
+              len);
   }
 
-  // Message box over the page.
+  // Message box over the page: a frame, the caption, a blank row, the text, a blank row, [ OK ]
+  // and the frame again, below the navigation bar, 36 columns at most with a column of the page
+  // left on either side. On a small screen the box gives up, in turn, the side columns (when
+  // [ OK ] would not fit between them), the blank rows, the navigation bar and lines of text;
+  // what still does not fit is cut off at the frame of the screen.
   if (snap.message_box) {
     const wce::MessageBoxSnapshot& box = *snap.message_box;
+    const std::u32string ok = U"[ OK ]";
+    const int ok_w = static_cast<int>(ok.size());
     int box_w = std::min(inner_w - 2, 36);
+    if (box_w < ok_w + 2) box_w = inner_w;
+    constexpr int kCompactRows = 5;  // frame, caption, one line of text, [ OK ], frame
+    constexpr int kFullRows = kCompactRows + 2;
+    const int top = inner_h - 1 >= kCompactRows ? title_row + 1 : title_row;
+    const int room = inner_h - top + 1;  // rows from `top` down to the soft keys
+    const int gap = room >= kFullRows ? 1 : 0;
     std::vector<std::u32string> lines = WrapText(ToU32(box.text), box_w - 4);
-    int max_lines = std::max(1, inner_h - 7);
+    const int max_lines = std::max(0, room - 4 - 2 * gap);
     if (static_cast<int>(lines.size()) > max_lines) lines.resize(max_lines);
-    int box_h = static_cast<int>(lines.size()) + 6;
+    int box_h = static_cast<int>(lines.size()) + 4 + 2 * gap;
     int x0 = 1 + (inner_w - box_w) / 2;
-    int y0 = 1 + std::max(1, (inner_h - box_h) / 2);
-    DrawBox(g, x0, y0, box_w, box_h);
-    g.Put(x0 + 2, y0 + 1, ToU32(box.caption), kAttrBold, box_w - 4);
+    int y0 = 1 + std::max(top - 1, (inner_h - box_h) / 2);
+    DrawBox(inner, x0, y0, box_w, box_h);
+    inner.Put(x0 + 2, y0 + 1, ToU32(box.caption), kAttrBold, box_w - 4);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      g.Put(x0 + 2, y0 + 3 + static_cast<int>(i), lines[i], kAttrNormal, box_w - 4);
+      inner.Put(x0 + 2, y0 + 2 + gap + static_cast<int>(i), lines[i], kAttrNormal, box_w - 4);
     }
-    std::u32string ok = U"[ OK ]";
-    g.Put(x0 + (box_w - static_cast<int>(ok.size())) / 2, y0 + box_h - 2, ok, kAttrBold);
+    inner.Put(x0 + std::max(1, (box_w - ok_w) / 2), y0 + box_h - 2, ok, kAttrBold, box_w - 2);
   }
   return g;
 }

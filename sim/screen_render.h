@@ -29,11 +29,16 @@ struct Cell {
 
 class CellGrid {
  public:
-  CellGrid(int cols, int rows) : cols_(cols), rows_(rows), cells_(cols * rows) {}
+  CellGrid(int cols, int rows)
+      : cols_(cols > 0 && rows > 0 ? cols : 0),
+        rows_(cols > 0 && rows > 0 ? rows : 0),
+        cells_(static_cast<std::size_t>(cols_) * rows_) {}
   int cols() const { return cols_; }
   int rows() const { return rows_; }
-  Cell& at(int col, int row) { return cells_[row * cols_ + col]; }
+  // The cell at (col, row), which must lie inside the grid.
   const Cell& at(int col, int row) const { return cells_[row * cols_ + col]; }
+  // Writes one cell; a place outside the grid is left alone. Every write goes through here.
+  void Set(int col, int row, Cell cell);
   // Writes text from (col, row), clipped to the grid and to `max_cols` cells.
   void Put(int col, int row, std::u32string_view text, std::uint8_t attr, int max_cols = -1);
   void Fill(int col, int row, int width, char32_t ch, std::uint8_t attr);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+#include <string>
+
 #include "kernel/attribute_store.h"
 #include "sim/demo_package.h"
 #include "sim/device_folder.h"
@@ -12,6 +16,7 @@ namespace {
 
 using kepla_test::ScratchDir;
 using nlohmann::ordered_json;
+namespace fs = std::filesystem;
 
 class DeviceReportTest : public testing::Test {
  protected:
@@ -33,10 +38,25 @@ class DeviceReportTest : public testing::Test {
     return nullptr;
   }
 
+  std::set<std::string> Paths(const ordered_json& report) {
+    std::set<std::string> paths;
+    for (const auto& f : report["cards"][0]["files"]) paths.insert(f["path"].get<std::string>());
+    return paths;
+  }
+
+  std::set<std::string> Packages(const ordered_json& report) {
+    std::set<std::string> names;
+    for (const auto& p : report["packages"]) names.insert(p["name"].get<std::string>());
+    return names;
+  }
+
   ScratchDir dir_;
 };
 
 TEST_F(DeviceReportTest, ListsProfileCardFilesAndPackages) {
+  // The layer's bookkeeping, including a temporary left by an interrupted rewrite, in any case.
+  dir_.Write("fs/Storage Card/.kepla-attributes.new", "leftover");
+  dir_.Write("fs/Storage Card/Upgrade/.KEPLA-ATTRIBUTES", "leftover");
   std::string error;
   auto report = GatherDeviceReport(dir_.path(), &error);
   ASSERT_TRUE(report) << error;
@@ -56,7 +76,8 @@ TEST_F(DeviceReportTest, ListsProfileCardFilesAndPackages) {
   EXPECT_EQ((*folder)["folder"], true);
   EXPECT_EQ((*folder)["hidden"], false);
   for (const auto& f : r["cards"][0]["files"]) {
-    EXPECT_EQ(f["path"].get<std::string>().find(".kepla-attributes"), std::string::npos);
+    EXPECT_EQ(f["path"].get<std::string>().find(".kepla-attributes"), std::string::npos) << f;
+    EXPECT_EQ(f["path"].get<std::string>().find(".KEPLA-ATTRIBUTES"), std::string::npos) << f;
   }
 
   EXPECT_EQ(r["programFolder"], "\\Storage Card\\Upgrade\\");
@@ -94,6 +115,81 @@ TEST_F(DeviceReportTest, FolderAndProfileErrorsAreReported) {
   dir_.Write("device.json", "{\"memory\": {\"load\": 101}}");
   EXPECT_FALSE(GatherDeviceReport(dir_.path(), &error));
   EXPECT_EQ(error, (dir_ / "device.json").string() + ": memory.load: must be 0..100");
+}
+
+// The profile names the program's folder by a device path; one that climbs out of the device is
+// refused before anything is read through it.
+TEST_F(DeviceReportTest, ProgramPathThatLeavesTheDeviceIsRefused) {
+  ScratchDir outside;
+  ASSERT_EQ(outside.path().parent_path(), dir_.path().parent_path());
+  fs::create_directories(outside / "Upgrade");
+  fs::copy_file(dir_ / "fs/Storage Card/Upgrade" / kDemoPackageName,
+                outside / "Upgrade" / kDemoPackageName);
+  // "\Storage Card" is DIR/fs/Storage Card: three levels up is the folder both scratch folders
+  // are in.
+  const std::string program = "\\\\Storage Card\\\\..\\\\..\\\\..\\\\" +
+                              outside.path().filename().string() + "\\\\Upgrade\\\\KEPLA.exe";
+  for (const std::string& json :
+       {"{\"program\": \"" + program + "\"}",
+        "{\"faults\": [{\"kind\": \"readError\", \"file\": \"" + program + "\"}]}"}) {
+    dir_.Write("device.json", json);
+    std::string error;
+    EXPECT_FALSE(GatherDeviceReport(dir_.path(), &error)) << json;
+    EXPECT_EQ(error.rfind((dir_ / "device.json").string() + ": ", 0), 0u) << error;
+    EXPECT_NE(error.find("must not hold \".\" or \"..\" components"), std::string::npos) << error;
+  }
+}
+
+// The device refuses a link that leads out of its volume (and one that leads nowhere): the report
+// shows what the device sees, not what the host has.
+TEST_F(DeviceReportTest, LinksOutOfTheCardAreNotReported) {
+  ScratchDir outside;
+  const fs::path card = dir_ / "fs/Storage Card";
+  fs::copy_file(card / "Upgrade" / kDemoPackageName, outside / "host.bin");
+  outside.Write("secret/notes.txt", "a host file");
+  fs::create_symlink(outside / "host.bin", card / "Upgrade/linked.bin");
+  fs::create_symlink(outside / "host.bin", card / "linked file");
+  fs::create_directory_symlink(outside / "secret", card / "secret");
+  fs::create_symlink(card / "nothing here", card / "Upgrade/dangling.bin");
+  fs::create_symlink("../407_QMR_SD.bin", card / "Upgrade/inside.bin");  // stays on the card
+  fs::create_directory_symlink("Upgrade", card / "Shortcut");
+
+  std::string error;
+  auto report = GatherDeviceReport(dir_.path(), &error);
+  ASSERT_TRUE(report) << error;
+  const std::set<std::string> paths = Paths(*report);
+  for (const char* gone : {"\\Storage Card\\Upgrade\\linked.bin", "\\Storage Card\\linked file",
+                           "\\Storage Card\\secret", "\\Storage Card\\secret\\notes.txt",
+                           "\\Storage Card\\Upgrade\\dangling.bin"}) {
+    EXPECT_EQ(paths.count(gone), 0u) << gone;
+  }
+  const ordered_json* inside = File(*report, "\\Storage Card\\Upgrade\\inside.bin");
+  ASSERT_TRUE(inside);
+  EXPECT_EQ((*inside)["bytes"], 3000);
+  const ordered_json* shortcut = File(*report, "\\Storage Card\\Shortcut");
+  ASSERT_TRUE(shortcut);
+  EXPECT_EQ((*shortcut)["folder"], true);
+  EXPECT_EQ(Packages(*report),
+            (std::set<std::string>{kDemoPackageName, "inside.bin", "short.bin"}));
+  const std::string text = FormatDeviceReport(*report);
+  EXPECT_EQ(text.find("linked"), std::string::npos) << text;
+  EXPECT_EQ(text.find("secret"), std::string::npos) << text;
+
+  // The program's folder itself is a link out of the card: the program finds nothing there.
+  fs::create_directory_symlink(outside.path(), card / "Away");
+  dir_.Write("device.json", R"({"program": "\\Storage Card\\Away\\KEPLA.exe"})");
+  report = GatherDeviceReport(dir_.path(), &error);
+  ASSERT_TRUE(report) << error;
+  EXPECT_EQ((*report)["programFolder"], "\\Storage Card\\Away\\");
+  EXPECT_TRUE((*report)["packages"].empty()) << (*report)["packages"].dump();
+  EXPECT_EQ(Paths(*report).count("\\Storage Card\\Away"), 0u);
+
+  // Reached through a link that stays on the card, the folder is the device's to read.
+  dir_.Write("device.json", R"({"program": "\\Storage Card\\Shortcut\\KEPLA.exe"})");
+  report = GatherDeviceReport(dir_.path(), &error);
+  ASSERT_TRUE(report) << error;
+  EXPECT_EQ(Packages(*report),
+            (std::set<std::string>{kDemoPackageName, "inside.bin", "short.bin"}));
 }
 
 }  // namespace

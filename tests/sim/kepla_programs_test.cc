@@ -208,6 +208,14 @@ TEST_F(KeplaProgramsTest, DeviceInitShowAndErrors) {
 
   EXPECT_EQ(Device({}).status, 2);
   EXPECT_EQ(Device({"--help"}).status, 0);
+
+  // A program path that climbs out of the device is a profile error like any other.
+  dir_.Write("phone/device.json", R"({"program": "\\Storage Card\\..\\..\\..\\KEPLA.exe"})");
+  const ProcessResult climbing = Device({"show", device});
+  EXPECT_EQ(climbing.status, 2);
+  EXPECT_EQ(climbing.out, "");
+  EXPECT_EQ(climbing.err, "kepla-device: " + device +
+                              "/device.json: program: must not hold \".\" or \"..\" components\n");
 }
 
 // Another process reaches the running program through the run folder: `show` lists its window

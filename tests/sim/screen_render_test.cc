@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace kepla {
 namespace {
 
@@ -47,6 +51,9 @@ TEST(WrapText, BreaksWordsLongerThanTheLine) {
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], U"abcd");
   EXPECT_EQ(lines[2], U"ij");
+  // After other words the long one starts a line: it is never glued onto the word before.
+  lines = WrapText(U"The battery is low", 4);
+  EXPECT_EQ(lines, (std::vector<std::u32string>{U"The", U"batt", U"ery", U"is", U"low"}));
 }
 
 TEST(RenderScreen, BothOrientationsFitAnEightyByTwentyFourTerminal) {
@@ -111,6 +118,86 @@ TEST(RenderScreen, MessageBoxCoversThePageWithCaptionTextAndOk) {
   EXPECT_TRUE(GridContains(g, "Error"));
   EXPECT_TRUE(GridContains(g, "The battery power is"));
   EXPECT_TRUE(GridContains(g, "[ OK ]"));
+}
+
+// A page as small displays get it: a text and a progress bar placed for a 240x320 screen, a
+// control partly off the screen, and the refusal message box over them.
+wce::ScreenSnapshot SmallPageWithMessageBox(int width, int height) {
+  wce::ScreenSnapshot snap = Page(width, height);
+  wce::ControlSnapshot text;
+  text.id = 1004;
+  text.class_name = u"Static";
+  text.text = u"Welcome to the [QMR407] Firmware Upgrade Utility.";
+  text.rect = {4, 30, 236, 90};
+  snap.controls.push_back(text);
+  wce::ControlSnapshot bar;
+  bar.id = 1003;
+  bar.class_name = u"msctls_progress32";
+  bar.progress_pos = 65;
+  bar.rect = {-40, 20, 124, 41};
+  snap.controls.push_back(bar);
+  snap.message_box = wce::MessageBoxSnapshot{
+      u"ZQV", u"The battery power is not enough. Recharge the battery up to 60%, then try again.",
+      u"Error", 0};
+  return snap;
+}
+
+// The one-cell frame around the device screen, untouched by anything drawn inside it.
+void ExpectIntactFrame(const CellGrid& g, const std::string& what) {
+  const int w = g.cols(), h = g.rows();
+  auto expect = [&](int x, int y, char32_t ch) {
+    EXPECT_EQ(g.at(x, y).ch, ch) << what << " at " << x << "," << y;
+    EXPECT_EQ(g.at(x, y).attr, kAttrBorder) << what << " at " << x << "," << y;
+  };
+  for (int x = 1; x < w - 1; ++x) {
+    expect(x, 0, U'\u2500');
+    expect(x, h - 1, U'\u2500');
+  }
+  for (int y = 1; y < h - 1; ++y) {
+    expect(0, y, U'\u2502');
+    expect(w - 1, y, U'\u2502');
+  }
+  expect(0, 0, U'\u250c');
+  expect(w - 1, 0, U'\u2510');
+  expect(0, h - 1, U'\u2514');
+  expect(w - 1, h - 1, U'\u2518');
+}
+
+TEST(RenderScreen, SmallAndDegenerateDisplaysDrawInsideTheFrame) {
+  // display.width and display.height may be anything from 1 to 4096.
+  for (auto [w, h] :
+       {std::pair{1, 1}, std::pair{1, 4096}, std::pair{4096, 1}, std::pair{6, 6}, std::pair{7, 13},
+        std::pair{13, 40}, std::pair{30, 30}, std::pair{40, 30}, std::pair{48, 64},
+        std::pair{60, 60}, std::pair{60, 100}, std::pair{100, 60}}) {
+    const std::string what = std::to_string(w) + "x" + std::to_string(h);
+    for (bool with_box : {false, true}) {
+      wce::ScreenSnapshot snap = SmallPageWithMessageBox(w, h);
+      if (!with_box) snap.message_box.reset();
+      const CellGrid g = RenderScreen(snap);
+      ASSERT_EQ(g.cols(), ScreenCols(snap, DefaultScale(snap))) << what;
+      ASSERT_EQ(g.rows(), ScreenRows(snap, DefaultScale(snap))) << what;
+      ExpectIntactFrame(g, what + (with_box ? " with a message box" : ""));
+    }
+  }
+}
+
+TEST(RenderScreen, MessageBoxOnASmallDisplayKeepsItsFrameCaptionAndOk) {
+  // 60x60 is 10x5 cells inside the frame: too low for the full box with its blank rows.
+  const wce::ScreenSnapshot snap = SmallPageWithMessageBox(60, 60);
+  const CellGrid g = RenderScreen(snap);
+  ASSERT_EQ(g.cols(), 12);
+  ASSERT_EQ(g.rows(), 7);
+  EXPECT_TRUE(GridContains(g, "[ OK ]"));
+  EXPECT_TRUE(GridContains(g, "Err"));
+  EXPECT_TRUE(GridContains(g, "\u2554"));  // both corners of the box's top and bottom
+  EXPECT_TRUE(GridContains(g, "\u2557"));
+  EXPECT_TRUE(GridContains(g, "\u255a"));
+  EXPECT_TRUE(GridContains(g, "\u255d"));
+
+  // Narrower than the box: it takes what there is and is cut at the frame.
+  const CellGrid narrow = RenderScreen(SmallPageWithMessageBox(13, 320));
+  ExpectIntactFrame(narrow, "13x320");
+  EXPECT_TRUE(GridContains(narrow, "\u2554"));
 }
 
 }  // namespace

@@ -244,7 +244,33 @@ INSTANTIATE_TEST_SUITE_P(
                 "faults[0].count: must be 1..1000000"},
         BadCase{R"({"faults": [{"kind": "readError", "file": "a.bin"}]})",
                 "faults[0].file: must be an absolute device path with backslashes "
-                "(\\Folder\\File), under 260 characters"}));
+                "(\\Folder\\File), under 260 characters"},
+        // Device paths are joined onto host folders: no component may step out of the device.
+        BadCase{R"({"program": "\\Storage Card\\..\\..\\..\\etc\\KEPLA.exe"})",
+                "program: must not hold \".\" or \"..\" components"},
+        BadCase{R"({"program": "\\..\\KEPLA.exe"})",
+                "program: must not hold \".\" or \"..\" components"},
+        BadCase{R"({"program": "\\Storage Card\\Upgrade\\.."})",
+                "program: must not hold \".\" or \"..\" components"},
+        BadCase{R"({"program": "\\Storage Card\\.\\KEPLA.exe"})",
+                "program: must not hold \".\" or \"..\" components"},
+        BadCase{R"({"program": "\\."})", "program: must not hold \".\" or \"..\" components"},
+        BadCase{R"({"faults": [{"kind": "readError", "file": "\\Storage Card\\..\\x.bin"}]})",
+                "faults[0].file: must not hold \".\" or \"..\" components"},
+        BadCase{R"({"faults": [{"kind": "readStall", "file": "\\a\\.\\b", "ms": 5}]})",
+                "faults[0].file: must not hold \".\" or \"..\" components"}));
+
+TEST(ProfileTest, NamesWithDotsAreNoDotComponents) {
+  ScratchDir dir;
+  std::string error;
+  auto p = LoadText(dir, R"({"program": "\\.Card\\...\\..x\\K..exe",
+                             "faults": [{"kind": "readError", "file": "\\a\\.b"}]})",
+                    &error);
+  ASSERT_TRUE(p) << error;
+  EXPECT_EQ(p->program, u"\\.Card\\...\\..x\\K..exe");
+  ASSERT_EQ(p->faults.size(), 1u);
+  EXPECT_EQ(p->faults[0].file, u"\\a\\.b");
+}
 
 TEST(ProfileTest, BrokenJsonIsReportedWithItsPlace) {
   ScratchDir dir;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <windows.h>
+#include <aygshell.h>
 
 #include <gtest/gtest.h>
 
@@ -16,10 +17,14 @@
 #include "device/automation.h"
 #include "device/run_protocol.h"
 #include "device/unix_socket.h"
+#include "resource/modules.h"
 #include "support/child_process.h"
 #include "support/device_thread.h"
 #include "support/program_thread.h"
 #include "support/scratch_dir.h"
+#include "support/test_resources.h"
+#include "user/window_manager.h"
+#include "wince/testdata/test_resource.h"
 
 namespace {
 
@@ -68,6 +73,17 @@ class RunFolderTest : public ::testing::Test {
     std::ofstream(run() / (std::to_string(pid) + ".json")) << wce::EncodeProgram(p);
   }
   std::uint64_t Deadline(std::uint32_t ms) { return device().scheduler().Now() + ms; }
+  // Asks this process's own socket, as any local client of it could.
+  std::optional<wce::RunReply> AskOwnSocket(const wce::RunRequest& request) const {
+    wce::ConnectStatus status;
+    wce::UniqueFd fd = wce::ConnectUnix(Own(".sock"), &status);
+    if (!fd.valid() || !wce::WriteAll(fd.get(), wce::EncodeRequest(request) + "\n")) {
+      return std::nullopt;
+    }
+    std::string line;
+    if (!wce::ReadLine(fd.get(), &line, 20000, 4096, nullptr)) return std::nullopt;
+    return wce::DecodeReply(line);
+  }
 
   kepla_test::ScratchDir folder_;
   std::unique_ptr<wce::Device> device_;
@@ -214,6 +230,163 @@ TEST_F(RunFolderTest, ThisProgramClosesAnotherProgramsWindow) {
   SendMessageW(remote, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(remote)) << "the send returned after the window was handled";
   EXPECT_EQ(other.Wait(20s), 0);
+}
+
+// Ends its dialog at once: a dialog that should not have been made returns 5 instead of waiting.
+INT_PTR CALLBACK EndAtOnce(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message == WM_INITDIALOG) EndDialog(dialog, 5);
+  return message == WM_INITDIALOG;
+}
+
+// Dismisses the message boxes this process has open (one that should not have been opened).
+void CALLBACK DismissBoxes(HWND, UINT, UINT_PTR, DWORD) {
+  wce::Device& device = wce::Device::Get();
+  std::vector<wce::MessageBoxInfo> boxes;
+  {
+    std::lock_guard<std::mutex> lock(device.scheduler().mutex());
+    boxes = device.windows().MessageBoxesLocked();
+  }
+  for (const wce::MessageBoxInfo& box : boxes) PostMessageW(box.hwnd, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(RunFolderTest, AnotherProgramsWindowTakesOnlyMessagesWithoutPointers) {
+  Boot(false, wce::ClockMode::kReal);
+  DeviceThreadGuard guard;
+  ChildProcess other = Helper("window", folder(), {"KEPLA_WINDOW_CLASS", "ZQV"});
+  ASSERT_TRUE(other.WaitForLine("ready", 20s));
+  HWND remote = FindWindowW(u"KEPLA_WINDOW_CLASS", u"ZQV");
+  ASSERT_NE(remote, nullptr);
+
+  // The text calls would hand it an address of this process: to them it is no window.
+  WCHAR text[64] = u"untouched";
+  SetLastError(0);
+  EXPECT_EQ(GetWindowTextW(remote, text, 64), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  SetLastError(0);
+  EXPECT_FALSE(SetWindowTextW(remote, u"Renamed"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  SetLastError(0);
+  EXPECT_EQ(GetWindowTextLengthW(remote), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+
+  // Sent as such, a message that may carry a pointer is refused before it leaves.
+  struct Message {
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+  };
+  const Message refused[] = {
+      {WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text)},
+      {WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"Renamed")},
+      {WM_SETTEXT, 0, 0},
+      {WM_APP, 1, 2},
+      {WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(remote)},  // a control handle
+  };
+  for (const Message& m : refused) {
+    SCOPED_TRACE(m.message);
+    SetLastError(0);
+    EXPECT_EQ(SendMessageW(remote, m.message, m.wparam, m.lparam), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  }
+  EXPECT_EQ(std::u16string(text), u"untouched");
+  // The pointer-free ones are carried.
+  SetLastError(0);
+  EXPECT_EQ(SendMessageW(remote, WM_NULL, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(remote, WM_COMMAND, IDOK, 0), 0);
+  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(FindWindowW(u"KEPLA_WINDOW_CLASS", u"ZQV"), remote) << "its title is unchanged";
+
+  // Nor does it own anything of this process, or become a dialog of it.
+  const UINT_PTR safety = SetTimer(nullptr, 0, 100, &DismissBoxes);
+  SetLastError(0);
+  EXPECT_EQ(MessageBoxW(remote, u"Text", u"Caption", MB_OK), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  KillTimer(nullptr, safety);
+  HINSTANCE resources = device().modules().Add(kepla::TestResources());
+  HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(IDD_T_PAGE), RT_DIALOG);
+  ASSERT_NE(found, nullptr);
+  auto* page = static_cast<const DLGTEMPLATE*>(LoadResource(resources, found));
+  SetLastError(0);
+  EXPECT_EQ(DialogBoxIndirectParamW(resources, page, remote, &EndAtOnce, 0), -1);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  SHINITDLGINFO init{SHIDIM_FLAGS, remote, SHIDIF_SIZEDLGFULLSCREEN};
+  SetLastError(0);
+  EXPECT_FALSE(SHInitDialog(&init));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  SHMENUBARINFO bar{};
+  bar.cbSize = sizeof(bar);
+  bar.hwndParent = remote;
+  bar.dwFlags = SHCMBF_HMENU;
+  bar.nToolBarId = IDM_T_SOFTKEYS;
+  bar.hInstRes = resources;
+  SetLastError(0);
+  EXPECT_FALSE(SHCreateMenuBar(&bar));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+
+  EXPECT_TRUE(IsWindow(remote));
+  SendMessageW(remote, WM_CLOSE, 0, 0);
+  EXPECT_EQ(other.Wait(20s), 0) << "the other program ran on and closed when asked";
+}
+
+TEST_F(RunFolderTest, TheSocketPassesOnlyPointerFreeMessagesToThisProgramsOwnWindows) {
+  Boot(true, wce::ClockMode::kReal);
+  DeviceThreadGuard guard;
+  ProgramThread program(device(), &RunMainWindow);
+  ASSERT_TRUE(device().automation().WaitForChange(0, Deadline(10000)).has_window);
+  auto entry = OwnEntry();
+  ASSERT_TRUE(entry);
+  ASSERT_EQ(entry->windows.size(), 1u);
+  const std::uint64_t mine = entry->windows[0].hwnd;
+  auto send = [](std::uint64_t hwnd, UINT message, LPARAM lparam) {
+    wce::RunRequest request;
+    request.op = wce::RunRequest::Op::kSend;
+    request.hwnd = hwnd;
+    request.msg = message;
+    request.lparam = lparam;
+    return request;
+  };
+
+  // Whoever writes to the socket: a message whose wParam or lParam may be an address never
+  // reaches the window procedure (WM_SETTEXT with a null text would empty the title).
+  for (UINT message : {WM_SETTEXT, WM_GETTEXT, WM_APP}) {
+    SCOPED_TRACE(message);
+    auto reply = AskOwnSocket(send(mine, message, 0));
+    ASSERT_TRUE(reply);
+    EXPECT_FALSE(reply->ok);
+    EXPECT_EQ(reply->result, 0);
+  }
+  auto command = AskOwnSocket(send(mine, WM_COMMAND, 0x1234));
+  ASSERT_TRUE(command);
+  EXPECT_FALSE(command->ok) << "WM_COMMAND only with lParam 0";
+  WCHAR title[16] = {};
+  HWND hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(mine));
+  EXPECT_EQ(GetWindowTextW(hwnd, title, 16), 3);
+  EXPECT_EQ(std::u16string(title), kTitle);
+
+  // A handle that stands here for another program's window is not passed on to that program.
+  ChildProcess other = Helper("window", folder(), {"HELPER_CLASS", "Helper"});
+  ASSERT_TRUE(other.WaitForLine("ready", 20s));
+  HWND proxy = FindWindowW(u"HELPER_CLASS", u"Helper");
+  ASSERT_NE(proxy, nullptr);
+  const auto proxy_value = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(proxy));
+  wce::RunRequest is_window;
+  is_window.op = wce::RunRequest::Op::kIsWindow;
+  is_window.hwnd = proxy_value;
+  auto alive = AskOwnSocket(is_window);
+  ASSERT_TRUE(alive);
+  EXPECT_FALSE(alive->ok);
+  auto relayed = AskOwnSocket(send(proxy_value, WM_CLOSE, 0));
+  ASSERT_TRUE(relayed);
+  EXPECT_FALSE(relayed->ok);
+  EXPECT_TRUE(IsWindow(proxy)) << "the other program's window is still there";
+  SendMessageW(proxy, WM_CLOSE, 0, 0);
+  EXPECT_EQ(other.Wait(20s), 0);
+
+  // What may cross still does: the way "uninstall" closes the running copy.
+  auto closed = AskOwnSocket(send(mine, WM_CLOSE, 0));
+  ASSERT_TRUE(closed);
+  EXPECT_TRUE(closed->ok);
+  EXPECT_EQ(program.Finish(20000), 7);
 }
 
 TEST_F(RunFolderTest, AnotherProgramSetsThisProgramsNamedEvent) {

@@ -135,10 +135,19 @@ TEST_F(DevicePathTest, LinksInsideTheVolumeAreFollowedLinksOutAreRefused) {
   EXPECT_EQ(Map(u"\\Storage Card\\to_root\\real.txt"), ERROR_ACCESS_DENIED);
 }
 
-TEST_F(DevicePathTest, TheAttributeSidecarIsNoDeviceName) {
+TEST_F(DevicePathTest, TheAttributeSidecarAndItsTemporaryAreNoDeviceNames) {
   scratch_.Write("fs/Windows/.kepla-attributes", "00000002 x\n");
+  scratch_.Write("fs/Windows/.kepla-attributes.new", "00000002 x\n");
   EXPECT_EQ(Map(u"\\Windows\\.kepla-attributes"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(Map(u"\\Windows\\.KEPLA-Attributes"), ERROR_ACCESS_DENIED);
+  // The file the sidecar is rewritten through, whether it is there at the moment or not.
+  EXPECT_EQ(Map(u"\\Windows\\.kepla-attributes.new"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Map(u"\\Windows\\.Kepla-Attributes.NEW"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Map(u"\\Storage Card\\.kepla-attributes.new"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Map(u"\\.kepla-attributes.new\\x"), ERROR_ACCESS_DENIED);
+  // Names that only start or end like them are ordinary.
+  EXPECT_EQ(Map(u"\\Windows\\.kepla-attributes.old"), ERROR_SUCCESS);
+  EXPECT_EQ(Map(u"\\Windows\\x.kepla-attributes.new"), ERROR_SUCCESS);
 }
 
 TEST_F(DevicePathTest, DoubledSeparatorsAndDotsCollapse) {

@@ -61,6 +61,35 @@ TEST_F(EventsTest, OpenFindsOnlyExistingEventsByExactName) {
   EXPECT_FALSE(IsSet(b));
 }
 
+TEST_F(EventsTest, CreateAndOpenAgreeOnTheNameLengthLimit) {
+  const std::u16string longest(MAX_PATH - 1, u'E');
+  HANDLE created = CreateEventW(nullptr, TRUE, FALSE, longest.c_str());
+  ASSERT_NE(created, nullptr);
+  HANDLE opened = OpenEventW(EVENT_ALL_ACCESS, FALSE, longest.c_str());
+  ASSERT_NE(opened, nullptr);
+
+  const std::u16string too_long(MAX_PATH, u'E');
+  SetLastError(0);
+  EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, too_long.c_str()), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+  SetLastError(0);
+  EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, too_long.c_str()), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+  SetLastError(0);
+  EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, (too_long + u"EEEE").c_str()), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+
+  // No name at all is a bad argument, not a name out of range.
+  SetLastError(0);
+  EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, u""), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  SetLastError(0);
+  EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  CloseHandle(opened);
+  CloseHandle(created);
+}
+
 TEST_F(EventsTest, NamedEventLivesWhileAHandleToItIsOpen) {
   HANDLE first = CreateEventW(nullptr, TRUE, FALSE, TEXT("UNPACK_DATA_ABORT"));
   HANDLE second = OpenEventW(EVENT_ALL_ACCESS, FALSE, TEXT("UNPACK_DATA_ABORT"));

@@ -41,9 +41,19 @@ TEST_F(FindApiTest, StarDotStarListsEverythingButDotAndDotDot) {
   const std::vector<std::u16string> names = Names(u"\\Storage Card\\Upgrade\\*.*");
   EXPECT_EQ(Set(names), (std::set<std::u16string>{u"KEPLA.exe", u"fw.bin", u"README", u"old"}));
   EXPECT_EQ(names.size(), 4u);
-  // Nor is the layer's attribute sidecar, on hosts that need one.
+  // Nor is the layer's attribute sidecar, on hosts that need one, nor the file it is rewritten
+  // through (left behind by a crash, or there for a moment); whatever their case on the host.
   PutFile(u"\\Storage Card\\Upgrade\\.kepla-attributes", "00000002 fw.bin\n");
+  PutFile(u"\\Storage Card\\Upgrade\\.kepla-attributes.new", "00000002 fw.bin\n");
+  PutFile(u"\\Storage Card\\Upgrade\\.KEPLA-ATTRIBUTES.NEW", "00000002 fw.bin\n");
   EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\*.*").size(), 4u);
+  EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\.kepla*").size(), 0u);
+  EXPECT_EQ(GetFileAttributesW(u"\\Storage Card\\Upgrade\\.kepla-attributes.new"),
+            INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(CreateFileW(u"\\Storage Card\\Upgrade\\.kepla-attributes.new", GENERIC_READ, 0, nullptr,
+                        OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
 TEST_F(FindApiTest, PatternsMatchCaseBlind) {

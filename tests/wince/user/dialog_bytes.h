@@ -1,5 +1,5 @@
-// Classic dialog templates written byte by byte, as the resource compiler lays them out, so that
-// the window system's tests need no resource file.
+// Classic dialog templates written byte by byte, as the resource compiler lays them out, and the
+// .res image that holds one, so that the window system's tests need no resource file.
 #ifndef KEPLA_TESTS_WINCE_USER_DIALOG_BYTES_H_
 #define KEPLA_TESTS_WINCE_USER_DIALOG_BYTES_H_
 
@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,10 @@ class DialogBytes {
     return *this;
   }
 
-  // DWORD-aligned storage, as resource data is.
+  // The template's bytes.
+  std::span<const std::uint8_t> bytes() const { return bytes_; }
+
+  // A copy in DWORD-aligned storage of its own, outside any resource.
   const DLGTEMPLATE* get() {
     aligned_.assign((bytes_.size() + 3) / 4, 0);
     std::copy(bytes_.begin(), bytes_.end(), reinterpret_cast<std::uint8_t*>(aligned_.data()));
@@ -77,6 +81,32 @@ class DialogBytes {
   std::vector<std::uint32_t> aligned_;
   std::size_t count_at_ = 0;
 };
+
+// A .res image whose only resource is `data` as the RT_DIALOG resource `id`: the leading empty
+// entry, then one entry (ordinal type and name, fixed fields zero) and the data padded to a DWORD.
+inline std::vector<std::uint8_t> DialogResImage(WORD id, std::span<const std::uint8_t> data) {
+  std::vector<std::uint8_t> image;
+  auto u16 = [&](WORD w) {
+    image.push_back(static_cast<std::uint8_t>(w & 0xFF));
+    image.push_back(static_cast<std::uint8_t>(w >> 8));
+  };
+  auto u32 = [&](DWORD d) {
+    u16(static_cast<WORD>(d & 0xFFFF));
+    u16(static_cast<WORD>(d >> 16));
+  };
+  auto entry = [&](WORD type, WORD name, std::span<const std::uint8_t> bytes) {
+    u32(static_cast<DWORD>(bytes.size()));
+    u32(32);  // header size: the two sizes, two ordinal ids and 16 bytes of fixed fields
+    u16(0xFFFF), u16(type);
+    u16(0xFFFF), u16(name);
+    u32(0), u16(0), u16(0), u32(0), u32(0);
+    image.insert(image.end(), bytes.begin(), bytes.end());
+    while (image.size() % 4) image.push_back(0);
+  };
+  entry(0, 0, {});
+  entry(5, id, data);  // RT_DIALOG
+  return image;
+}
 
 }  // namespace kepla_test
 

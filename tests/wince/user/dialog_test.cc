@@ -2,6 +2,10 @@
 // run, their loops dispatch everything (timer procedures included), WM_QUIT and EndDialog.
 #include <windows.h>
 
+#include <memory>
+#include <span>
+#include <vector>
+
 #include "dialog_bytes.h"
 #include "resource/modules.h"
 #include "support/test_resources.h"
@@ -33,7 +37,21 @@ class DialogTest : public UserTest {
   void TearDown() override {
     g_dialog = nullptr;
     UserTest::TearDown();
+    Shutdown();  // the device goes before the images registered with it
   }
+
+  // Registers `data` as a dialog resource of a module of its own and returns the template as
+  // LoadResource gives it to a program.
+  const DLGTEMPLATE* Load(std::span<const std::uint8_t> data) {
+    images_.push_back(
+        std::make_unique<std::vector<std::uint8_t>>(kepla_test::DialogResImage(kTemplateId, data)));
+    HINSTANCE module = device().modules().Add(*images_.back());
+    EXPECT_NE(module, nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(kTemplateId), RT_DIALOG);
+    EXPECT_NE(found, nullptr);
+    return found ? static_cast<const DLGTEMPLATE*>(LoadResource(module, found)) : nullptr;
+  }
+  const DLGTEMPLATE* Load(const DialogBytes& page) { return Load(page.bytes()); }
 
   static DialogBytes Page() {
     DialogBytes page(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 147, 177, u"Page");
@@ -41,6 +59,10 @@ class DialogTest : public UserTest {
     page.Item(1003, 0, u"msctls_progress32", u"", WS_VISIBLE, 7, 60, 133, 10);
     return page;
   }
+
+ private:
+  static constexpr WORD kTemplateId = 1;
+  std::vector<std::unique_ptr<std::vector<std::uint8_t>>> images_;
 };
 
 TEST_F(DialogTest, TemplateBecomesADialogAndControlsInPixels) {
@@ -131,7 +153,7 @@ TEST_F(DialogTest, MessageBoxOverAModalDialogDisablesEachOwnerInTurn) {
   });
 
   DialogBytes page = Page();
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, page.get(), main, &TestDialogProc, 0), 8);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(page), main, &TestDialogProc, 0), 8);
   ASSERT_TRUE(automation.Join());
   ASSERT_TRUE(seen.box_open);
   EXPECT_EQ(seen.box.owner, dialog_seen);
@@ -180,7 +202,7 @@ TEST_F(DialogTest, WindowlessTimerProceduresRunInsideModalLoops) {
   };
   const DWORD start = GetTickCount();
   DialogBytes page = Page();
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, page.get(), nullptr, &TestDialogProc, 0), 5);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(page), nullptr, &TestDialogProc, 0), 5);
   KillTimer(nullptr, timer);
   EXPECT_EQ(ModalTicks::times, (std::vector<DWORD>{start + 5000, start + 10000, start + 15000}));
   EXPECT_FALSE(IsWindow(ModalTicks::box));
@@ -193,7 +215,7 @@ TEST_F(DialogTest, QuitInsideAModalLoopEndsItAndReachesTheOuterLoop) {
     return message == WM_INITDIALOG;
   };
   DialogBytes page = Page();
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, page.get(), main, &TestDialogProc, 0), 0);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(page), main, &TestDialogProc, 0), 0);
   EXPECT_TRUE(IsWindowEnabled(main));
   MSG msg;
   EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), FALSE);
@@ -225,7 +247,7 @@ TEST_F(DialogTest, DialogProcedureConventions) {
     return FALSE;
   };
   DialogBytes page = Page();
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, page.get(), nullptr, &TestDialogProc, 0), 9);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(page), nullptr, &TestDialogProc, 0), 9);
   EXPECT_FALSE(IsWindow(dialog));
 }
 
@@ -238,25 +260,47 @@ TEST_F(DialogTest, DestroyingTheOwnerEndsTheDialog) {
     return message == WM_INITDIALOG;
   };
   DialogBytes page = Page();
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, page.get(), main, &TestDialogProc, 0), 0);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(page), main, &TestDialogProc, 0), 0);
   EXPECT_FALSE(IsWindow(main));
 }
 
 TEST_F(DialogTest, FailuresReturnMinusOne) {
   DialogBytes page = Page();
   SetLastError(0);
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, page.get(), reinterpret_cast<HWND>(0x999),
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(page), reinterpret_cast<HWND>(0x999),
                                     &TestDialogProc, 0),
             -1);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  SetLastError(0);
   EXPECT_EQ(DialogBoxIndirectParamW(nullptr, nullptr, nullptr, &TestDialogProc, 0), -1);
-  // An extended template, which this platform does not read (padded so no read can overrun).
-  std::vector<std::uint32_t> extended(64 * 1024 / 4, 0);
-  extended[0] = 0xFFFF0001u;
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, reinterpret_cast<const DLGTEMPLATE*>(extended.data()),
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  // An extended template, which this platform does not read.
+  const std::uint8_t extended[] = {0x01, 0x00, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  SetLastError(0);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(extended), nullptr, &TestDialogProc, 0), -1);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+  // A classic template cut short by the end of its resource is read no further.
+  SetLastError(0);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(page.bytes().first(page.bytes().size() - 6)),
                                     nullptr, &TestDialogProc, 0),
             -1);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
   EXPECT_TRUE(g_dialog_messages.empty());
+}
+
+TEST_F(DialogTest, TemplateOutsideAnyResourceIsRefusedUnread) {
+  // Built in memory: well formed, but nothing tells where its bytes end.
+  DialogBytes page = Page();
+  g_dialog = [](HWND dlg, UINT message, WPARAM, LPARAM) -> INT_PTR {
+    if (message == WM_INITDIALOG) EndDialog(dlg, 5);
+    return message == WM_INITDIALOG;
+  };
+  SetLastError(0);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, page.get(), nullptr, &TestDialogProc, 0), -1);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_TRUE(g_dialog_messages.empty()) << "no dialog was made";
+  std::lock_guard<std::mutex> lock(device_mutex());
+  EXPECT_TRUE(wm().TopLevelWindowsLocked().empty());
 }
 
 }  // namespace

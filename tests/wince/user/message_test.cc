@@ -344,4 +344,49 @@ TEST_F(MessageTest, WindowTimersReachTheWindowProcedure) {
   EXPECT_FALSE(KillTimer(hwnd, 5)) << "a window's timers go with it";
 }
 
+TEST_F(MessageTest, OnlyTheWindowsOwnThreadSetsOrKillsItsTimers) {
+  HWND hwnd = MakeWindow();
+  const DWORD start = GetTickCount();
+  ASSERT_EQ(SetTimer(hwnd, 5, 250, nullptr), 5u);
+
+  // Another thread's timer could never wake the owner, which may already be waiting: refused.
+  struct Attempt {
+    UINT_PTR set = 1;
+    DWORD set_error = 0;
+    BOOL killed = TRUE;
+    DWORD kill_error = 0;
+  };
+  auto attempt = [hwnd] {
+    Attempt a;
+    SetLastError(0);
+    a.set = SetTimer(hwnd, 6, 100, nullptr);
+    a.set_error = GetLastError();
+    SetLastError(0);
+    a.killed = KillTimer(hwnd, 5);
+    a.kill_error = GetLastError();
+    return a;
+  };
+  Attempt device_thread, host_thread;
+  DeviceThreadRunner other(device(), [&] { device_thread = attempt(); });
+  ASSERT_TRUE(other.Join());
+  std::thread host([&] { host_thread = attempt(); });
+  host.join();
+  for (const Attempt& a : {device_thread, host_thread}) {
+    EXPECT_EQ(a.set, 0u);
+    EXPECT_EQ(a.set_error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(a.killed);
+    EXPECT_EQ(a.kill_error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  }
+
+  // The owner's timer is untouched and no other was made.
+  MSG msg;
+  ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
+  EXPECT_EQ(msg.wParam, 5u);
+  EXPECT_EQ(GetTickCount() - start, 250u);
+  EXPECT_TRUE(KillTimer(hwnd, 5));
+  Pass(1000);
+  EXPECT_EQ(Drain(), 0);
+}
+
 }  // namespace

@@ -86,7 +86,9 @@ std::uint64_t ReadU64(const json& value, const std::string& key) {
   return value.get<std::uint64_t>();
 }
 
-// An absolute device path of a file: "\Folder\Name", backslashes only, under 260 characters.
+// An absolute device path of a file: "\Folder\Name", backslashes only, under 260 characters,
+// with no "." or ".." component. Tools join such a path onto host folders, so it must not be able
+// to step out of the device (which refuses ".." itself when the program runs).
 std::u16string ReadDevicePath(const json& value, const std::string& key) {
   std::u16string path = ReadText(value, key);
   const bool ok = path.size() >= 2 && path.size() < kMaxPath && path.front() == u'\\' &&
@@ -96,6 +98,13 @@ std::u16string ReadDevicePath(const json& value, const std::string& key) {
     Fail(key,
          "must be an absolute device path with backslashes (\\Folder\\File), under 260 "
          "characters");
+  }
+  for (std::size_t start = 1; start <= path.size();) {
+    std::size_t end = path.find(u'\\', start);
+    if (end == std::u16string::npos) end = path.size();
+    const std::u16string_view part = std::u16string_view(path).substr(start, end - start);
+    if (part == u"." || part == u"..") Fail(key, "must not hold \".\" or \"..\" components");
+    start = end + 1;
   }
   return path;
 }

@@ -5,7 +5,8 @@
 //   "battery": {"percent": 0..100 or 255, "fails": false}
 //   "memory": {"load": 0..100}
 //   "display": {"width": 1..4096, "height": 1..4096, "rotation": 0|90|180|270}
-//   "program": "\\Storage Card\\Upgrade\\KEPLA.exe"   (absolute device path, under 260 chars)
+//   "program": "\\Storage Card\\Upgrade\\KEPLA.exe"   (absolute device path, under 260 chars,
+//              no "." or ".." component; the same for a fault's "file")
 //   "cards": {"Storage Card": "fs/Storage Card"}     (card name -> host folder, relative to the
 //            or {"Storage Card": {"path": "...", "freeBytes": N}}   device folder or absolute)
 //   "clock": "real" | "xN" | "virtual"

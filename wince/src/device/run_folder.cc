@@ -142,6 +142,18 @@ RunRequest EventRequest(RunRequest::Op op, std::u16string_view name) {
 
 }  // namespace
 
+bool CrossesProcesses(UINT msg, WPARAM, LPARAM lparam) {
+  switch (msg) {
+    case WM_NULL:
+    case WM_CLOSE:
+      return true;
+    case WM_COMMAND:
+      return lparam == 0;
+    default:
+      return false;
+  }
+}
+
 RunFolder::RunFolder(Device& device, bool publish) : device_(device), publish_(publish) {}
 
 RunFolder::~RunFolder() { Close(); }
@@ -210,15 +222,20 @@ std::string RunFolder::Serve(const std::string& line) {
       reply.ok = true;
       reply.result = ::getpid();
       break;
-    case RunRequest::Op::kSend:
-      if (IsWindow(hwnd)) {
-        reply.result = SendMessageW(hwnd, request->msg, static_cast<WPARAM>(request->wparam),
-                                    static_cast<LPARAM>(request->lparam));
+    case RunRequest::Op::kSend: {
+      // Whoever wrote the request, only a pointer-free message reaches a window, and only a
+      // window of this process: a proxy handle is not relayed to a third program.
+      const UINT msg = request->msg;
+      const auto wparam = static_cast<WPARAM>(request->wparam);
+      const auto lparam = static_cast<LPARAM>(request->lparam);
+      if (CrossesProcesses(msg, wparam, lparam) && device_.windows().IsLocalWindow(hwnd)) {
+        reply.result = SendMessageW(hwnd, msg, wparam, lparam);
         reply.ok = true;
       }
       break;
+    }
     case RunRequest::Op::kIsWindow:
-      reply.ok = IsWindow(hwnd) != FALSE;
+      reply.ok = device_.windows().IsLocalWindow(hwnd);
       break;
     case RunRequest::Op::kSetEvent:
       reply.ok = events.SetNamedEvent(request->name);
@@ -249,6 +266,7 @@ std::optional<RemoteWindow> RunFolder::FindRemoteWindow(const std::u16string* wi
 
 bool RunFolder::SendRemote(const RemoteWindow& window, UINT msg, WPARAM wparam, LPARAM lparam,
                            LRESULT* result) {
+  if (!CrossesProcesses(msg, wparam, lparam)) return false;
   RunRequest request;
   request.op = RunRequest::Op::kSend;
   request.hwnd = window.hwnd;

@@ -9,8 +9,10 @@
 // An entry whose process is gone (no such pid, or its socket refuses connections) is stale: every
 // lookup skips it and removes its files, so a crashed program leaves nothing that fools the next.
 //
-// Only pointer-free messages can cross processes (WM_CLOSE, WM_COMMAND with a plain id, ...):
-// wParam and lParam travel as integers.
+// Only messages that carry no pointer can cross processes (CrossesProcesses): wParam and lParam
+// travel as integers, and an address means nothing in the other process. Both ends check: the
+// sender refuses any other message, and Serve() refuses one that a client of the socket sends
+// anyway.
 //
 // Thread rules: every method may be called from any thread with no layer lock held. The methods
 // that talk to another process block the caller on socket I/O (not a Scheduler wait): a device
@@ -43,6 +45,11 @@ struct RemoteWindow {
 
   bool operator==(const RemoteWindow&) const = default;
 };
+
+// True for the messages that may be sent to a window of another process: WM_NULL, WM_CLOSE and
+// WM_COMMAND with lParam 0 (a command id, no control handle). Nothing else, since any other
+// message may carry an address in wParam or lParam (WM_GETTEXT, WM_SETTEXT, WM_USER + n, ...).
+bool CrossesProcesses(UINT msg, WPARAM wparam, LPARAM lparam);
 
 // What one running program publishes (for `kepla-device show` and the lookups below).
 struct PublishedWindow {
@@ -77,8 +84,9 @@ class RunFolder {
   std::optional<RemoteWindow> FindRemoteWindow(const std::u16string* window_class,
                                                const std::u16string* title);
   // Sends `msg` to the window and blocks until its thread has handled it; *result (may be null)
-  // receives the window procedure's result. False when the process is gone, the window does not
-  // exist, or the connection broke before the reply.
+  // receives the window procedure's result. False when the message may not cross processes (see
+  // CrossesProcesses; nothing is sent then), the process is gone, the window does not exist, or
+  // the connection broke before the reply.
   bool SendRemote(const RemoteWindow& window, UINT msg, WPARAM wparam, LPARAM lparam,
                   LRESULT* result);
   bool IsRemoteWindowAlive(const RemoteWindow& window);

@@ -48,7 +48,7 @@ bool XattrUnsupported(int error_number) { return error_number == ENOTSUP; }
 using SidecarMap = std::map<std::string, DWORD>;
 
 std::filesystem::path SidecarOf(const std::filesystem::path& host) {
-  return host.parent_path() / kReservedHostName;
+  return host.parent_path() / kSidecarHostName;
 }
 
 SidecarMap ReadSidecar(const std::filesystem::path& file) {
@@ -67,8 +67,7 @@ DWORD WriteSidecar(const std::filesystem::path& file, const SidecarMap& map) {
     if (unlink(file.c_str()) != 0 && errno != ENOENT) return Win32ErrorFromErrno(errno);
     return ERROR_SUCCESS;
   }
-  std::filesystem::path temp = file;
-  temp += ".new";
+  const std::filesystem::path temp = file.parent_path() / kSidecarTempHostName;
   {
     std::ofstream out(temp, std::ios::trunc);
     char hex[16];

@@ -4,8 +4,9 @@
 //   - on a FAT mount (a real SD card), in the FAT entry itself (FAT_IOCTL_SET_ATTRIBUTES);
 //   - elsewhere, in the extended attribute "user.kepla.attributes" (decimal text);
 //   - where extended attributes are not supported, in a sidecar file ".kepla-attributes" in the
-//     file's folder, one line "XXXXXXXX name" per file (hex attributes, host name). The sidecar is
-//     never listed nor reachable by a device path.
+//     file's folder, one line "XXXXXXXX name" per file (hex attributes, host name), rewritten
+//     through ".kepla-attributes.new" and a rename. Neither name is ever listed nor reachable by a
+//     device path.
 // Read-only is the host's write permission and directory the host's file type: neither is kept
 // here (see FileSystem).
 #ifndef WINCE_KERNEL_ATTRIBUTE_STORE_H_

@@ -50,12 +50,6 @@ DWORD SplitComponents(std::u16string_view path, std::vector<std::u16string_view>
   return ERROR_SUCCESS;
 }
 
-bool IsReserved(std::u16string_view name) {
-  static const std::u16string reserved(std::begin(kReservedHostName),
-                                       std::end(kReservedHostName) - 1);
-  return EqualsNoCase(name, reserved);
-}
-
 // The host spelling of `name` inside `dir`: the name itself when it exists, else the first entry
 // (in byte order) that differs from it only in case.
 std::optional<std::string> FindEntry(const std::filesystem::path& dir, std::u16string_view name) {
@@ -86,6 +80,13 @@ std::size_t FindVolume(std::span<const Volume> volumes, std::u16string_view firs
 
 }  // namespace
 
+bool IsReservedName(std::u16string_view name) {
+  static const std::u16string sidecar(std::begin(kSidecarHostName), std::end(kSidecarHostName) - 1);
+  static const std::u16string temp(std::begin(kSidecarTempHostName),
+                                   std::end(kSidecarTempHostName) - 1);
+  return EqualsNoCase(name, sidecar) || EqualsNoCase(name, temp);
+}
+
 bool IsInsideVolume(const std::filesystem::path& host, const std::filesystem::path& root) {
   std::error_code ec;
   const std::filesystem::path real = std::filesystem::canonical(host, ec);
@@ -101,7 +102,7 @@ DWORD MapDevicePath(std::span<const Volume> volumes, std::u16string_view path, H
   if (path.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   std::vector<std::u16string_view> parts;
   if (const DWORD error = SplitComponents(path, &parts); error != ERROR_SUCCESS) return error;
-  if (std::any_of(parts.begin(), parts.end(), IsReserved)) return ERROR_ACCESS_DENIED;
+  if (std::any_of(parts.begin(), parts.end(), IsReservedName)) return ERROR_ACCESS_DENIED;
 
   HostLocation where;
   std::size_t first = 0;

@@ -37,8 +37,12 @@ struct HostLocation {
   bool exists = false;         // the host has an entry at `host` (the parent folder always exists)
 };
 
-// A host name reserved for the layer's own bookkeeping; no device path may name it.
-inline constexpr char kReservedHostName[] = ".kepla-attributes";
+// Host names reserved for the layer's own bookkeeping: the attribute sidecar and the temporary
+// file it is rewritten through. No device path may name them (in any case) and no search lists
+// them.
+inline constexpr char kSidecarHostName[] = ".kepla-attributes";
+inline constexpr char kSidecarTempHostName[] = ".kepla-attributes.new";
+bool IsReservedName(std::u16string_view name);
 
 // Maps `path` onto the host. volumes[0] is the root "\"; the others are cards, matched by name
 // (case-blind) on the first component. Returns ERROR_SUCCESS and fills *out, or:

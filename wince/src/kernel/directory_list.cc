@@ -71,8 +71,9 @@ DWORD FileSystem::List(std::u16string_view pattern, std::vector<WIN32_FIND_DATAW
     std::u16string name;
     while (const dirent* entry = readdir(listing)) {
       const std::string_view host_name = entry->d_name;
-      if (host_name == "." || host_name == ".." || host_name == kReservedHostName) continue;
-      if (!Utf8ToUtf16(host_name, &name) || !MatchesWildcard(name_pattern, name)) continue;
+      if (host_name == "." || host_name == "..") continue;
+      if (!Utf8ToUtf16(host_name, &name) || IsReservedName(name)) continue;
+      if (!MatchesWildcard(name_pattern, name)) continue;
       // A card in the root is listed below, as the card.
       if (device_root && std::any_of(volumes_.begin() + 1, volumes_.end(),
                                      [&](const Volume& v) { return EqualsNoCase(v.name, name); })) {

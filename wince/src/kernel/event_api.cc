@@ -66,8 +66,12 @@ HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bIniti
 // Only EVENT_ALL_ACCESS-style access is known; the access mask and inheritance are not checked.
 HANDLE WINAPI OpenEventW(DWORD, BOOL, LPCWSTR lpName) {
   wce::ThreadGate();
-  if (lpName == nullptr || *lpName == 0 || NameTooLong(lpName)) {
+  if (lpName == nullptr || *lpName == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (NameTooLong(lpName)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);  // as CreateEventW answers the same name
     return nullptr;
   }
   wce::Device& device = wce::Device::Get();

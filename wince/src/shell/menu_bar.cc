@@ -34,7 +34,10 @@ BOOL Shell::CreateMenuBar(SHMENUBARINFO* info) {
     return FALSE;
   }
   WindowManager& windows = device_.windows();
-  if (!windows.IsWindow(info->hwndParent)) return FALSE;
+  if (!windows.IsLocalWindow(info->hwndParent)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
   std::optional<SoftKeys> keys = LoadSoftKeys(device_.modules(), info->hInstRes, info->nToolBarId);
   if (!keys) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);

@@ -82,7 +82,10 @@ BOOL Shell::InitDialog(SHINITDLGINFO* info) {
     return FALSE;
   }
   WindowManager& windows = device_.windows();
-  if (!windows.IsWindow(info->hDlg)) return FALSE;  // the last error is set
+  if (!windows.IsLocalWindow(info->hDlg)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
   const DWORD sizing = SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN;
   if ((info->dwMask & SHIDIM_FLAGS) == 0 || (info->dwFlags & sizing) == 0) return TRUE;
   RECT work;

@@ -5,6 +5,10 @@
 // and dispatches the thread's messages (every window's, window-less timer procedures included)
 // until EndDialog sets the flag. A WM_QUIT met by the loop is posted again and ends the loop, so
 // that the enclosing loop sees it too.
+//
+// The call gets only a pointer to the template. It is read within the loaded resource that holds
+// it (what LoadResource gave the program), which bounds every read; a template anywhere else is
+// refused with ERROR_INVALID_PARAMETER rather than read past an end nobody knows.
 #include <algorithm>
 
 #include "resource/dialog_template.h"
@@ -14,9 +18,6 @@
 
 namespace wce {
 namespace {
-
-// How much a template without a known resource around it may span.
-constexpr std::size_t kUnboundedTemplateBytes = 64 * 1024;
 
 int DialogUnitsToX(int units) { return units * WindowManager::kDialogBaseUnitX / 4; }
 int DialogUnitsToY(int units) { return units * WindowManager::kDialogBaseUnitY / 8; }
@@ -29,13 +30,18 @@ int TemplateIdOf(Device& device, const void* p) {
   return located->entry->name.ordinal;
 }
 
-std::optional<DialogTemplate> ParseAt(Device& device, const DLGTEMPLATE* dialog_template) {
+// The template at `p`, read only within the loaded resource that holds it: a template lying in
+// no resource has no known end, so it is not read at all.
+std::optional<DialogTemplate> ParseAt(Device& device, const DLGTEMPLATE* dialog_template,
+                                      DWORD* error) {
   auto bytes = device.modules().SpanContaining(dialog_template);
   if (!bytes) {
-    bytes = std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(dialog_template),
-                                          kUnboundedTemplateBytes);
+    *error = ERROR_INVALID_PARAMETER;
+    return std::nullopt;
   }
-  return ParseDialogTemplate(*bytes);
+  auto parsed = ParseDialogTemplate(*bytes);
+  if (!parsed) *error = ERROR_INVALID_DATA;
+  return parsed;
 }
 
 }  // namespace
@@ -107,13 +113,14 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
     SetLastError(ERROR_INVALID_PARAMETER);
     return -1;
   }
-  if (owner != nullptr && !IsWindow(owner)) {
+  if (owner != nullptr && !IsLocalWindow(owner)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return -1;
   }
-  auto parsed = ParseAt(device_, dialog_template);
+  DWORD error = ERROR_SUCCESS;
+  auto parsed = ParseAt(device_, dialog_template, &error);
   if (!parsed) {
-    SetLastError(ERROR_INVALID_DATA);
+    SetLastError(error);
     return -1;
   }
   HWND root_owner;

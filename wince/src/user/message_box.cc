@@ -14,7 +14,7 @@ constexpr int kButtonHeight = 24;
 }  // namespace
 
 int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  if (owner != nullptr && !IsWindow(owner)) {
+  if (owner != nullptr && !IsLocalWindow(owner)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }

@@ -198,6 +198,10 @@ LRESULT WindowManager::SendMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return 0;
     }
+    if (!CrossesProcesses(message, wparam, lparam)) {
+      SetLastError(ERROR_INVALID_PARAMETER);  // an address of ours means nothing over there
+      return 0;
+    }
     RemoteWindow copy = *remote;
     lock.unlock();
     LRESULT result = 0;
@@ -241,6 +245,12 @@ UINT_PTR WindowManager::SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPR
     queue = CurrentQueueLocked();
     id = next_timer_id_++;  // thread timers always get a fresh identifier
   } else if (const Window* w = FindLocked(hwnd)) {
+    // Only the window's own thread may give it a timer: the owner takes its next timer deadline
+    // before it waits, so a timer set from elsewhere meanwhile would never wake it.
+    if (!SameThreadLocked(*w)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return 0;
+    }
     queue = w->queue.lock();
   } else {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -257,7 +267,6 @@ UINT_PTR WindowManager::SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPR
   timer.proc = proc;
   timer.due_ms = device_.scheduler().NowLocked() + timer.elapse_ms;
   queue->SetTimer(timer);
-  device_.scheduler().NotifyAll();  // a waiting retrieval must take the new deadline into account
   // A window timer answers its own id; 0 would read as failure, so an id of 0 answers 1.
   return hwnd == nullptr ? id : (id != 0 ? id : 1);
 }
@@ -268,6 +277,10 @@ BOOL WindowManager::KillTimer(HWND hwnd, UINT_PTR id) {
   if (hwnd == nullptr) {
     queue = CurrentQueueLocked();
   } else if (const Window* w = FindLocked(hwnd)) {
+    if (!SameThreadLocked(*w)) {  // as for SetTimer: only the window's own thread
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
     queue = w->queue.lock();
   } else {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);

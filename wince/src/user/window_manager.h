@@ -110,6 +110,11 @@ class WindowManager {
   std::vector<PublishedWindow> PublishedWindows();
   HCURSOR CurrentCursorLocked() const { return cursor_; }
 
+  // True when `hwnd` names a live window of this process. A proxy of another program's window
+  // (which IsWindow accepts) is none: every call but IsWindow, SendMessageW and PostMessageW
+  // treats it as no window. Takes the lock.
+  bool IsLocalWindow(HWND hwnd);
+
   // The user-interface thread: the owner of the topmost visible top-level window that is not
   // internal (a message box counts); 0 when there is none.
   std::uint32_t UiThreadIdLocked() const;

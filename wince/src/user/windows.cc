@@ -210,6 +210,11 @@ BOOL WindowManager::IsWindow(HWND hwnd) {
   return device_.run_folder().IsRemoteWindowAlive(copy) ? TRUE : FALSE;
 }
 
+bool WindowManager::IsLocalWindow(HWND hwnd) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return FindLocked(hwnd) != nullptr;
+}
+
 BOOL WindowManager::ShowWindow(HWND hwnd, int cmd) {
   std::lock_guard<std::mutex> lock(mu_);
   Window* w = FindLocked(hwnd);
@@ -482,8 +487,10 @@ BOOL WindowManager::MoveWindow(HWND hwnd, int x, int y, int width, int height) {
   return TRUE;
 }
 
+// The text calls pass a pointer of this process: a window of another program is no window to
+// them (its text could only be reached through an address that means nothing there).
 BOOL WindowManager::SetWindowText(HWND hwnd, LPCWSTR text) {
-  if (!IsWindow(hwnd)) {
+  if (!IsLocalWindow(hwnd)) {
     FailInvalidWindow();
     return FALSE;
   }
@@ -491,7 +498,7 @@ BOOL WindowManager::SetWindowText(HWND hwnd, LPCWSTR text) {
 }
 
 int WindowManager::GetWindowText(HWND hwnd, LPWSTR buffer, int max_count) {
-  if (!IsWindow(hwnd)) {
+  if (!IsLocalWindow(hwnd)) {
     FailInvalidWindow();
     return 0;
   }
@@ -501,7 +508,7 @@ int WindowManager::GetWindowText(HWND hwnd, LPWSTR buffer, int max_count) {
 }
 
 int WindowManager::GetWindowTextLength(HWND hwnd) {
-  if (!IsWindow(hwnd)) {
+  if (!IsLocalWindow(hwnd)) {
     FailInvalidWindow();
     return 0;
   }
