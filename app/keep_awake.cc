@@ -1,5 +1,6 @@
 #include "app/keep_awake.h"
 
+#include <windows.h>
 #include <pm.h>
 
 namespace {

@@ -6,8 +6,8 @@
 //   - the progress bar is stepped at most 91 times (one step after the first block, then about
 //     90 across the copy), whatever the size; packages of 16 MiB and more take at least 80 steps.
 // A broken budget ends the benchmark with an error.
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <benchmark/benchmark.h>
 

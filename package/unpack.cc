@@ -1,7 +1,7 @@
 // The extraction: a worker copies the package into the image while the user-interface thread
 // dispatches messages and watches it.
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstring>
 #include <new>

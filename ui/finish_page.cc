@@ -1,8 +1,8 @@
 #include "ui/finish_page.h"
 
-#include <aygshell.h>
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
+#include <aygshell.h>
 
 #include <new>
 

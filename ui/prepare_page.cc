@@ -1,8 +1,8 @@
 #include "ui/prepare_page.h"
 
-#include <aygshell.h>
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
+#include <aygshell.h>
 
 #include "package/data_unpacker.h"
 #include "res/resource.h"

@@ -1,7 +1,7 @@
 #include "ui/welcome_page.h"
 
-#include <aygshell.h>
 #include <windows.h>
+#include <aygshell.h>
 
 #include <new>
 

@@ -1,5 +1,6 @@
 #include "ui/wizard_page.h"
 
+#include <windows.h>
 #include <aygshell.h>
 
 #include <new>

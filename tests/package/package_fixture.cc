@@ -1,5 +1,6 @@
 #include "package_fixture.h"
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include <filesystem>

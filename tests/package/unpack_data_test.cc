@@ -1,5 +1,6 @@
 // The extraction end to end: the worker, the wait loop, the watchdog and the clean-up, on a
 // device with a virtual clock (the eleven-second settle phase costs no real time).
+#include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "support/test_page.h"
 
+#include <windows.h>
 #include <aygshell.h>
 
 #include "core/device.h"

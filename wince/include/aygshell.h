@@ -2,7 +2,7 @@
 #ifndef WINCE_AYGSHELL_H_
 #define WINCE_AYGSHELL_H_
 
-#include <windows.h>
+// Needs <windows.h> first, as the platform's own header does.
 
 #define SHIDIM_FLAGS 0x0001
 #define SHIDIF_DONEBUTTON 0x0001

@@ -2,7 +2,7 @@
 #ifndef WINCE_COMMCTRL_H_
 #define WINCE_COMMCTRL_H_
 
-#include <windows.h>
+// Needs <windows.h> first, as the platform's own header does.
 
 #define PROGRESS_CLASSW u"msctls_progress32"
 #define PROGRESS_CLASS PROGRESS_CLASSW

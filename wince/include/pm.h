@@ -2,7 +2,7 @@
 #ifndef WINCE_PM_H_
 #define WINCE_PM_H_
 
-#include <windows.h>
+// Needs <windows.h> first, as the platform's own header does.
 
 typedef enum _CEDEVICE_POWER_STATE {
   PwrDeviceUnspecified = -1,

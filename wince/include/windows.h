@@ -332,10 +332,6 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 #define METHOD_BUFFERED 0
 #define FILE_ANY_ACCESS 0
 #define FILE_DEVICE_HAL 0x00000101
-// The signature of the "KernelIoControl" export of COREDLL.DLL.
-typedef BOOL(WINAPI* PFN_KernelIoControl)(DWORD dwIoControlCode, LPVOID lpInBuf, DWORD nInBufSize,
-                                          LPVOID lpOutBuf, DWORD nOutBufSize,
-                                          LPDWORD lpBytesReturned);
 
 #define AC_LINE_OFFLINE 0x00
 #define AC_LINE_ONLINE 0x01

@@ -1,9 +1,9 @@
 // Automation: what a snapshot shows, which actions are offered, and when they are applied.
 #include "device/automation.h"
 
-#include <aygshell.h>
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
+#include <aygshell.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Battery and memory readings from the profile, and what the device records of power
 // requirements and idle-timer resets.
-#include <pm.h>
 #include <windows.h>
+#include <pm.h>
 
 #include <cstring>
 

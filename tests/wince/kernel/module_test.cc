@@ -27,11 +27,13 @@ class ModuleTest : public DeviceThreadTest {
     BootHere();
   }
 
-  PFN_KernelIoControl LookUpIoControl() {
+  using IoControlProc = BOOL(WINAPI*)(DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD);
+
+  IoControlProc LookUpIoControl() {
     HINSTANCE library = LoadLibraryW(TEXT("COREDLL.DLL"));
     if (library == nullptr) return nullptr;
     FARPROC proc = GetProcAddressW(library, TEXT("KernelIoControl"));
-    return reinterpret_cast<PFN_KernelIoControl>(reinterpret_cast<void (*)()>(proc));
+    return reinterpret_cast<IoControlProc>(reinterpret_cast<void (*)()>(proc));
   }
 };
 
@@ -81,7 +83,7 @@ TEST_F(ModuleTest, OnlyCoreDllLoadsAndItExportsOnlyKernelIoControl) {
 
 TEST_F(ModuleTest, IdentityControlAnswersFromTheProfile) {
   BootWith(true);
-  PFN_KernelIoControl io = LookUpIoControl();
+  IoControlProc io = LookUpIoControl();
   ASSERT_NE(io, nullptr);
   std::array<std::uint8_t, 468> buffer{};
   DWORD returned = 0;

@@ -1,7 +1,7 @@
 // Soft-key menu bars on a real page: keys from the menu resource, labels, enabling, presses.
-#include <aygshell.h>
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
+#include <aygshell.h>
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Display rotation: what ChangeDisplaySettingsEx reports, and how full-screen windows follow.
-#include <aygshell.h>
 #include <windows.h>
+#include <aygshell.h>
 
 #include <gtest/gtest.h>
 

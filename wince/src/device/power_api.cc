@@ -1,6 +1,6 @@
 // Battery, memory and power-manager calls: thin adapters over Hardware.
-#include <pm.h>
 #include <windows.h>
+#include <pm.h>
 
 #include "core/device.h"
 #include "device/hardware.h"

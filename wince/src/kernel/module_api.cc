@@ -87,7 +87,7 @@ FARPROC WINAPI GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
     return nullptr;
   }
   // Through void (*)(), the generic function pointer, as GetProcAddress's callers cast back.
-  PFN_KernelIoControl entry = &KernelIoControlExport;
+  BOOL(WINAPI * entry)(DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD) = &KernelIoControlExport;
   return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(entry));
 }
 

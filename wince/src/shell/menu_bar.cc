@@ -1,4 +1,5 @@
 // The soft-key menu bar: SHCreateMenuBar, SHFindMenuBar, SHEnableSoftkey and the bar's window.
+#include <windows.h>
 #include <commctrl.h>
 
 #include <mutex>

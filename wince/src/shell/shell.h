@@ -16,9 +16,9 @@
 #include <set>
 #include <vector>
 
-#include <aygshell.h>
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
+#include <aygshell.h>
 
 #include "shell/soft_keys.h"
 

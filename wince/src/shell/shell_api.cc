@@ -1,6 +1,6 @@
 // Win32 entry points of the shell: thin adapters over the Shell component.
-#include <aygshell.h>
 #include <windows.h>
+#include <aygshell.h>
 
 #include "core/device.h"
 #include "core/scheduler.h"

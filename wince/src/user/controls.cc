@@ -1,6 +1,7 @@
 // The controls the program's dialogs hold: text-only windows and the progress bar.
 #include <algorithm>
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include "device/automation.h"
