@@ -25,7 +25,7 @@ class ScriptDriver final : public Frontend {
   // the screen offers), then waits for the end of the program. Returns kStuck when a step was not
   // offered within the time-out, when the program ended before a step could be applied, or when it
   // did not end in time after the last.
-  FrontendResult Drive(wce::Device& device, const std::function<void()>& start_program) override;
+  FrontendResult Drive(ScreenPort& port, const std::function<void()>& start_program) override;
 
  private:
   std::vector<ScriptStep> steps_;

@@ -7,11 +7,9 @@
 
 #include "device/automation.h"
 
-namespace wce {
-class Device;
-}
-
 namespace kepla {
+
+class ScreenPort;
 
 struct FrontendResult {
   enum class Outcome {
@@ -27,12 +25,12 @@ struct FrontendResult {
 class Frontend {
  public:
   virtual ~Frontend() = default;
-  // Drives the program on `device` until it ends, or until the frontend gives up. Called once,
-  // on the session's host thread, before the program starts: the frontend makes itself ready
-  // (a frontend that must count for the virtual clock registers as a device thread first), then
-  // calls `start_program`, which returns once the program runs (or has already ended). With
-  // kStuck or kQuit the program may still be running; the session stops it.
-  virtual FrontendResult Drive(wce::Device& device, const std::function<void()>& start_program) = 0;
+  // Drives the program seen through `port` until it ends, or until the frontend gives up. Called
+  // once, on the session's host thread, before the program starts: the frontend makes itself
+  // ready (a frontend that must count for the virtual clock holds it first), then calls
+  // `start_program`, which returns once the program runs (or has already ended). With kStuck or
+  // kQuit the program may still be running; the session stops it.
+  virtual FrontendResult Drive(ScreenPort& port, const std::function<void()>& start_program) = 0;
 };
 
 }  // namespace kepla

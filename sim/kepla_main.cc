@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -19,6 +20,8 @@
 #include "sim/session.h"
 #include "sim/terminal_screen.h"
 #include "sim/transcript.h"
+#include "sim/wine/desktop_frontend.h"
+#include "sim/wine/wine_session.h"
 
 // The program's entry point (app/).
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR command_line, int show);
@@ -39,6 +42,7 @@ int Fail(const std::string& message) {
 }
 
 struct Options {
+  std::string platform = "sim";
   std::string device;
   std::optional<std::string> script;
   std::optional<std::string> script_file;
@@ -77,6 +81,10 @@ std::optional<std::filesystem::path> ChooseDevice(const Options& options, std::s
 int main(int argc, char** argv) {
   Options o;
   CLI::App app{"Runs the KEPLA upgrade wizard on a simulated Windows Mobile device.", "kepla"};
+  app.add_option("--platform", o.platform,
+                 "sim: the simulated device (default); wine: the program's Win32 build under Wine "
+                 "(real time only; no faults, no rotation)")
+      ->check(CLI::IsMember({"sim", "wine"}));
   app.add_option("--device", o.device,
                  "device folder (default: the demo device, made on first use)");
   auto* script = app.add_option(
@@ -119,6 +127,22 @@ int main(int argc, char** argv) {
     if (!steps) return Fail(error);
   }
 
+  const bool wine = o.platform == "wine";
+  if (wine) {
+    if (session.clock && (session.clock->mode != wce::ClockMode::kReal)) {
+      return Fail("--clock " + *o.clock + ": --platform wine runs on real time only");
+    }
+    for (const kepla::ScriptStep& step : steps.value_or(std::vector<kepla::ScriptStep>{})) {
+      if (step.kind == kepla::ScriptStep::Kind::kRotate) {
+        return Fail("\"" + step.Text() + "\": --platform wine cannot turn a desktop display");
+      }
+    }
+  }
+  // On Wine without a script, the program's real windows are used on this display when there is
+  // one; otherwise they go to a virtual display and the screen is drawn in this terminal.
+  const char* display = std::getenv("DISPLAY");
+  const bool user_display = wine && !steps && display != nullptr && *display != 0;
+
   std::string line;
   for (const std::string& arg : o.program_args) line += (line.empty() ? "" : " ") + arg;
   if (!wce::Utf8ToUtf16(line, &session.command_line)) {
@@ -127,7 +151,7 @@ int main(int argc, char** argv) {
 
   // Without a script the device screen is shown in this terminal.
   std::string why;
-  if (!steps && !kepla::TerminalScreen::Available(&why)) return Fail(why);
+  if (!steps && !user_display && !kepla::TerminalScreen::Available(&why)) return Fail(why);
 
   auto device = ChooseDevice(o, &error);
   if (!device) return Fail(error);
@@ -135,7 +159,7 @@ int main(int argc, char** argv) {
 
   // A virtual clock jumps whenever every device thread waits, so a person at the keyboard would
   // never find the program waiting for them: the screen runs on a real or sped-up clock.
-  if (!steps) {
+  if (!steps && !wine) {
     if (session.clock && session.clock->mode == wce::ClockMode::kVirtual) {
       return Fail("--clock virtual needs --script; the device screen runs on real or xN time");
     }
@@ -162,10 +186,23 @@ int main(int argc, char** argv) {
   if (steps) {
     frontend =
         std::make_unique<kepla::ScriptDriver>(std::move(*steps), timeout_ms, transcript.get());
+  } else if (user_display) {
+    frontend = std::make_unique<kepla::wine::DesktopFrontend>();
   } else {
     frontend = std::make_unique<kepla::TerminalScreen>();
   }
-  const int status = kepla::RunSession(session, *frontend, std::cerr);
+  int status;
+  if (wine) {
+    kepla::wine::WineSessionOptions options;
+    options.device_folder = session.device_folder;
+    options.win32_dir = kepla::wine::DefaultWin32Dir();
+    options.program_args = o.program_args;
+    options.transcript = transcript.get();
+    options.user_display = user_display;
+    status = kepla::wine::RunWineSession(options, *frontend, std::cerr);
+  } else {
+    status = kepla::RunSession(session, *frontend, std::cerr);
+  }
   if (transcript && !transcript->ok()) {
     std::cerr << "kepla: " << *o.transcript << ": the transcript could not be written in full\n";
   }

@@ -4,6 +4,7 @@
 
 #include "device/automation.h"
 #include "sim/program_run.h"
+#include "sim/screen_port.h"
 #include "sim/screen_recorder.h"
 #include "sim/screen_text.h"
 #include "sim/transcript.h"
@@ -32,7 +33,8 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
     if (options.transcript) {
       recorder = std::make_unique<ScreenRecorder>(*device, run, *options.transcript);
     }
-    result = frontend.Drive(*device, [&run] { run.Start(); });
+    DeviceScreenPort port(*device);
+    result = frontend.Drive(port, [&run] { run.Start(); });
     if (!run.started()) run.Start();
     if (result.outcome != FrontendResult::Outcome::kProgramEnded) device->StopProgram();
     code = run.Join();

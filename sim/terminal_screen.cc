@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/device.h"
+#include "sim/screen_port.h"
 #include "sim/screen_render.h"
 
 namespace kepla {
@@ -127,8 +127,7 @@ void TerminalScreen::Draw(const wce::ScreenSnapshot& snap, const std::string& no
   refresh();
 }
 
-FrontendResult TerminalScreen::Drive(wce::Device& device,
-                                     const std::function<void()>& start_program) {
+FrontendResult TerminalScreen::Drive(ScreenPort& port, const std::function<void()>& start_program) {
   std::setlocale(LC_ALL, "");
   initscr();
   cbreak();
@@ -138,13 +137,12 @@ FrontendResult TerminalScreen::Drive(wce::Device& device,
   timeout(40);
 
   start_program();
-  wce::Automation& automation = device.automation();
   std::uint64_t drawn_generation = ~0ull;
   int drawn_rows = 0, drawn_cols = 0;
   std::string note;
   bool quit = false;
   for (;;) {
-    wce::ScreenSnapshot snap = automation.Snapshot();
+    wce::ScreenSnapshot snap = port.Snapshot();
     if (!snap.program_running) break;
     int rows = 0, cols = 0;
     getmaxyx(stdscr, rows, cols);
@@ -182,7 +180,7 @@ FrontendResult TerminalScreen::Drive(wce::Device& device,
     }
     if (quit) break;
     if (action) {
-      bool applied = automation.Apply(*action);
+      bool applied = port.Apply(*action);
       note = applied ? "" : "(not available now)";
       if (!applied) beep();
       drawn_generation = ~0ull;  // redraw with the note

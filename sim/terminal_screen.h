@@ -9,10 +9,6 @@
 #include "device/automation.h"
 #include "sim/frontend.h"
 
-namespace wce {
-class Device;
-}
-
 namespace kepla {
 
 // What a key means on the device screen.
@@ -34,7 +30,7 @@ class TerminalScreen : public Frontend {
 
   // Starts the program, then shows its screen until it ends (kProgramEnded) or the user quits
   // (kQuit; the session stops the program).
-  FrontendResult Drive(wce::Device& device, const std::function<void()>& start_program) override;
+  FrontendResult Drive(ScreenPort& port, const std::function<void()>& start_program) override;
 
  private:
   void Draw(const wce::ScreenSnapshot& snap, const std::string& note);

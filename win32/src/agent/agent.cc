@@ -1,0 +1,208 @@
+// Winsock must come before <windows.h>, which the agent's header includes.
+#include <winsock2.h>
+
+#include "agent/agent.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "agent/json_writer.h"
+#include "agent/screen_probe.h"
+#include "device_state.h"
+
+namespace kepla_shim {
+namespace {
+
+const wchar_t kAgentWindowClass[] = L"KeplaAgent";
+const UINT kAgentRequest = WM_APP + 0x4B;
+
+// A request run on the user-interface thread. Shared by the agent thread and the handler: the
+// one that drops the last reference frees it (a request whose wait timed out may still run).
+struct UiRequest {
+  enum Kind { kSnapshot, kPress, kDismiss } kind = kSnapshot;
+  int index = 0;
+  bool ok = false;
+  std::string screen;
+  LONG references = 2;
+};
+
+void Release(UiRequest* request) {
+  if (InterlockedDecrement(&request->references) == 0) delete request;
+}
+
+HWND g_window = NULL;
+SOCKET g_socket = INVALID_SOCKET;
+CRITICAL_SECTION g_send_lock;
+bool g_running = false;
+
+LRESULT CALLBACK AgentWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kAgentRequest) return DefWindowProcW(hwnd, message, wParam, lParam);
+  UiRequest* request = reinterpret_cast<UiRequest*>(lParam);
+  switch (request->kind) {
+    case UiRequest::kSnapshot:
+      request->screen = ScreenJson();
+      request->ok = true;
+      break;
+    case UiRequest::kPress:
+      request->ok = PressSoftKey(request->index);
+      break;
+    case UiRequest::kDismiss:
+      request->ok = DismissMessageBox();
+      break;
+  }
+  Release(request);
+  return 1;
+}
+
+// Runs `request` on the user-interface thread. False when the thread did not get to it in time.
+bool RunOnUiThread(UiRequest* request) {
+  DWORD_PTR result = 0;
+  LRESULT sent = SendMessageTimeoutW(g_window, kAgentRequest, 0, reinterpret_cast<LPARAM>(request),
+                                     SMTO_NORMAL, kUiAnswerMs, &result);
+  return sent != 0 && result == 1;
+}
+
+void SendLine(const std::string& line) {
+  EnterCriticalSection(&g_send_lock);
+  if (g_socket != INVALID_SOCKET) {
+    std::string data = line + "\n";
+    size_t sent = 0;
+    while (sent < data.size()) {
+      int n = send(g_socket, data.data() + sent, static_cast<int>(data.size() - sent), 0);
+      if (n <= 0) break;
+      sent += static_cast<size_t>(n);
+    }
+  }
+  LeaveCriticalSection(&g_send_lock);
+}
+
+std::string Result(bool ok) {
+  return std::string("{\"type\":\"result\",\"ok\":") + (ok ? "true" : "false") + "}";
+}
+
+std::wstring FromUtf8(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+  return wide;
+}
+
+bool SignalNamedEvent(const std::string& name) {
+  HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, FromUtf8(name).c_str());
+  if (event == NULL) return false;
+  BOOL set = SetEvent(event);
+  CloseHandle(event);
+  return set != FALSE;
+}
+
+std::string Answer(const std::string& line) {
+  if (line == "snapshot") {
+    UiRequest* request = new UiRequest;
+    request->kind = UiRequest::kSnapshot;
+    std::string reply;
+    if (RunOnUiThread(request)) {
+      reply = "{\"type\":\"snapshot\",\"busy\":false,\"screen\":" + request->screen + "}";
+    } else {
+      reply = "{\"type\":\"snapshot\",\"busy\":true}";
+    }
+    Release(request);
+    return reply;
+  }
+  if (line == "press 0" || line == "press 1" || line == "ok") {
+    UiRequest* request = new UiRequest;
+    request->kind = line == "ok" ? UiRequest::kDismiss : UiRequest::kPress;
+    request->index = line == "press 1" ? 1 : 0;
+    bool ok = RunOnUiThread(request) && request->ok;
+    Release(request);
+    return Result(ok);
+  }
+  if (line.rfind("signal ", 0) == 0) return Result(SignalNamedEvent(line.substr(7)));
+  return Result(false);
+}
+
+DWORD WINAPI AgentThread(LPVOID) {
+  std::string pending;
+  char chunk[512];
+  for (;;) {
+    int n = recv(g_socket, chunk, sizeof(chunk), 0);
+    if (n <= 0) break;
+    pending.append(chunk, static_cast<size_t>(n));
+    for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+      std::string line = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      SendLine(Answer(line));
+    }
+  }
+  return 0;
+}
+
+SOCKET Connect(const char* address) {
+  std::string text = address;
+  size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return INVALID_SOCKET;
+  sockaddr_in peer = {};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(static_cast<u_short>(std::atoi(text.c_str() + colon + 1)));
+  peer.sin_addr.s_addr = inet_addr(text.substr(0, colon).c_str());
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return s;
+  if (connect(s, reinterpret_cast<sockaddr*>(&peer), sizeof(peer)) != 0) {
+    closesocket(s);
+    return INVALID_SOCKET;
+  }
+  return s;
+}
+
+}  // namespace
+
+bool StartAgent(HINSTANCE instance) {
+  const char* address = std::getenv("KEPLA_AGENT");
+  if (address == NULL || *address == 0) return false;
+  WSADATA wsa;
+  if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return false;
+  g_socket = Connect(address);
+  if (g_socket == INVALID_SOCKET) return false;
+  InitializeCriticalSection(&g_send_lock);
+
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = AgentWindowProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kAgentWindowClass;
+  RegisterClassW(&wc);
+  g_window =
+      CreateWindowExW(0, kAgentWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, instance, NULL);
+  if (g_window == NULL) {
+    closesocket(g_socket);
+    g_socket = INVALID_SOCKET;
+    return false;
+  }
+  JsonWriter hello;
+  hello.BeginObject().Key("type").String(L"hello").Key("pid").Number(GetCurrentProcessId());
+  hello.EndObject();
+  SendLine(hello.text());
+  HANDLE thread = CreateThread(NULL, 0, AgentThread, NULL, 0, NULL);
+  if (thread != NULL) CloseHandle(thread);
+  g_running = true;
+  return true;
+}
+
+void ReportExit(int code) {
+  if (!g_running) return;
+  const KeepAwakeRecord record = KeepAwakeState();
+  JsonWriter json;
+  json.BeginObject().Key("type").String(L"exit").Key("code").Number(code);
+  json.Key("backlightHeld").Bool(record.backlight_held);
+  json.Key("idleTimerResets").Number(record.idle_timer_resets);
+  json.EndObject();
+  SendLine(json.text());
+  EnterCriticalSection(&g_send_lock);
+  shutdown(g_socket, SD_SEND);
+  LeaveCriticalSection(&g_send_lock);
+}
+
+}  // namespace kepla_shim
