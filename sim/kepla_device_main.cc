@@ -7,6 +7,8 @@
 #include "sim/cli_errors.h"
 #include "sim/device_folder.h"
 #include "sim/device_report.h"
+#include "sim/wine/wine_prefix.h"
+#include "sim/wine/wine_session.h"
 
 namespace {
 
@@ -23,7 +25,7 @@ int Init(const std::string& dir, const kepla::InitOptions& options) {
   return 0;
 }
 
-int Signal(const std::string& dir, const std::string& event) {
+int Signal(const std::string& dir, const std::string& event, const std::string& platform) {
   std::u16string name;
   if (event.empty() || !wce::Utf8ToUtf16(event, &name)) {
     return Fail("the event name must be non-empty UTF-8");
@@ -31,10 +33,27 @@ int Signal(const std::string& dir, const std::string& event) {
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) return Fail(dir + ": no such device folder");
   std::string error;
+  if (platform == "wine") {
+    const int status =
+        kepla::wine::SignalEventUnderWine(dir, name, kepla::wine::DefaultWin32Dir(), &error);
+    if (status == 2) return Fail(error);
+    if (status == 1)
+      std::cerr << "kepla-device: no program on " << dir << " has the event " << event << "\n";
+    return status;
+  }
   if (!wce::RunFolder::SignalEventInFolder(dir, name, &error)) {
     std::cerr << "kepla-device: " << error << "\n";
     return 1;
   }
+  return 0;
+}
+
+int WineSetup() {
+  const std::filesystem::path base = kepla::wine::DefaultBasePrefix();
+  if (base.empty()) return Fail("no place for the Wine prefix: set KEPLA_WINE_BASE or HOME");
+  std::string error;
+  if (!kepla::wine::EnsureBasePrefix(base, std::cerr, &error)) return Fail(error);
+  std::cout << "The Wine prefix for --platform wine is ready in " << base.string() << "\n";
   return 0;
 }
 
@@ -70,6 +89,16 @@ int main(int argc, char** argv) {
       "signal", "Set the named event EVENT of the program running on DIR (exit 1 if none has it)");
   signal->add_option("DIR", dir, "the device folder")->required();
   signal->add_option("EVENT", event, "the event name, e.g. UNPACK_DATA_ABORT")->required();
+  std::string platform = "sim";
+  signal
+      ->add_option("--platform", platform,
+                   "sim (default): a program on the simulated device; wine: one under Wine")
+      ->check(CLI::IsMember({"sim", "wine"}));
+
+  CLI::App* wine_setup = app.add_subcommand(
+      "wine-setup",
+      "Make the Wine prefix that kepla --platform wine uses, ahead of the first run (in "
+      "$KEPLA_WINE_BASE, else ~/.cache/kepla/wine-base)");
 
   bool json = false;
   CLI::App* show = app.add_subcommand(
@@ -79,6 +108,7 @@ int main(int argc, char** argv) {
 
   if (int status = kepla::ParseCommandLine(app, argc, argv); status >= 0) return status;
   if (init->parsed()) return Init(dir, init_options);
-  if (signal->parsed()) return Signal(dir, event);
+  if (signal->parsed()) return Signal(dir, event, platform);
+  if (wine_setup->parsed()) return WineSetup();
   return Show(dir, json);
 }

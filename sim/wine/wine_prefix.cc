@@ -207,7 +207,7 @@ bool EnsureBasePrefix(const fs::path& base, std::ostream& note, std::string* err
 
 std::optional<DeviceWine> PrepareDeviceWine(const fs::path& device_folder,
                                             const wce::DeviceProfile& profile, const fs::path& base,
-                                            const fs::path& coredll, std::string* error) {
+                                            const fs::path& win32_dir, std::string* error) {
   const fs::path folder = fs::absolute(device_folder) / "wine";
   DeviceWine wine{folder / "prefix", folder / "root", folder / "shim"};
   std::error_code ec;
@@ -230,13 +230,15 @@ std::optional<DeviceWine> PrepareDeviceWine(const fs::path& device_folder,
       !LinkRootFolder(wine.root, fs::absolute(device_folder) / "fs", profile, error)) {
     return std::nullopt;
   }
-  const fs::path dll = wine.shim / "COREDLL.DLL";
-  if (!SameBytes(coredll, dll)) {
-    const fs::path temp = wine.shim / "COREDLL.DLL.new";
-    fs::copy_file(coredll, temp, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(temp, dll, ec);
+  for (const char* name : {"COREDLL.DLL", "kepla-signal.exe"}) {
+    const fs::path from = win32_dir / name;
+    const fs::path to = wine.shim / name;
+    if (SameBytes(from, to)) continue;
+    const fs::path temp = to.string() + ".new";
+    fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::rename(temp, to, ec);
     if (ec) {
-      *error = dll.string() + ": " + ec.message();
+      *error = from.string() + ": " + ec.message();
       return std::nullopt;
     }
   }
@@ -248,5 +250,46 @@ std::string WinePath(std::u16string_view device_path) {
 }
 
 std::string ShimPath(std::string_view name) { return "S:\\" + std::string(name); }
+
+std::vector<std::string> WineEnvironment(const DeviceWine& wine,
+                                         const std::map<std::string, std::string>& more) {
+  std::map<std::string, std::string> changes = {{"WINEPREFIX", wine.prefix.string()},
+                                                {"WINEDEBUG", "-all"},
+                                                {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                                                {"WINEPATH", ShimPath("")},
+                                                {"WAYLAND_DISPLAY", ""}};
+  if (const char* debug = std::getenv("KEPLA_WINEDEBUG"); debug != nullptr && *debug != 0) {
+    changes["WINEDEBUG"] = debug;
+  }
+  for (const auto& [name, value] : more) changes[name] = value;
+  return EnvironmentWith(changes);
+}
+
+int SignalEventUnderWine(const fs::path& device_folder, std::u16string_view name,
+                         const fs::path& win32_dir, std::string* error) {
+  std::optional<wce::DeviceProfile> profile = wce::LoadProfile(device_folder, error);
+  if (!profile) return 2;
+  const fs::path base = DefaultBasePrefix();
+  std::ostringstream note;
+  if (base.empty() || !EnsureBasePrefix(base, note, error)) {
+    if (base.empty()) *error = "no place for the Wine prefix: set KEPLA_WINE_BASE or HOME";
+    return 2;
+  }
+  std::optional<DeviceWine> wine =
+      PrepareDeviceWine(device_folder, *profile, base, win32_dir, error);
+  if (!wine) return 2;
+  HostProcess::Options options;
+  options.argv = {"wine", ShimPath("kepla-signal.exe"), wce::Utf16ToUtf8(name)};
+  options.env = WineEnvironment(*wine, {{"DISPLAY", ""}});
+  options.cwd = wine->root;
+  std::unique_ptr<HostProcess> process = HostProcess::Start(options, error);
+  if (!process) return 2;
+  std::optional<int> status = process->Wait(std::chrono::seconds(60));
+  if (!status) {
+    *error = "kepla-signal.exe did not end under Wine";
+    return 2;
+  }
+  return *status == 0 ? 0 : 1;
+}
 
 }  // namespace kepla::wine

@@ -13,10 +13,12 @@
 #define KEPLA_SIM_WINE_WINE_PREFIX_H_
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/profile.h"
 
@@ -38,13 +40,25 @@ struct DeviceWine {
 
 // Makes or brings up to date the Wine side of `device_folder` over `base`: the prefix on first
 // use (or when the base was made anew), the links of drive D: on every call (links that are
-// right are left alone, so that a running program keeps its paths), and COREDLL.DLL from
-// `coredll` in drive S:. Returns nullopt and sets *error on failure.
+// right are left alone, so that a running program keeps its paths), and the files of `win32_dir`
+// that the shim's drive holds (COREDLL.DLL, kepla-signal.exe). Returns nullopt and sets *error on
+// failure.
 std::optional<DeviceWine> PrepareDeviceWine(const std::filesystem::path& device_folder,
                                             const wce::DeviceProfile& profile,
                                             const std::filesystem::path& base,
-                                            const std::filesystem::path& coredll,
+                                            const std::filesystem::path& win32_dir,
                                             std::string* error);
+
+// The Wine environment of a program run on a prepared device: prefix, no debug output, no Mono
+// or Gecko prompts, the shim's drive on the search path; plus `more`.
+std::vector<std::string> WineEnvironment(const DeviceWine& wine,
+                                         const std::map<std::string, std::string>& more);
+
+// Sets the named event `name` of a program running on `device_folder` under Wine, from another
+// Win32 process on the device (kepla-signal.exe). Returns 0 when it was set, 1 when no program
+// has that event, 2 with *error when it could not be tried.
+int SignalEventUnderWine(const std::filesystem::path& device_folder, std::u16string_view name,
+                         const std::filesystem::path& win32_dir, std::string* error);
 
 // A device path ("\Storage Card\x") as the Win32 program sees it ("D:\Storage Card\x"), UTF-8.
 std::string WinePath(std::u16string_view device_path);

@@ -193,9 +193,9 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
   if (std::string why = WineRefusal(*profile); !why.empty()) return fail(why);
 
   const fs::path exe = options.win32_dir / "KEPLA.exe";
-  const fs::path coredll = options.win32_dir / "COREDLL.DLL";
   std::error_code ec;
-  if (options.win32_dir.empty() || !fs::exists(exe, ec) || !fs::exists(coredll, ec)) {
+  if (options.win32_dir.empty() || !fs::exists(exe, ec) ||
+      !fs::exists(options.win32_dir / "COREDLL.DLL", ec)) {
     return fail(
         "--platform wine needs the Win32 build (KEPLA.exe and COREDLL.DLL in " +
         (options.win32_dir.empty() ? std::string("the build") : options.win32_dir.string()) +
@@ -205,7 +205,7 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
   if (base.empty()) return fail("no place for the Wine prefix: set KEPLA_WINE_BASE or HOME");
   if (!EnsureBasePrefix(base, err, &error)) return fail(error);
   std::optional<DeviceWine> wine =
-      PrepareDeviceWine(options.device_folder, *profile, base, coredll, &error);
+      PrepareDeviceWine(options.device_folder, *profile, base, options.win32_dir, &error);
   if (!wine) return fail(error);
   const fs::path wine_dir = wine->prefix.parent_path();
   std::unique_ptr<ProgramPlacement> placement =
@@ -238,15 +238,9 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
   HostProcess::Options run;
   run.argv = {"wine", WinePath(profile->program)};
   for (const std::string& arg : options.program_args) run.argv.push_back(arg);
-  run.env = EnvironmentWith(
-      {{"WINEPREFIX", wine->prefix.string()},
-       {"WINEDEBUG", std::getenv("KEPLA_WINEDEBUG") ? std::getenv("KEPLA_WINEDEBUG") : "-all"},
-       {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-       {"WINEPATH", ShimPath("")},
-       {"DISPLAY", display},
-       {"WAYLAND_DISPLAY", ""},
-       {"KEPLA_AGENT", listener->address()},
-       {"KEPLA_DEVICE_PROFILE", ShimPath(profile_name)}});
+  run.env = WineEnvironment(*wine, {{"DISPLAY", display},
+                                    {"KEPLA_AGENT", listener->address()},
+                                    {"KEPLA_DEVICE_PROFILE", ShimPath(profile_name)}});
   run.output = wine_log;
   run.cwd = wine->root;
   std::unique_ptr<HostProcess> program = HostProcess::Start(run, &error);
