@@ -1,6 +1,8 @@
 // Where attributes the host has no bit for are kept, and that they survive the store itself.
 #include "kernel/attribute_store.h"
 
+#include <sys/xattr.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,6 +34,28 @@ TEST(AttributeStoreTest, EitherFormRoundTripsAndKeepsOnlyStoredBits) {
     ASSERT_EQ(store.Set(dir / "a.bin", FILE_ATTRIBUTE_NORMAL), static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_EQ(store.Get(dir / "a.bin"), 0u);
   }
+}
+
+// A card that Wine (or Samba) has written reads the same here, and the reverse; a record of an
+// earlier version of the layer is still read, and replaced on the next write.
+TEST(AttributeStoreTest, SharesTheDosAttributeRecordWithWine) {
+  kepla_test::ScratchDir dir;
+  dir.Write("wine.bin", "w");
+  dir.Write("old.bin", "o");
+  if (setxattr((dir / "wine.bin").c_str(), "user.DOSATTRIB", "0x2", 3, 0) != 0) {
+    GTEST_SKIP() << "no extended attributes here";
+  }
+  AttributeStore store;
+  EXPECT_EQ(store.Get(dir / "wine.bin"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+
+  ASSERT_EQ(setxattr((dir / "old.bin").c_str(), "user.kepla.attributes", "34", 2, 0), 0);
+  EXPECT_EQ(store.Get(dir / "old.bin"),
+            static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_EQ(store.Set(dir / "old.bin", FILE_ATTRIBUTE_HIDDEN), static_cast<DWORD>(ERROR_SUCCESS));
+  char text[16] = {};
+  ASSERT_EQ(getxattr((dir / "old.bin").c_str(), "user.DOSATTRIB", text, sizeof text - 1), 3);
+  EXPECT_STREQ(text, "0x2");
+  EXPECT_LT(getxattr((dir / "old.bin").c_str(), "user.kepla.attributes", text, sizeof text), 0);
 }
 
 TEST(AttributeStoreTest, SidecarKeepsOneLinePerFileAndGoesWhenEmpty) {

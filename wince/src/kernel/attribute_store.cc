@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -21,7 +22,35 @@
 namespace wce {
 namespace {
 
-constexpr char kXattrName[] = "user.kepla.attributes";
+// Wine and Samba keep DOS attributes in this extended attribute, as "0x" and hexadecimal digits:
+// a card prepared on either side reads the same on the other.
+constexpr char kXattrName[] = "user.DOSATTRIB";
+// What earlier versions of the layer wrote (decimal text); still read, replaced on the next write.
+constexpr char kOldXattrName[] = "user.kepla.attributes";
+
+// The bits of a "0x..." value; nullopt for another form (Samba's binary forms, for one).
+std::optional<DWORD> ParseDosAttrib(const char* text, ssize_t length) {
+  if (length < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return std::nullopt;
+  DWORD bits = 0;
+  for (ssize_t i = 2; i < length; ++i) {
+    const char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else if (c == 0) {
+      break;
+    } else {
+      return std::nullopt;
+    }
+    if (bits > 0x0FFFFFFF) return std::nullopt;
+    bits = bits * 16 + static_cast<DWORD>(digit);
+  }
+  return bits;
+}
 
 bool OnFat(const std::filesystem::path& host) {
   struct statfs fs;
@@ -88,10 +117,12 @@ DWORD AttributeStore::Get(const std::filesystem::path& host) const {
   if (sidecar_only_) return GetSidecar(host);
   DWORD bits = 0;
   if (OnFat(host) && FatAttributes(host, &bits, nullptr)) return bits;
-  char text[16] = {};
-  const ssize_t n = getxattr(host.c_str(), kXattrName, text, sizeof text - 1);
-  if (n > 0) return static_cast<DWORD>(std::strtoul(text, nullptr, 10)) & kStored;
+  char text[64] = {};
+  ssize_t n = getxattr(host.c_str(), kXattrName, text, sizeof text - 1);
+  if (n > 0) return ParseDosAttrib(text, n).value_or(0) & kStored;
   if (n < 0 && XattrUnsupported(errno)) return GetSidecar(host);
+  n = getxattr(host.c_str(), kOldXattrName, text, sizeof text - 1);
+  if (n > 0) return static_cast<DWORD>(std::strtoul(text, nullptr, 10)) & kStored;
   return 0;
 }
 
@@ -104,10 +135,14 @@ DWORD AttributeStore::Set(const std::filesystem::path& host, DWORD attributes) {
     result = removexattr(host.c_str(), kXattrName);
     if (result != 0 && errno == ENODATA) result = 0;
   } else {
-    const std::string text = std::to_string(attributes);
-    result = setxattr(host.c_str(), kXattrName, text.data(), text.size(), 0);
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(attributes));
+    result = setxattr(host.c_str(), kXattrName, text, static_cast<std::size_t>(length), 0);
   }
-  if (result == 0) return ERROR_SUCCESS;
+  if (result == 0) {
+    removexattr(host.c_str(), kOldXattrName);  // an earlier version's record, if any
+    return ERROR_SUCCESS;
+  }
   if (XattrUnsupported(errno)) return SetSidecar(host, attributes);
   return Win32ErrorFromErrno(errno);
 }

@@ -2,7 +2,9 @@
 //
 // Hidden, system, archive and temporary are stored, in this order of preference:
 //   - on a FAT mount (a real SD card), in the FAT entry itself (FAT_IOCTL_SET_ATTRIBUTES);
-//   - elsewhere, in the extended attribute "user.kepla.attributes" (decimal text);
+//   - elsewhere, in the extended attribute "user.DOSATTRIB" as "0x" and hexadecimal digits, the
+//     form Wine and Samba use, so that either reads what the other wrote (the decimal
+//     "user.kepla.attributes" of earlier versions is still read);
 //   - where extended attributes are not supported, in a sidecar file ".kepla-attributes" in the
 //     file's folder, one line "XXXXXXXX name" per file (hex attributes, host name), rewritten
 //     through ".kepla-attributes.new" and a rename. Neither name is ever listed nor reachable by a
