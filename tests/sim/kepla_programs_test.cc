@@ -153,6 +153,29 @@ TEST_F(KeplaProgramsTest, UsageAndDeviceErrorsExitTwoWithOneLine) {
     EXPECT_TRUE(OneLine(run.err)) << run.err;
   }
 
+  // What Wine cannot do is refused before anything runs.
+  const std::vector<Case> wine_cases = {
+      {{"--platform", "wine", "--device", device, "--script", "left", "--clock", "virtual"},
+       "kepla: --clock virtual: --platform wine runs on real time only"},
+      {{"--platform", "wine", "--device", device, "--script", "rotate:90"},
+       "kepla: \"rotate:90\": --platform wine cannot turn a desktop display"},
+      {{"--platform", "dos", "--device", device, "--script", "left"}, "kepla: --platform: "},
+  };
+  for (const Case& c : wine_cases) {
+    const ProcessResult run = Kepla(c.args);
+    EXPECT_EQ(run.status, 2) << c.expected;
+    EXPECT_EQ(run.err.rfind(c.expected, 0), 0u) << run.err;
+    EXPECT_TRUE(OneLine(run.err)) << run.err;
+  }
+  for (const char* profile : {"{\"faults\": [{\"kind\": \"threadCreateFails\", \"count\": 1}]}",
+                              "{\"display\": {\"rotation\": 90}}", "{\"clock\": \"virtual\"}"}) {
+    dir_.Write("phone/device.json", profile);
+    const ProcessResult run = Kepla({"--platform", "wine", "--device", device, "--script", "left"});
+    EXPECT_EQ(run.status, 2) << profile;
+    EXPECT_NE(run.err.find("(use --platform sim)"), std::string::npos) << run.err;
+    EXPECT_TRUE(OneLine(run.err)) << run.err;
+  }
+
   dir_.Write("phone/device.json", "{\"battery\": {\"percent\": 300}}");
   const ProcessResult broken = Kepla({"--device", device, "--script", "left"});
   EXPECT_EQ(broken.status, 2);
