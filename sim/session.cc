@@ -53,6 +53,10 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
   }
   device.reset();
 
+  return SessionStatus(result, code, err);
+}
+
+int SessionStatus(const FrontendResult& result, int code, std::ostream& err) {
   switch (result.outcome) {
     case FrontendResult::Outcome::kStuck:
       err << "kepla: " << result.reason << "; the screen showed:\n"

@@ -39,6 +39,11 @@ struct SessionOptions {
 // thread.
 int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& err);
 
+// The exit status of a run that ended with `result` and the program's exit code `code`: `code`
+// when the program ended by itself; otherwise kExitStuck or kExitQuit, after telling `err` why
+// (and, when stuck, what the screen showed).
+int SessionStatus(const FrontendResult& result, int code, std::ostream& err);
+
 }  // namespace kepla
 
 #endif  // KEPLA_SIM_SESSION_H_

@@ -12,7 +12,6 @@
 
 #include "core/utf.h"
 #include "kernel/device_path.h"
-#include "sim/screen_text.h"
 #include "sim/session.h"
 #include "sim/transcript.h"
 #include "sim/wine/agent_link.h"
@@ -281,18 +280,7 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
     options.transcript->WriteExit(end_ms, exit);
   }
 
-  switch (result.outcome) {
-    case FrontendResult::Outcome::kStuck:
-      err << "kepla: " << result.reason << "; the screen showed:\n"
-          << DescribeScreen(result.screen);
-      return kExitStuck;
-    case FrontendResult::Outcome::kQuit:
-      err << "kepla: " << (result.reason.empty() ? "stopped by the user" : result.reason) << "\n";
-      return kExitQuit;
-    case FrontendResult::Outcome::kProgramEnded:
-      break;
-  }
-  return code;
+  return SessionStatus(result, code, err);
 }
 
 }  // namespace kepla::wine

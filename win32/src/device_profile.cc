@@ -3,17 +3,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "text.h"
+
 namespace kepla_shim {
 namespace {
-
-std::wstring FromUtf8(std::string_view text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  return wide;
-}
 
 bool ParseNumber(std::string_view text, ULONGLONG* value) {
   if (text.empty() || text.size() > 20) return false;
@@ -32,11 +25,11 @@ void Apply(DeviceProfile* profile, std::string_view key, std::string_view value)
   ULONGLONG number = 0;
   const bool numeric = ParseNumber(value, &number);
   if (key == "identity.model") {
-    profile->model = FromUtf8(value);
+    profile->model = WideFromUtf8(value);
   } else if (key == "identity.romVersion") {
-    profile->rom_version = FromUtf8(value);
+    profile->rom_version = WideFromUtf8(value);
   } else if (key == "identity.extRomVersion") {
-    profile->ext_rom_version = FromUtf8(value);
+    profile->ext_rom_version = WideFromUtf8(value);
   } else if (key == "identity.answers" && numeric) {
     profile->identity_answers = number != 0;
   } else if (key == "battery.percent" && numeric && number <= 255) {
@@ -52,7 +45,7 @@ void Apply(DeviceProfile* profile, std::string_view key, std::string_view value)
   } else if (key.size() > 15 && key.substr(0, 5) == "card." &&
              key.substr(key.size() - 10) == ".freeBytes" && numeric) {
     CardSpace card;
-    card.name = FromUtf8(key.substr(5, key.size() - 15));
+    card.name = WideFromUtf8(key.substr(5, key.size() - 15));
     card.free_bytes = number;
     profile->cards.push_back(card);
   }

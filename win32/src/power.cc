@@ -40,8 +40,8 @@ KeepAwakeRecord KeepAwakeState() {
 
 }  // namespace kepla_shim
 
-extern "C" HANDLE WINAPI SetPowerRequirement(PVOID pvDevice, CEDEVICE_POWER_STATE DeviceState,
-                                             ULONG DeviceFlags, PVOID pvSystemState, ULONG) {
+HANDLE WINAPI SetPowerRequirement(PVOID pvDevice, CEDEVICE_POWER_STATE DeviceState,
+                                  ULONG DeviceFlags, PVOID pvSystemState, ULONG) {
   if (pvDevice == NULL || (DeviceFlags & POWER_NAME) == 0 || DeviceState < D0 ||
       DeviceState >= PwrDeviceMaximum) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -60,7 +60,7 @@ extern "C" HANDLE WINAPI SetPowerRequirement(PVOID pvDevice, CEDEVICE_POWER_STAT
   return NULL;
 }
 
-extern "C" DWORD WINAPI ReleasePowerRequirement(HANDLE hPowerReq) {
+DWORD WINAPI ReleasePowerRequirement(HANDLE hPowerReq) {
   for (Requirement& r : g_requirements) {
     if (hPowerReq != &r) continue;
     InterlockedExchange(&r.backlight_d0, 0);

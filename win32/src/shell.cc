@@ -51,7 +51,7 @@ void ShowNavigationBar(HWND owner) {
 
 }  // namespace
 
-extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
+BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
   if (pshidi == NULL || !IsWindow(pshidi->hDlg)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -77,7 +77,7 @@ extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
   return TRUE;
 }
 
-extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* pmbi) {
+BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* pmbi) {
   if (pmbi == NULL || pmbi->cbSize != sizeof(SHMENUBARINFO) || !IsWindow(pmbi->hwndParent) ||
       (pmbi->dwFlags & SHCMBF_HMENU) == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -88,9 +88,9 @@ extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* pmbi) {
   return bar != NULL;
 }
 
-extern "C" HWND WINAPI SHFindMenuBar(HWND hwnd) { return kepla_shim::FindSoftKeyBar(hwnd); }
+HWND WINAPI SHFindMenuBar(HWND hwnd) { return kepla_shim::FindSoftKeyBar(hwnd); }
 
-extern "C" HRESULT WINAPI SHEnableSoftkey(HWND hwndMenuBar, UINT uid, BOOL bByIndex, BOOL bEnable) {
+HRESULT WINAPI SHEnableSoftkey(HWND hwndMenuBar, UINT uid, BOOL bByIndex, BOOL bEnable) {
   HWND key = bByIndex ? kepla_shim::SoftKeyButton(hwndMenuBar, static_cast<int>(uid))
                       : kepla_shim::SoftKeyButton(hwndMenuBar, -1, uid);
   if (key == NULL || (!bByIndex && uid == 0)) return E_FAIL;

@@ -11,6 +11,7 @@
 #include "agent/json_writer.h"
 #include "agent/screen_probe.h"
 #include "device_state.h"
+#include "text.h"
 
 namespace kepla_shim {
 namespace {
@@ -82,17 +83,8 @@ std::string Result(bool ok) {
   return std::string("{\"type\":\"result\",\"ok\":") + (ok ? "true" : "false") + "}";
 }
 
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  return wide;
-}
-
 bool SignalNamedEvent(const std::string& name) {
-  HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, FromUtf8(name).c_str());
+  HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, WideFromUtf8(name).c_str());
   if (event == NULL) return false;
   BOOL set = SetEvent(event);
   CloseHandle(event);

@@ -2,28 +2,9 @@
 
 #include <cstdio>
 
+#include "text.h"
+
 namespace kepla_shim {
-namespace {
-
-void AppendUtf8(std::string* out, char32_t c) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-}  // namespace
 
 void JsonWriter::Separate() {
   if (need_comma_) out_.push_back(',');
@@ -68,15 +49,7 @@ JsonWriter& JsonWriter::Key(std::string_view key) {
 JsonWriter& JsonWriter::String(std::wstring_view text) {
   Separate();
   out_.push_back('"');
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = static_cast<char16_t>(text[i]);
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(text[i + 1]) - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;  // an unpaired surrogate
-    }
+  for (char c : Utf8FromWide(text)) {
     switch (c) {
       case '"':
         out_.append("\\\"");
@@ -94,12 +67,12 @@ JsonWriter& JsonWriter::String(std::wstring_view text) {
         out_.append("\\t");
         break;
       default:
-        if (c < 0x20) {
+        if (static_cast<unsigned char>(c) < 0x20) {
           char escaped[8];
           std::snprintf(escaped, sizeof(escaped), "\\u%04x", static_cast<unsigned>(c));
           out_.append(escaped);
         } else {
-          AppendUtf8(&out_, c);
+          out_.push_back(c);
         }
     }
   }
