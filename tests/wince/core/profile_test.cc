@@ -228,8 +228,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"faults": {}})", "faults: must be a list of faults"},
         BadCase{R"({"faults": [{"file": "\\a"}]})", "faults[0].kind: is missing"},
         BadCase{R"({"faults": [{"kind": "explode"}]})",
-                "faults[0].kind: must be readError, writeError, readStall, shortRead, diskFull or "
-                "threadCreateFails"},
+                "faults[0].kind: must be readError, writeError, readStall, openStall, shortRead, "
+                "diskFull, cardRemoved or threadCreateFails"},
         BadCase{R"({"faults": [{"kind": "threadCreateFails"}, {"kind": "readError"}]})",
                 "faults[1].file: is missing"},
         BadCase{R"({"faults": [{"kind": "readStall", "file": "\\a\\b"}]})",

@@ -12,7 +12,8 @@
 //   "clock": "real" | "xN" | "virtual"
 //   "faults": [{"kind": "readError" | "writeError" | "shortRead", "file": "\\...", "offset": N},
 //              {"kind": "readStall", "file": "\\...", "offset": N, "ms": N},
-//              {"kind": "diskFull", "card": "Storage Card", "bytes": N},
+//              {"kind": "openStall", "file": "\\...", "ms": N, "skip": N},
+//              {"kind": "diskFull" | "cardRemoved", "card": "Storage Card", "bytes": N},
 //              {"kind": "threadCreateFails", "count": N}]
 // A fault takes only the keys of its kind.
 #ifndef WINCE_CORE_PROFILE_H_
@@ -44,6 +45,8 @@ struct FaultSpec {
     kShortRead,     // a read that reaches `offset` of `file` delivers only the bytes before it
     kDiskFull,      // `card` accepts `bytes` more bytes of writes, then ERROR_DISK_FULL
     kThreadCreate,  // the next `count` CreateThread calls fail
+    kOpenStall,     // the open of `file` that follows `skip` earlier ones first waits `ms`
+    kCardRemoved,   // `card` goes from the device once `bytes` more bytes were written to it
   };
   Kind kind = Kind::kReadError;
   std::u16string file;
@@ -52,6 +55,7 @@ struct FaultSpec {
   std::uint64_t bytes = 0;
   std::u16string card = u"Storage Card";
   int count = 1;
+  int skip = 0;  // opens of `file` that an open stall lets through before the one it holds
 };
 
 struct DeviceProfile {

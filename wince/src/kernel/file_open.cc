@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "kernel/errors.h"
+#include "kernel/faults.h"
 #include "kernel/filesystem.h"
 
 namespace wce {
@@ -39,6 +40,7 @@ DWORD CheckDisposition(DWORD disposition, DWORD access, bool exists) {
 
 std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const OpenRequest& request,
                                              DWORD* error, bool* existed) {
+  if (const std::uint32_t stall_ms = device_.faults().PlanOpen(path)) Stall(stall_ms);
   HostLocation where;
   *error = Map(path, &where);
   if (*error != ERROR_SUCCESS) return nullptr;

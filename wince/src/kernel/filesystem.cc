@@ -30,6 +30,7 @@ FileSystem::FileSystem(Device& device) : device_(device) {
     free_override_.push_back(card.free_bytes);
   }
   usage_ = std::make_unique<std::atomic<std::int64_t>[]>(volumes_.size());
+  removed_ = std::make_unique<std::atomic<bool>[]>(volumes_.size());
   for (Volume& volume : volumes_) {
     // A volume that cannot be made (an unplugged card) reports its paths as not found.
     std::error_code ec;
@@ -40,7 +41,10 @@ FileSystem::FileSystem(Device& device) : device_(device) {
 }
 
 DWORD FileSystem::Map(std::u16string_view path, HostLocation* out) const {
-  return MapDevicePath(volumes_, path, out);
+  const DWORD error = MapDevicePath(volumes_, path, out);
+  if (error != ERROR_SUCCESS || !IsRemoved(out->volume)) return error;
+  // The card's folder has gone from the root, and with it everything below.
+  return out->leaf.empty() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
 DWORD FileSystem::AttributesOf(const std::filesystem::path& host, const struct stat& st,
