@@ -3,12 +3,49 @@
 #include <memory>
 
 #include "device/automation.h"
+#include "kernel/filesystem.h"
+#include "sim/card_files.h"
 #include "sim/program_run.h"
 #include "sim/screen_recorder.h"
 #include "sim/screen_text.h"
 #include "sim/transcript.h"
 
 namespace kepla {
+namespace {
+
+// What a run stopped at its first window had done on the cards, as the end of a sentence.
+std::string DoneBeforeTheWindow(const std::vector<CardChange>& changes) {
+  if (changes.empty()) return ", having changed nothing on the card";
+  std::string text = ", after it had";
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const CardChange& c = changes[i];
+    text += i == 0 ? " " : (i + 1 == changes.size() ? " and " : ", ");
+    text += c.kind == CardChange::Kind::kDeleted ? "deleted " : "written ";
+    text += DescribeCardFile(c.path, c.file);
+  }
+  return text;
+}
+
+// What the cards hold that a run the user quit had written, as the end of a sentence. Nothing is
+// removed on the program's behalf: pulling the battery would remove nothing either. With `busy`
+// the program still had work under way, so what it wrote was never verified.
+std::string LeftByAQuitRun(const std::vector<CardChange>& changes, bool busy) {
+  std::string written;
+  std::string deleted;
+  for (const CardChange& c : changes) {
+    std::string& list = c.kind == CardChange::Kind::kDeleted ? deleted : written;
+    list += (list.empty() ? "" : ", ") + DescribeCardFile(c.path, c.file);
+  }
+  std::string text;
+  if (!written.empty()) {
+    text += "; the card now holds " + written + ", written by this run" +
+            (busy ? " and not verified; nothing was removed" : "");
+  }
+  if (!deleted.empty()) text += "; this run deleted " + deleted;
+  return text;
+}
+
+}  // namespace
 
 int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& err) {
   wce::DeviceOptions boot;
@@ -23,6 +60,10 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
   }
   wce::Automation& automation = device->automation();
   if (options.transcript) automation.SetObserver(options.transcript);
+  // What the cards hold before the program runs, to tell what it did when it is cut short.
+  const std::vector<wce::Volume> volumes = device->fs().volumes();
+  const std::u16string program = device->profile().program;
+  const CardFiles before = ListCardFiles(volumes, program);
 
   FrontendResult result;
   int code;
@@ -57,8 +98,14 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
           << DescribeScreen(result.screen);
       return kExitStuck;
     case FrontendResult::Outcome::kQuit:
-      err << "kepla: " << (result.reason.empty() ? "stopped by the user" : result.reason) << "\n";
+      err << "kepla: " << (result.reason.empty() ? "stopped by the user" : result.reason)
+          << LeftByAQuitRun(CompareCardFiles(before, ListCardFiles(volumes, program)), result.busy)
+          << "\n";
       return kExitQuit;
+    case FrontendResult::Outcome::kNoScreen:
+      err << "kepla: " << result.reason << "; the program was stopped at its first window"
+          << DoneBeforeTheWindow(CompareCardFiles(before, ListCardFiles(volumes, program))) << "\n";
+      return kExitUsage;
     case FrontendResult::Outcome::kProgramEnded:
       break;
   }

@@ -130,6 +130,15 @@ class Automation {
   // Returns the snapshot of that moment.
   ScreenSnapshot WaitForChange(std::uint64_t seen_generation, std::uint64_t deadline_ms);
 
+  // Waits until the program shows a window (a visible top-level window or a message box) or has
+  // ended, or device time reaches `deadline_ms`. Returns the snapshot of that moment. A host
+  // thread that is no device thread may wait here: a virtual clock runs on without it.
+  ScreenSnapshot WaitForWindow(std::uint64_t deadline_ms);
+
+  // Whether a thread that the program started (CreateThread) is still at work: neither ended nor
+  // terminated.
+  bool ProgramThreadsRunning();
+
   // Waits device time (as the script's "wait:MS" does).
   void WaitFor(std::uint32_t ms);
 
