@@ -203,7 +203,8 @@ std::string FormatDeviceReport(const ordered_json& r) {
   line("  battery " +
        (percent == 255 ? std::string("unknown (255)") : std::to_string(percent) + " %") +
        (p["battery"]["fails"].get<bool>() ? " (status query fails)" : "") + ", memory load " +
-       Str(p["memory"]["load"]) + " %");
+       Str(p["memory"]["load"]) + " %" +
+       (p["memory"]["fails"].get<bool>() ? " (status query fails)" : ""));
   line("  display " + Str(p["display"]["width"]) + "x" + Str(p["display"]["height"]) +
        ", rotation " + Str(p["display"]["rotation"]) + ", clock " + Str(p["clock"]));
   line("  program " + Str(p["program"]));

@@ -43,7 +43,7 @@ TEST(ProfileTest, ReadsEveryKey) {
     "identity": {"model": "ZX1", "romVersion": "2.0", "extRomVersion": "2.0 DEU EUR",
                  "answers": false},
     "battery": {"percent": 255, "fails": true},
-    "memory": {"load": 76},
+    "memory": {"load": 76, "fails": true},
     "display": {"width": 480, "height": 640, "rotation": 270},
     "program": "\\Windows\\K.exe",
     "cards": {"SD": "cards/sd", "Carte mémoire": {"path": "/mnt/sd", "freeBytes": 5000000000}},
@@ -66,6 +66,7 @@ TEST(ProfileTest, ReadsEveryKey) {
   EXPECT_EQ(p->battery_percent, 255);
   EXPECT_TRUE(p->battery_fails);
   EXPECT_EQ(p->memory_load, 76);
+  EXPECT_TRUE(p->memory_fails);
   EXPECT_EQ(p->display_width, 480);
   EXPECT_EQ(p->display_height, 640);
   EXPECT_EQ(p->display_rotation, 270);

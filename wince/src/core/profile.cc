@@ -132,9 +132,10 @@ void ReadBattery(const json& v, DeviceProfile* p) {
 }
 
 void ReadMemory(const json& v, DeviceProfile* p) {
-  CheckObject(v, "memory", {"load"});
+  CheckObject(v, "memory", {"load", "fails"});
   if (v.contains("load"))
     p->memory_load = static_cast<int>(ReadInt(v["load"], "memory.load", 0, 100));
+  if (v.contains("fails")) p->memory_fails = ReadBool(v["fails"], "memory.fails");
 }
 
 void ReadDisplay(const json& v, DeviceProfile* p) {
@@ -336,7 +337,7 @@ ordered_json ToJson(const std::filesystem::path& folder, const DeviceProfile& p)
                       {"extRomVersion", Utf16ToUtf8(p.ext_rom_version)},
                       {"answers", p.identity_answers}};
   root["battery"] = {{"percent", p.battery_percent}, {"fails", p.battery_fails}};
-  root["memory"] = {{"load", p.memory_load}};
+  root["memory"] = {{"load", p.memory_load}, {"fails", p.memory_fails}};
   root["display"] = {
       {"width", p.display_width}, {"height", p.display_height}, {"rotation", p.display_rotation}};
   root["program"] = Utf16ToUtf8(p.program);

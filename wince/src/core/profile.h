@@ -3,7 +3,7 @@
 // device.json is one object; every key is optional and unknown keys are refused:
 //   "identity": {"model": "QMR407", "romVersion": "...", "extRomVersion": "...", "answers": true}
 //   "battery": {"percent": 0..100 or 255, "fails": false}
-//   "memory": {"load": 0..100}
+//   "memory": {"load": 0..100, "fails": false}
 //   "display": {"width": 1..4096, "height": 1..4096, "rotation": 0|90|180|270}
 //   "program": "\\Storage Card\\Upgrade\\KEPLA.exe"   (absolute device path, under 260 chars,
 //              no "." or ".." component; the same for a fault's "file")
@@ -67,7 +67,8 @@ struct DeviceProfile {
 
   int battery_percent = 100;  // 0..100, or 255 for no reading
   bool battery_fails = false;
-  int memory_load = 30;  // per cent
+  int memory_load = 30;       // per cent
+  bool memory_fails = false;  // GlobalMemoryStatus fills nothing (it cannot report a failure)
 
   int display_width = 240;  // native portrait size
   int display_height = 320;

@@ -223,6 +223,12 @@ void Automation::NotifyMessageBox(const MessageBoxSnapshot& box) {
   if (observer_ != nullptr) observer_->OnMessageBox(now, box);
 }
 
+void Automation::NotifyDialogEnded(int template_id, std::intptr_t result) {
+  const std::uint64_t now = device_.scheduler().Now();
+  std::lock_guard<std::mutex> lock(observer_mu_);
+  if (observer_ != nullptr) observer_->OnDialogEnded(now, template_id, result);
+}
+
 void Automation::NotifyProgress(int control_id, int pos) {
   const std::uint64_t now = device_.scheduler().Now();
   std::lock_guard<std::mutex> lock(observer_mu_);

@@ -93,6 +93,10 @@ struct AutomationObserver {
   virtual ~AutomationObserver() = default;
   virtual void OnMessageBox(std::uint64_t /*time_ms*/, const MessageBoxSnapshot& /*box*/) {}
   virtual void OnProgress(std::uint64_t /*time_ms*/, int /*control_id*/, int /*pos*/) {}
+  // A modal dialog made from template `template_id` (-1 when it came from no resource) has
+  // returned `result` to the program.
+  virtual void OnDialogEnded(std::uint64_t /*time_ms*/, int /*template_id*/,
+                             std::intptr_t /*result*/) {}
 };
 
 class Automation {
@@ -148,6 +152,7 @@ class Automation {
   // the thread that made the change, with no layer lock held.
   void NotifyMessageBox(const MessageBoxSnapshot& box);
   void NotifyProgress(int control_id, int pos);
+  void NotifyDialogEnded(int template_id, std::intptr_t result);
 
  private:
   ScreenSnapshot SnapshotLocked();
