@@ -80,7 +80,8 @@ class DataUnpacker final : public UnpackerBase {
   // TRUE when the image is exactly kTrailerBytes shorter than the package.
   BOOL VerifyOutput(LPCWSTR outputPath, LPCWSTR inputPath);
   // Deletes the image at `outputPath`, or cuts it to zero length when it cannot be deleted
-  // (a terminated worker still holds it open). Nothing happens when there is none.
+  // (a worker terminated by the watchdog still holds it open: it is cut through that worker's
+  // handle). An image that another program holds open is left alone, as is a missing one.
   void RemoveOutput();
 
   LPCWSTR CardRoot() const { return cardRoot; }

@@ -186,9 +186,11 @@ DWORD WINAPI DataUnpacker::UnpackThread(LPVOID parameter) {
 
 BOOL DataUnpacker::CopyPackage(LPCWSTR outputFile, LPCWSTR inputFile) {
   // Each handle is published as soon as it exists: a worker stopped in the next open must not
-  // leave the image open behind it.
-  HANDLE output = OpenPublished(openOutput, outputFile, GENERIC_WRITE, FILE_SHARE_WRITE,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN);
+  // leave the image open behind it. The image is shared with nobody while it is written: another
+  // copy of the program could otherwise replace or cut it under this one (its failed check cuts
+  // the image it cannot open), and this copy's check of the size would pass over the hole.
+  HANDLE output =
+      OpenPublished(openOutput, outputFile, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN);
   HANDLE input =
       OpenPublished(openInput, inputFile, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   StampSignOfLife();
@@ -286,5 +288,13 @@ void DataUnpacker::RemoveOutput() {
   if (DeleteFileW(outputPath)) return;
   HANDLE output = CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, TRUNCATE_EXISTING,
                               FILE_ATTRIBUTE_HIDDEN, NULL);
-  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  if (output != INVALID_HANDLE_VALUE) {
+    CloseHandle(output);
+    return;
+  }
+  // A worker terminated by the watchdog still holds the image it was writing, shared with
+  // nobody: it is cut through that handle, which stays open as the terminated thread's. An image
+  // that another program holds is left to it.
+  HANDLE held = openOutput.load();
+  if (held != NULL && SetFilePointer(held, 0, NULL, FILE_BEGIN) == 0) SetEndOfFile(held);
 }

@@ -246,6 +246,23 @@ TEST_F(UnpackDataTest, WatchdogDuringTheVerificationLeavesNoImage) {
   EXPECT_FALSE(ImageExists());
 }
 
+// While the worker writes the image, another writer (a second copy of the program, whose failed
+// check removes what it cannot open) can neither replace nor cut it.
+TEST_F(UnpackDataTest, ImageBeingWrittenIsSharedWithNoOtherWriter) {
+  AddFault(Kind::kReadStall, kPackagePath, 50000, 3000);
+  const std::string package = Prepare(100000);
+  DeviceThreadRunner other(device(), [] {
+    Sleep(1000);
+    EXPECT_EQ(CreateFileW(kImagePath, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, TRUNCATE_EXISTING,
+                          FILE_ATTRIBUTE_HIDDEN, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  });
+  EXPECT_TRUE(Unpack());
+  EXPECT_TRUE(other.Join());
+  EXPECT_TRUE(ImageBytes() == ImageOf(package));
+}
+
 TEST_F(UnpackDataTest, AbortWhileSettlingRemovesTheFinishedImage) {
   Prepare(100000);
   Aborter aborter(device(), 3000);
