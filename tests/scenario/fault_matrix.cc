@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <string_view>
 
 #include "core/utf.h"
 #include "res/resource.h"
@@ -18,17 +20,15 @@ namespace fs = std::filesystem;
 
 constexpr std::uint32_t kRunLimitMs = 600000;  // device time a whole wizard run may take
 
-// FNV-1a over the file's bytes, read in pieces (the large package is 200 MiB).
+// A checksum of the file's bytes, read in pieces (the large package is 200 MiB).
 std::uint64_t Checksum(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   std::vector<char> buffer(1 << 20);
-  std::uint64_t sum = 1469598103934665603ull;
+  std::uint64_t sum = 0;
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    for (std::streamsize i = 0; i < in.gcount(); ++i) {
-      sum = (sum ^ static_cast<unsigned char>(buffer[static_cast<std::size_t>(i)])) *
-            1099511628211ull;
-    }
+    const std::string_view piece(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    sum = sum * 1099511628211ull + std::hash<std::string_view>()(piece);
   }
   return sum;
 }
@@ -42,13 +42,12 @@ std::optional<std::uint64_t> FirstDifference(const fs::path& a, const fs::path& 
   for (;;) {
     in_a.read(buffer_a.data(), static_cast<std::streamsize>(buffer_a.size()));
     in_b.read(buffer_b.data(), static_cast<std::streamsize>(buffer_b.size()));
-    const std::streamsize n = std::min(in_a.gcount(), in_b.gcount());
-    for (std::streamsize i = 0; i < n; ++i) {
-      const auto at = static_cast<std::size_t>(i);
-      if (buffer_a[at] != buffer_b[at]) return offset + static_cast<std::uint64_t>(i);
-    }
+    const auto n = static_cast<std::size_t>(std::min(in_a.gcount(), in_b.gcount()));
+    const auto [at_a, at_b] =
+        std::mismatch(buffer_a.begin(), buffer_a.begin() + n, buffer_b.begin());
+    if (at_a != buffer_a.begin() + n) return offset + (at_a - buffer_a.begin());
     if (n == 0 || in_a.gcount() != in_b.gcount()) return std::nullopt;
-    offset += static_cast<std::uint64_t>(n);
+    offset += n;
   }
 }
 
