@@ -16,7 +16,13 @@ BOOL IsDotEntry(LPCWSTR name) {
 }  // namespace
 
 DataUnpacker::DataUnpacker()
-    : progressBar(NULL), watchdogTick(0), abandoned(FALSE), copyBuffer(NULL), openOutput(NULL) {
+    : progressBar(NULL),
+      watchdogTick(0),
+      abandoned(FALSE),
+      copyBuffer(NULL),
+      openOutput(NULL),
+      openInput(NULL),
+      checkedOutput(NULL) {
   cardRoot[0] = 0;
   programDir[0] = 0;
   packagePath[0] = 0;

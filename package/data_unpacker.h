@@ -4,13 +4,13 @@
 // Threads: the user-interface thread makes the object, runs Load and UnpackData, and deletes it.
 // During UnpackData one worker thread runs UnpackThread with the object as its parameter; it
 // reads the paths and the header (written before it starts), writes `outputPath`,
-// `watchdogTick`, `copyBuffer` and `openOutput`, and reads `abandoned`. UnpackData returns only
-// once the worker will touch the object no more, so the object may be deleted as soon as it has
-// returned: the worker has reported (it touches nothing after setting its event), or it has
-// ended after being abandoned, or it was terminated. A worker is terminated only after
-// kWatchdogMs without a sign of life, which it gives around every platform call, so it is
-// stopped inside one; the chunk buffer that call may still be filling is kept for the life of
-// the process.
+// `watchdogTick`, `copyBuffer` and the three open-file slots, and reads `abandoned`. UnpackData
+// returns only once the worker will touch the object no more, so the object may be deleted as
+// soon as it has returned: the worker has reported (it touches nothing after setting its
+// event), or it has ended after being abandoned, or it was terminated. A worker is terminated
+// only after kWatchdogMs without a sign of life, which it gives around every platform call, so
+// it is stopped inside one; the chunk buffer that call may still be filling is kept for the life
+// of the process, and the files it had open are closed for it.
 #ifndef KEPLA_PACKAGE_DATA_UNPACKER_H_
 #define KEPLA_PACKAGE_DATA_UNPACKER_H_
 
@@ -58,11 +58,12 @@ class DataUnpacker final : public UnpackerBase {
 
   // Writes the image: runs the worker and, on this user-interface thread, dispatches messages
   // and waits for its end, stepping the progress bar `bar` (range 0 to 100, step 1) meanwhile.
-  // Returns TRUE when the image was written and verified. On FALSE the image is removed (cut
-  // to zero length when a worker terminated by the watchdog still holds it open; an abandoned
-  // worker's image is closed for it and deleted), and the worker is gone: it
-  // reported its failure, or it stopped at its next chunk after being abandoned, or it was
-  // terminated after kWatchdogMs without a sign of life. Runs once per object.
+  // Returns TRUE when the image was written and verified. On FALSE the image is removed: the
+  // files a stopped worker had open are closed for it and the image deleted, except that the
+  // image a worker was still writing when the watchdog terminated it stays open and is cut to
+  // zero length. The worker is gone: it reported its failure, or it stopped at its next chunk
+  // after being abandoned, or it was terminated after kWatchdogMs without a sign of life. Runs
+  // once per object.
   BOOL UnpackData(HWND bar);
 
   // The worker's entry; `parameter` is the DataUnpacker. Returns 0.
@@ -79,7 +80,8 @@ class DataUnpacker final : public UnpackerBase {
   // TRUE when the image is exactly kTrailerBytes shorter than the package.
   BOOL VerifyOutput(LPCWSTR outputPath, LPCWSTR inputPath);
   // Deletes the image at `outputPath`, or cuts it to zero length when it cannot be deleted
-  // (a terminated worker still holds it open). Nothing happens when there is none.
+  // (a worker terminated by the watchdog still holds it open: it is cut through that worker's
+  // handle). An image that another program holds open is left alone, as is a missing one.
   void RemoveOutput();
 
   LPCWSTR CardRoot() const { return cardRoot; }
@@ -94,9 +96,15 @@ class DataUnpacker final : public UnpackerBase {
   // waits up to kWatchdogMs for it to end, dispatching messages meanwhile (it may be sending
   // to the progress bar). Terminates it when it does not end in time.
   void AbandonWorker(HANDLE worker);
-  // Terminates the worker and keeps the buffer it may still be using. With `closeOutput`, also
-  // closes the image the worker had open, so that RemoveOutput can delete it.
+  // Terminates the worker, keeps the buffer it may still be using and closes the files it had
+  // open, so that RemoveOutput can delete the image. Without `closeOutput` the image the copy was
+  // writing stays open, as the terminated thread's (RemoveOutput then cuts it to zero length).
   void TerminateWorker(HANDLE worker, BOOL closeOutput);
+  // Opens a file as CreateFileW does and publishes the handle in `slot` at once.
+  static HANDLE OpenPublished(std::atomic<HANDLE>& slot, LPCWSTR path, DWORD access, DWORD share,
+                              DWORD disposition, DWORD attributes);
+  // Takes the handle out of `slot` and closes it, unless the other side took it first.
+  static void ClosePublished(std::atomic<HANDLE>& slot);
   void StampSignOfLife() { watchdogTick.store(GetTickCount(), std::memory_order_relaxed); }
   BOOL Abandoned() const { return abandoned.load(std::memory_order_relaxed); }
 
@@ -118,10 +126,13 @@ class DataUnpacker final : public UnpackerBase {
   // takes it and keeps it for the life of the process, since a terminated worker may still be
   // inside a read into it.
   std::atomic<LPBYTE> copyBuffer;
-  // The image's handle while the worker copies into it; NULL otherwise. Whoever takes it out
-  // (exchange) closes it: the worker when its copy ends, or the user-interface thread after
-  // terminating an abandoned worker.
-  std::atomic<HANDLE> openOutput;
+  // The files the worker has open, each published the moment its open returns; NULL otherwise.
+  // Whoever takes a handle out (exchange) closes it: the worker when it is done with the file, or
+  // the user-interface thread after terminating the worker (see TerminateWorker), so that no
+  // handle of a stopped worker keeps the image from being deleted.
+  std::atomic<HANDLE> openOutput;     // the image, as the copy writes it
+  std::atomic<HANDLE> openInput;      // the package, as the copy or the verification reads it
+  std::atomic<HANDLE> checkedOutput;  // the image, as the verification reads it
 };
 
 #endif  // KEPLA_PACKAGE_DATA_UNPACKER_H_

@@ -132,10 +132,23 @@ void DataUnpacker::TerminateWorker(HANDLE worker, BOOL closeOutput) {
   TerminateThread(worker, kTerminatedExitCode);
   LPBYTE left = copyBuffer.exchange(NULL);
   if (left != NULL) KeepForever(left);
-  if (closeOutput) {
-    HANDLE output = openOutput.exchange(NULL);
-    if (output != NULL) CloseHandle(output);
-  }
+  // The verification's handles go in every case: an image held open without sharing could be
+  // neither deleted nor cut, and would stay whole but unverified.
+  ClosePublished(checkedOutput);
+  ClosePublished(openInput);
+  if (closeOutput) ClosePublished(openOutput);
+}
+
+HANDLE DataUnpacker::OpenPublished(std::atomic<HANDLE>& slot, LPCWSTR path, DWORD access,
+                                   DWORD share, DWORD disposition, DWORD attributes) {
+  HANDLE file = CreateFileW(path, access, share, NULL, disposition, attributes, NULL);
+  if (file != INVALID_HANDLE_VALUE) slot.store(file);
+  return file;
+}
+
+void DataUnpacker::ClosePublished(std::atomic<HANDLE>& slot) {
+  HANDLE file = slot.exchange(NULL);
+  if (file != NULL) CloseHandle(file);
 }
 
 DWORD WINAPI DataUnpacker::UnpackThread(LPVOID parameter) {
@@ -172,11 +185,14 @@ DWORD WINAPI DataUnpacker::UnpackThread(LPVOID parameter) {
 }
 
 BOOL DataUnpacker::CopyPackage(LPCWSTR outputFile, LPCWSTR inputFile) {
-  HANDLE output = CreateFileW(outputFile, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_HIDDEN, NULL);
+  // Each handle is published as soon as it exists: a worker stopped in the next open must not
+  // leave the image open behind it. The image is shared with nobody while it is written: another
+  // copy of the program could otherwise replace or cut it under this one (its failed check cuts
+  // the image it cannot open), and this copy's check of the size would pass over the hole.
+  HANDLE output =
+      OpenPublished(openOutput, outputFile, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN);
   HANDLE input =
-      CreateFileW(inputFile, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (output != INVALID_HANDLE_VALUE) openOutput.store(output);
+      OpenPublished(openInput, inputFile, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   StampSignOfLife();
 
   BOOL copied = FALSE;
@@ -230,10 +246,9 @@ BOOL DataUnpacker::CopyPackage(LPCWSTR outputFile, LPCWSTR inputFile) {
     }
   }
 
-  if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
-  // NULL when the user-interface thread has taken it from a terminated worker.
-  output = openOutput.exchange(NULL);
-  if (output != NULL) CloseHandle(output);
+  // A slot is empty when the user-interface thread has taken its handle from a terminated worker.
+  ClosePublished(openInput);
+  ClosePublished(openOutput);
 
   Settle();
   if (!copied || Abandoned()) return FALSE;
@@ -252,10 +267,10 @@ void DataUnpacker::Settle() {
 }
 
 BOOL DataUnpacker::VerifyOutput(LPCWSTR outputFile, LPCWSTR inputFile) {
-  HANDLE output =
-      CreateFileW(outputFile, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_HIDDEN, NULL);
+  HANDLE output = OpenPublished(checkedOutput, outputFile, GENERIC_READ, 0, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_HIDDEN);
   HANDLE input =
-      CreateFileW(inputFile, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+      OpenPublished(openInput, inputFile, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   BOOL verified = FALSE;
   if (output != INVALID_HANDLE_VALUE && input != INVALID_HANDLE_VALUE) {
     DWORD outputSize = GetFileSize(output, NULL);
@@ -263,8 +278,8 @@ BOOL DataUnpacker::VerifyOutput(LPCWSTR outputFile, LPCWSTR inputFile) {
     verified = outputSize != INVALID_FILE_SIZE && inputSize != INVALID_FILE_SIZE &&
                inputSize >= kTrailerBytes && outputSize == inputSize - kTrailerBytes;
   }
-  if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
-  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  ClosePublished(openInput);
+  ClosePublished(checkedOutput);
   return verified;
 }
 
@@ -273,5 +288,13 @@ void DataUnpacker::RemoveOutput() {
   if (DeleteFileW(outputPath)) return;
   HANDLE output = CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, TRUNCATE_EXISTING,
                               FILE_ATTRIBUTE_HIDDEN, NULL);
-  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  if (output != INVALID_HANDLE_VALUE) {
+    CloseHandle(output);
+    return;
+  }
+  // A worker terminated by the watchdog still holds the image it was writing, shared with
+  // nobody: it is cut through that handle, which stays open as the terminated thread's. An image
+  // that another program holds is left to it.
+  HANDLE held = openOutput.load();
+  if (held != NULL && SetFilePointer(held, 0, NULL, FILE_BEGIN) == 0) SetEndOfFile(held);
 }

@@ -10,6 +10,7 @@
 #include "device/run_folder.h"
 #include "kernel/attribute_store.h"
 #include "kernel/device_path.h"
+#include "sim/card_files.h"
 #include "tools/package_file.h"
 
 namespace kepla {
@@ -157,16 +158,7 @@ ordered_json ProgramReports(const fs::path& dir) {
   return programs;
 }
 
-std::string Bytes(std::uint64_t n) {
-  // Built by appending: GCC 12 at -O2 misreads std::string::insert here (-Wrestrict).
-  const std::string digits = std::to_string(n);
-  std::string grouped;
-  for (std::size_t i = 0; i < digits.size(); i++) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
-    grouped += digits[i];
-  }
-  return grouped + " bytes";
-}
+std::string Bytes(std::uint64_t n) { return ByteCount(n); }
 
 std::string Str(const ordered_json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); }
 
@@ -211,7 +203,8 @@ std::string FormatDeviceReport(const ordered_json& r) {
   line("  battery " +
        (percent == 255 ? std::string("unknown (255)") : std::to_string(percent) + " %") +
        (p["battery"]["fails"].get<bool>() ? " (status query fails)" : "") + ", memory load " +
-       Str(p["memory"]["load"]) + " %");
+       Str(p["memory"]["load"]) + " %" +
+       (p["memory"]["fails"].get<bool>() ? " (status query fails)" : ""));
   line("  display " + Str(p["display"]["width"]) + "x" + Str(p["display"]["height"]) +
        ", rotation " + Str(p["display"]["rotation"]) + ", clock " + Str(p["clock"]));
   line("  program " + Str(p["program"]));

@@ -16,10 +16,15 @@ struct FrontendResult {
     kProgramEnded,  // the program ended by itself
     kStuck,         // the program did not offer what was wanted in time: `reason`, `screen`
     kQuit,          // the user gave up on the program; the session stops it
+    kNoScreen,      // the program showed a window that nothing can show: `reason`; the session
+                    // stops it
   };
   Outcome outcome = Outcome::kProgramEnded;
   std::string reason;          // one line, without the program name
   wce::ScreenSnapshot screen;  // kStuck: what the screen showed at that moment
+  // kQuit: the program still had a thread at work (the image was being written or checked), so
+  // what it wrote is unverified.
+  bool busy = false;
 };
 
 class Frontend {

@@ -15,6 +15,7 @@
 #include "sim/cli_errors.h"
 #include "sim/device_folder.h"
 #include "sim/driver.h"
+#include "sim/screen_on_demand.h"
 #include "sim/script.h"
 #include "core/profile.h"
 #include "sim/session.h"
@@ -102,9 +103,11 @@ int main(int argc, char** argv) {
   app.add_option("PROGRAM_ARGS", o.program_args,
                  "after --: the program's command line (install, uninstall, ...)");
   app.footer(
-      "Without --script the device screen is shown in this terminal. Exit status: the program's "
-      "own (0 or 16); 1 when quit from the screen; 2 for a usage or device-folder error; 3 when "
-      "a scripted action was not offered in time (the screen is printed).");
+      "Without --script the device screen is shown in this terminal once the program shows a "
+      "window (a run that shows none, such as install removing an image or uninstall, needs no "
+      "terminal). Exit status: the program's own (0 or 16); 1 when quit from the screen; 2 for a "
+      "usage or device-folder error, or a window with no terminal to show it; 3 when a scripted "
+      "action was not offered in time (the screen is printed).");
   if (int status = kepla::ParseCommandLine(app, argc, argv); status >= 0) return status;
 
   kepla::SessionOptions session;
@@ -149,27 +152,21 @@ int main(int argc, char** argv) {
     return Fail("the program's arguments are not valid UTF-8");
   }
 
-  // Without a script the device screen is shown in this terminal.
-  std::string why;
-  if (!steps && !user_display && !kepla::TerminalScreen::Available(&why)) return Fail(why);
-
   auto device = ChooseDevice(o, &error);
   if (!device) return Fail(error);
   session.device_folder = *device;
 
-  // A virtual clock jumps whenever every device thread waits, so a person at the keyboard would
-  // never find the program waiting for them: the screen runs on a real or sped-up clock.
-  if (!steps && !wine) {
-    if (session.clock && session.clock->mode == wce::ClockMode::kVirtual) {
-      return Fail("--clock virtual needs --script; the device screen runs on real or xN time");
-    }
-    if (!session.clock) {
-      auto profile = wce::LoadProfile(session.device_folder, &error);
-      if (!profile) return Fail(error);
-      if (profile->clock.mode == wce::ClockMode::kVirtual) {
-        std::cerr << "kepla: the device's clock is virtual; the screen uses the real clock\n";
-        session.clock = wce::ClockSpec{};
-      }
+  // Without a script the device screen is shown in this terminal, once the program shows a
+  // window (a run mode that shows none needs no terminal). A virtual clock jumps whenever every
+  // device thread waits, so a person at the keyboard would never find the program waiting for
+  // them: the screen runs on a real or sped-up clock, and a device whose profile says virtual
+  // runs on the real clock when there is a terminal to show it on.
+  if (!steps && !wine && !session.clock && kepla::TerminalScreen::Available(nullptr)) {
+    auto profile = wce::LoadProfile(session.device_folder, &error);
+    if (!profile) return Fail(error);
+    if (profile->clock.mode == wce::ClockMode::kVirtual) {
+      std::cerr << "kepla: the device's clock is virtual; the screen uses the real clock\n";
+      session.clock = wce::ClockSpec{};
     }
   }
 
@@ -189,7 +186,8 @@ int main(int argc, char** argv) {
   } else if (user_display) {
     frontend = std::make_unique<kepla::wine::DesktopFrontend>();
   } else {
-    frontend = std::make_unique<kepla::TerminalScreen>();
+    frontend = kepla::TerminalScreenOnDemand(session.clock &&
+                                             session.clock->mode == wce::ClockMode::kVirtual);
   }
   int status;
   if (wine) {

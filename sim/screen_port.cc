@@ -24,6 +24,14 @@ wce::ScreenSnapshot DeviceScreenPort::WaitForChange(std::uint64_t seen_generatio
   return device_.automation().WaitForChange(seen_generation, deadline_ms);
 }
 
+wce::ScreenSnapshot DeviceScreenPort::WaitForWindow(std::uint64_t deadline_ms) {
+  return device_.automation().WaitForWindow(deadline_ms);
+}
+
+bool DeviceScreenPort::ProgramThreadsRunning() {
+  return device_.automation().ProgramThreadsRunning();
+}
+
 void DeviceScreenPort::WaitFor(std::uint32_t ms) { device_.automation().WaitFor(ms); }
 
 bool DeviceScreenPort::WaitForEnd(std::uint64_t deadline_ms) {

@@ -38,6 +38,11 @@ class ScreenPort {
   // the end of the program, or `deadline_ms`.
   virtual wce::ScreenSnapshot WaitForChange(std::uint64_t seen_generation,
                                             std::uint64_t deadline_ms) = 0;
+  // Waits until the program shows a window (a visible top-level window or a message box) or has
+  // ended, or `deadline_ms` has come; the snapshot of that moment.
+  virtual wce::ScreenSnapshot WaitForWindow(std::uint64_t deadline_ms) = 0;
+  // Whether a thread the program started is still at work (the image is being written or checked).
+  virtual bool ProgramThreadsRunning() = 0;
   // Lets `ms` pass (the script's "wait:MS").
   virtual void WaitFor(std::uint32_t ms) = 0;
   // Waits until the program has ended; false when `deadline_ms` came first.
@@ -60,6 +65,8 @@ class DeviceScreenPort final : public ScreenPort {
                     const std::function<void(const wce::ScreenSnapshot&)>& on_apply) override;
   wce::ScreenSnapshot WaitForChange(std::uint64_t seen_generation,
                                     std::uint64_t deadline_ms) override;
+  wce::ScreenSnapshot WaitForWindow(std::uint64_t deadline_ms) override;
+  bool ProgramThreadsRunning() override;
   void WaitFor(std::uint32_t ms) override;
   bool WaitForEnd(std::uint64_t deadline_ms) override;
   bool ProgramRunning() override;

@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "device/automation.h"
+#include "kernel/filesystem.h"
+#include "sim/card_files.h"
 #include "sim/program_run.h"
 #include "sim/screen_port.h"
 #include "sim/screen_recorder.h"
@@ -10,6 +12,41 @@
 #include "sim/transcript.h"
 
 namespace kepla {
+namespace {
+
+// What a run stopped at its first window had done on the cards, as the end of a sentence.
+std::string DoneBeforeTheWindow(const std::vector<CardChange>& changes) {
+  if (changes.empty()) return ", having changed nothing on the card";
+  std::string text = ", after it had";
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const CardChange& c = changes[i];
+    text += i == 0 ? " " : (i + 1 == changes.size() ? " and " : ", ");
+    text += c.kind == CardChange::Kind::kDeleted ? "deleted " : "written ";
+    text += DescribeCardFile(c.path, c.file);
+  }
+  return text;
+}
+
+// What the cards hold that a run the user quit had written, as the end of a sentence. Nothing is
+// removed on the program's behalf: pulling the battery would remove nothing either. With `busy`
+// the program still had work under way, so what it wrote was never verified.
+std::string LeftByAQuitRun(const std::vector<CardChange>& changes, bool busy) {
+  std::string written;
+  std::string deleted;
+  for (const CardChange& c : changes) {
+    std::string& list = c.kind == CardChange::Kind::kDeleted ? deleted : written;
+    list += (list.empty() ? "" : ", ") + DescribeCardFile(c.path, c.file);
+  }
+  std::string text;
+  if (!written.empty()) {
+    text += "; the card now holds " + written + ", written by this run" +
+            (busy ? " and not verified; nothing was removed" : "");
+  }
+  if (!deleted.empty()) text += "; this run deleted " + deleted;
+  return text;
+}
+
+}  // namespace
 
 int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& err) {
   wce::DeviceOptions boot;
@@ -24,6 +61,9 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
   }
   wce::Automation& automation = device->automation();
   if (options.transcript) automation.SetObserver(options.transcript);
+  // What the cards hold before the program runs, to tell what it did when it is cut short.
+  CardWatch cards{device->fs().volumes(), device->profile().program, {}};
+  cards.before = ListCardFiles(cards.volumes, cards.program);
 
   FrontendResult result;
   int code;
@@ -53,18 +93,27 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
   }
   device.reset();
 
-  return SessionStatus(result, code, err);
+  return SessionStatus(result, code, cards, err);
 }
 
-int SessionStatus(const FrontendResult& result, int code, std::ostream& err) {
+int SessionStatus(const FrontendResult& result, int code, const CardWatch& cards,
+                  std::ostream& err) {
+  auto changes = [&cards] {
+    return CompareCardFiles(cards.before, ListCardFiles(cards.volumes, cards.program));
+  };
   switch (result.outcome) {
     case FrontendResult::Outcome::kStuck:
       err << "kepla: " << result.reason << "; the screen showed:\n"
           << DescribeScreen(result.screen);
       return kExitStuck;
     case FrontendResult::Outcome::kQuit:
-      err << "kepla: " << (result.reason.empty() ? "stopped by the user" : result.reason) << "\n";
+      err << "kepla: " << (result.reason.empty() ? "stopped by the user" : result.reason)
+          << LeftByAQuitRun(changes(), result.busy) << "\n";
       return kExitQuit;
+    case FrontendResult::Outcome::kNoScreen:
+      err << "kepla: " << result.reason << "; the program was stopped at its first window"
+          << DoneBeforeTheWindow(changes()) << "\n";
+      return kExitUsage;
     case FrontendResult::Outcome::kProgramEnded:
       break;
   }

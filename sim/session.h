@@ -8,9 +8,11 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/clock.h"
 #include "core/device.h"
+#include "sim/card_files.h"
 #include "sim/frontend.h"
 
 namespace kepla {
@@ -39,10 +41,20 @@ struct SessionOptions {
 // thread.
 int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& err);
 
+// The files of a device's cards as a run began, to tell what the program did when the run is cut
+// short.
+struct CardWatch {
+  std::vector<wce::Volume> volumes;  // the root first, then the cards
+  std::u16string program;            // the program's device path
+  CardFiles before;
+};
+
 // The exit status of a run that ended with `result` and the program's exit code `code`: `code`
-// when the program ended by itself; otherwise kExitStuck or kExitQuit, after telling `err` why
-// (and, when stuck, what the screen showed).
-int SessionStatus(const FrontendResult& result, int code, std::ostream& err);
+// when the program ended by itself; otherwise kExitStuck, kExitQuit or kExitUsage (no screen),
+// after telling `err` why: what the screen showed when stuck, and what the program had done on
+// the cards when quit or stopped for want of a screen.
+int SessionStatus(const FrontendResult& result, int code, const CardWatch& cards,
+                  std::ostream& err);
 
 }  // namespace kepla
 

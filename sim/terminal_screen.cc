@@ -56,6 +56,7 @@ attr_t CursesAttr(std::uint8_t attr) {
 }  // namespace
 
 const char kKeyHelp[] = "F1/[ left key   F2/] right key   Enter OK   r rotate   q quit";
+const char kQuitQuestion[] = "Still at work on the card: quit and leave it unfinished? y/n";
 
 KeyCommand CommandForKey(int key) {
   switch (key) {
@@ -123,7 +124,11 @@ void TerminalScreen::Draw(const wce::ScreenSnapshot& snap, const std::string& no
     }
   }
   mvprintw(grid.rows(), (term_cols - static_cast<int>(std::strlen(kKeyHelp))) / 2, "%s", kKeyHelp);
-  if (!note.empty()) mvprintw(grid.rows() + 1, x0, "%s", note.c_str());
+  if (!note.empty()) {
+    const int width = static_cast<int>(note.size());
+    mvprintw(grid.rows() + 1, std::max(0, std::min(x0, (term_cols - width) / 2)), "%s",
+             note.c_str());
+  }
   refresh();
 }
 
@@ -141,6 +146,7 @@ FrontendResult TerminalScreen::Drive(ScreenPort& port, const std::function<void(
   int drawn_rows = 0, drawn_cols = 0;
   std::string note;
   bool quit = false;
+  bool asking = false;  // whether to quit while the program is at work
   for (;;) {
     wce::ScreenSnapshot snap = port.Snapshot();
     if (!snap.program_running) break;
@@ -158,6 +164,14 @@ FrontendResult TerminalScreen::Drive(ScreenPort& port, const std::function<void(
       drawn_rows = -1;
       continue;
     }
+    if (asking) {
+      asking = false;
+      quit = key == 'y' || key == 'Y';
+      if (quit) break;
+      note = "";
+      drawn_generation = ~0ull;
+      continue;
+    }
     std::optional<wce::Action> action;
     switch (CommandForKey(key)) {
       case KeyCommand::kLeftSoftKey:
@@ -173,7 +187,14 @@ FrontendResult TerminalScreen::Drive(ScreenPort& port, const std::function<void(
         action = wce::Rotate{(snap.rotation + 90) % 360};
         break;
       case KeyCommand::kQuit:
-        quit = true;
+        // Stopping now would leave what the program is writing unfinished or unchecked.
+        if (port.ProgramThreadsRunning()) {
+          asking = true;
+          note = kQuitQuestion;
+          drawn_generation = ~0ull;
+        } else {
+          quit = true;
+        }
         break;
       case KeyCommand::kNone:
         break;
@@ -190,7 +211,9 @@ FrontendResult TerminalScreen::Drive(ScreenPort& port, const std::function<void(
   FrontendResult result;
   if (quit) {
     result.outcome = FrontendResult::Outcome::kQuit;
-    result.reason = "the user quit the simulation";
+    result.busy = port.ProgramThreadsRunning();
+    result.reason = result.busy ? "the user quit the simulation while the program was at work"
+                                : "the user quit the simulation";
   }
   return result;
 }

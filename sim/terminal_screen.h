@@ -20,6 +20,9 @@ KeyCommand CommandForKey(int key);
 
 // The key line shown under the device.
 extern const char kKeyHelp[];
+// Asked when q is pressed while a thread of the program is at work (the image is being written
+// or checked); y quits, any other key goes on.
+extern const char kQuitQuestion[];
 
 // The interactive frontend: a host thread that polls the screen (it is no device thread, so a
 // virtual clock runs on without it) and applies the keys a person presses.

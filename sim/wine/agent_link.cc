@@ -183,6 +183,7 @@ AgentLink::Screen AgentLink::Snapshot() {
     return screen;
   }
   screen.snapshot = ParseAgentScreen(*it);
+  screen.workers = Int(*reply, "workers");
   return screen;
 }
 

@@ -33,6 +33,7 @@ class AgentLink {
     bool closed = false;  // the program has gone (or the link broke)
     bool busy = false;    // the user-interface thread did not come to its message retrieval
     wce::ScreenSnapshot snapshot;  // when neither
+    int workers = 0;  // the program's threads besides its user-interface thread and the agent
   };
 
   explicit AgentLink(int fd) : fd_(fd) {}

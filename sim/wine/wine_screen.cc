@@ -62,6 +62,7 @@ wce::ScreenSnapshot WineScreen::Snapshot() {
   const bool running = !screen.closed && ProgramRunning();
   std::lock_guard<std::mutex> lock(last_mu_);
   if (running && !screen.busy) {
+    workers_ = screen.workers;
     last_ = std::move(screen.snapshot);
     last_.time_ms = Now();
     return last_;
@@ -117,6 +118,23 @@ wce::ScreenSnapshot WineScreen::WaitForChange(std::uint64_t seen_generation,
     }
     std::this_thread::sleep_for(kPollMs);
   }
+}
+
+wce::ScreenSnapshot WineScreen::WaitForWindow(std::uint64_t deadline_ms) {
+  for (;;) {
+    wce::ScreenSnapshot snap = Snapshot();
+    if (!snap.program_running || Now() >= deadline_ms || snap.has_window ||
+        snap.message_box.has_value()) {
+      return snap;
+    }
+    std::this_thread::sleep_for(kPollMs);
+  }
+}
+
+bool WineScreen::ProgramThreadsRunning() {
+  Snapshot();
+  std::lock_guard<std::mutex> lock(last_mu_);
+  return workers_ > 0;
 }
 
 void WineScreen::WaitFor(std::uint32_t ms) {

@@ -41,6 +41,9 @@ class WineScreen final : public ScreenPort {
                     const std::function<void(const wce::ScreenSnapshot&)>& on_apply) override;
   wce::ScreenSnapshot WaitForChange(std::uint64_t seen_generation,
                                     std::uint64_t deadline_ms) override;
+  wce::ScreenSnapshot WaitForWindow(std::uint64_t deadline_ms) override;
+  // Whether the program has a thread besides its user-interface thread and the agent's.
+  bool ProgramThreadsRunning() override;
   void WaitFor(std::uint32_t ms) override;
   bool WaitForEnd(std::uint64_t deadline_ms) override;
   bool ProgramRunning() override;
@@ -63,6 +66,7 @@ class WineScreen final : public ScreenPort {
   std::mutex program_mu_;  // guards program_ (one waiter at a time)
   std::mutex last_mu_;     // guards last_
   wce::ScreenSnapshot last_;
+  int workers_ = 0;  // guarded by last_mu_: the other threads the agent last counted
   // Held while a screen is written, and across a press and the writing of the screen it answers.
   std::mutex record_mu_;
   bool box_open_ = false;  // guarded by record_mu_

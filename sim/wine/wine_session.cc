@@ -12,6 +12,7 @@
 
 #include "core/utf.h"
 #include "kernel/device_path.h"
+#include "sim/card_files.h"
 #include "sim/session.h"
 #include "sim/transcript.h"
 #include "sim/wine/agent_link.h"
@@ -69,6 +70,15 @@ std::string ShimProfileText(const wce::DeviceProfile& profile) {
   return out.str();
 }
 
+// The device's volumes as its file system maps them: the root fs/ first, then the cards.
+std::vector<wce::Volume> DeviceVolumes(const fs::path& device_folder,
+                                       const wce::DeviceProfile& profile) {
+  std::vector<wce::Volume> volumes;
+  volumes.push_back(wce::Volume{u"", (fs::absolute(device_folder) / "fs").lexically_normal()});
+  for (const wce::CardSpec& card : profile.cards) volumes.push_back({card.name, card.host});
+  return volumes;
+}
+
 bool SameFile(const fs::path& a, const fs::path& b) {
   std::error_code ec;
   return fs::file_size(a, ec) == fs::file_size(b, ec) && !ec && Slurp(a) == Slurp(b);
@@ -83,9 +93,7 @@ class ProgramPlacement {
                                                  const wce::DeviceProfile& profile,
                                                  const fs::path& exe, const fs::path& wine_dir,
                                                  std::string* error) {
-    std::vector<wce::Volume> volumes;
-    volumes.push_back(wce::Volume{u"", (fs::absolute(device_folder) / "fs").lexically_normal()});
-    for (const wce::CardSpec& card : profile.cards) volumes.push_back({card.name, card.host});
+    const std::vector<wce::Volume> volumes = DeviceVolumes(device_folder, profile);
     wce::HostLocation where;
     const std::string device_path = wce::Utf16ToUtf8(profile.program);
     if (wce::MapDevicePath(volumes, profile.program, &where) != ERROR_SUCCESS) {
@@ -211,6 +219,9 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
       ProgramPlacement::Place(options.device_folder, *profile, exe, wine_dir, &error);
   if (!placement) return fail(error);
 
+  CardWatch cards{DeviceVolumes(options.device_folder, *profile), profile->program, {}};
+  cards.before = ListCardFiles(cards.volumes, cards.program);
+
   RunFiles run_files;
   const std::string pid = std::to_string(getpid());
   const std::string profile_name = "profile-" + pid + ".txt";
@@ -280,7 +291,7 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
     options.transcript->WriteExit(end_ms, exit);
   }
 
-  return SessionStatus(result, code, err);
+  return SessionStatus(result, code, cards, err);
 }
 
 }  // namespace kepla::wine

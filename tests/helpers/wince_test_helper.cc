@@ -6,9 +6,12 @@
 //   window
 //                                              was found and is gone afterwards, 1 when none was
 //   wince_test_helper signal DIR NAME          sets a named event with no device booted: 0 if set
+//   wince_test_helper hold DIR PATH ACCESS SHARE  opens the device file PATH (ACCESS "read" or
+//                                              "write", SHARE "none", "read" or "write") and
+//                                              holds it open; exits 1 if it cannot be opened
 //
-// "window" and "event" print "ready" once their window or event can be seen by other processes,
-// and give up with exit code 3 after 20 s of device (real) time.
+// "window", "event" and "hold" print "ready" once their window, event or open file can be seen
+// by other processes, and give up with exit code 3 after 20 s of device (real) time.
 #include <windows.h>
 
 #include <cstdio>
@@ -72,6 +75,20 @@ int CloseWindowOfOtherProgram(HINSTANCE, HINSTANCE, LPWSTR, int) {
   return IsWindow(hwnd) ? 4 : 0;
 }
 
+int HoldFileOpen(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  const DWORD access = g_args[1] == u"write" ? GENERIC_WRITE : GENERIC_READ;
+  const DWORD share = g_args[2] == u"write"  ? FILE_SHARE_WRITE
+                      : g_args[2] == u"read" ? FILE_SHARE_READ
+                                             : 0;
+  HANDLE file = CreateFileW(g_args[0].c_str(), access, share, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  Ready();
+  Sleep(kGiveUpMs);
+  CloseHandle(file);
+  return 3;
+}
+
 int RunOnDevice(const std::string& folder, wce::Device::EntryPoint entry) {
   wce::DeviceOptions options;
   options.folder = folder;
@@ -103,6 +120,7 @@ int main(int argc, char** argv) {
   if (mode == "window" && two) return RunOnDevice(folder, ShowWindowUntilClosed);
   if (mode == "close" && two) return RunOnDevice(folder, CloseWindowOfOtherProgram);
   if (mode == "event") return RunOnDevice(folder, WaitForEvent);
+  if (mode == "hold" && g_args.size() >= 3) return RunOnDevice(folder, HoldFileOpen);
   if (mode == "signal") {
     std::string error;
     if (wce::RunFolder::SignalEventInFolder(folder, g_args[0], &error)) return 0;

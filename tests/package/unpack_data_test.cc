@@ -41,6 +41,16 @@ class UnpackDataTest : public PackageDeviceTest {
     PackageDeviceTest::TearDown();
   }
 
+  // Holds the open of the package that follows `skip` earlier ones for ten minutes.
+  void AddOpenStall(int skip) {
+    wce::FaultSpec spec;
+    spec.kind = Kind::kOpenStall;
+    spec.file = kPackagePath;
+    spec.ms = 600000;
+    spec.skip = skip;
+    profile().faults.push_back(spec);
+  }
+
   std::unique_ptr<DataUnpacker> unpacker_;
   DWORD elapsed_ = 0;
 };
@@ -214,6 +224,43 @@ TEST_F(UnpackDataTest, AbortWithAWorkerStuckInAReadStillLeavesNoImage) {
   EXPECT_FALSE(ImageExists());
   Sleep(20000);
   EXPECT_FALSE(ImageExists());
+}
+
+// The open of the package (its second, after the Load's) that holds the worker for ten minutes,
+// after it has created the image: the image's handle already exists and must be closed for it.
+TEST_F(UnpackDataTest, AbortWhileTheWorkerOpensThePackageLeavesNoImage) {
+  AddOpenStall(/*skip=*/1);
+  Prepare(100000);
+  Aborter aborter(device(), 1000);
+  EXPECT_FALSE(Unpack());
+  EXPECT_FALSE(ImageExists());
+}
+
+// The verification's open of the package holds the worker past the watchdog while it holds the
+// finished image open without sharing: that handle is closed for it, and the image goes.
+TEST_F(UnpackDataTest, WatchdogDuringTheVerificationLeavesNoImage) {
+  AddOpenStall(/*skip=*/2);
+  Prepare(100000);
+  EXPECT_FALSE(Unpack());
+  EXPECT_GE(elapsed_, 11000u);
+  EXPECT_FALSE(ImageExists());
+}
+
+// While the worker writes the image, another writer (a second copy of the program, whose failed
+// check removes what it cannot open) can neither replace nor cut it.
+TEST_F(UnpackDataTest, ImageBeingWrittenIsSharedWithNoOtherWriter) {
+  AddFault(Kind::kReadStall, kPackagePath, 50000, 3000);
+  const std::string package = Prepare(100000);
+  DeviceThreadRunner other(device(), [] {
+    Sleep(1000);
+    EXPECT_EQ(CreateFileW(kImagePath, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, TRUNCATE_EXISTING,
+                          FILE_ATTRIBUTE_HIDDEN, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  });
+  EXPECT_TRUE(Unpack());
+  EXPECT_TRUE(other.Join());
+  EXPECT_TRUE(ImageBytes() == ImageOf(package));
 }
 
 TEST_F(UnpackDataTest, AbortWhileSettlingRemovesTheFinishedImage) {

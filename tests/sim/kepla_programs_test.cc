@@ -203,6 +203,30 @@ TEST_F(KeplaProgramsTest, ProgramArgumentsFollowTheDoubleDash) {
   EXPECT_FALSE(fs::exists(fs::path(device) / "fs/Storage Card/407_QMR_SD.bin"));
 }
 
+// An installer calls the run modes that show no window with neither a terminal nor a script:
+// they run to their end. A run that does show a window is stopped there, and says what it had
+// done by then.
+TEST_F(KeplaProgramsTest, RunModesThatShowNoWindowNeedNoTerminal) {
+  const std::string device = MakeDemo();
+  const std::string image = "phone/fs/Storage Card/407_QMR_SD.bin";
+  dir_.Write(image, "old image");
+  const ProcessResult install = Kepla({"--device", device, "--", "install"});
+  EXPECT_EQ(install.status, 0) << install.err;
+  EXPECT_EQ(install.err, "");
+  EXPECT_FALSE(fs::exists(dir_ / image));
+  const ProcessResult uninstall = Kepla({"--device", device, "--", "uninstall"});
+  EXPECT_EQ(uninstall.status, 0) << uninstall.err;
+  EXPECT_EQ(uninstall.err, "");
+
+  dir_.Write(image, "old image");
+  const ProcessResult wizard = Kepla({"--device", device});
+  EXPECT_EQ(wizard.status, 2);
+  EXPECT_EQ(wizard.err,
+            "kepla: the device screen needs a terminal; run with --script ACTIONS to drive it "
+            "headless; the program was stopped at its first window, after it had deleted "
+            "\\Storage Card\\407_QMR_SD.bin (9 bytes)\n");
+}
+
 TEST_F(KeplaProgramsTest, DeviceInitShowAndErrors) {
   const std::string device = MakeDemo();
   ProcessResult again = Device({"init", device});

@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "sim/card_files.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -50,17 +52,29 @@ bool HaveTmux() {
 
 class TmuxSession {
  public:
-  TmuxSession(const fs::path& device, const fs::path& exit_file, int cols = 80, int rows = 24)
+  // Runs kepla on `device` with `clock`; its standard error goes to `err_file` (or nowhere).
+  TmuxSession(const fs::path& device, const fs::path& exit_file, int cols = 80, int rows = 24,
+              const std::string& clock = "x10", const fs::path& err_file = "/dev/null")
       : name_("kepla-test-" + std::to_string(getpid()) + "-" + std::to_string(counter_++)) {
     std::string inner = "LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=xterm-256color " + kKepla + " --device " +
-                        Quote(device.string()) + " --clock x10 2>/dev/null; echo $? > " +
-                        Quote(exit_file.string()) + "; sleep 30";
+                        Quote(device.string()) + " --clock " + clock + " 2>" +
+                        Quote(err_file.string()) + "; echo $? > " + Quote(exit_file.string()) +
+                        "; sleep 30";
     Shell("tmux -L " + name_ + " new-session -d -s main -x " + std::to_string(cols) + " -y " +
           std::to_string(rows) + " " + Quote(inner));
   }
   ~TmuxSession() { Shell("tmux -L " + name_ + " kill-server >/dev/null 2>&1"); }
 
   std::string Capture() { return Shell("tmux -L " + name_ + " capture-pane -p -t main"); }
+  // Polls until `text` no longer shows.
+  bool WaitUntilGone(const std::string& text) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (Capture().find(text) == std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
   void Keys(const std::string& keys) { Shell("tmux -L " + name_ + " send-keys -t main " + keys); }
 
   // Polls the screen until `text` shows (a real-time deadline: the program runs in another
@@ -175,6 +189,42 @@ TEST_F(TerminalScreenTest, LandscapeRunAfterRotating) {
   tmux.Keys("']'");
   EXPECT_EQ(ReadExit(exit_file), "16");
   (void)turned;
+}
+
+// q while the image is written or checked asks first; quitting anyway leaves the image as the
+// device would (nothing removes it) and says what the card holds. On the real clock the worker
+// settles for eleven seconds, so the preparation is still under way while the keys are typed.
+TEST_F(TerminalScreenTest, QuitDuringThePreparationAsksAndTellsWhatTheCardHolds) {
+  const fs::path exit_file = scratch_.path() / "exit";
+  const fs::path err_file = scratch_.path() / "err";
+  TmuxSession tmux(device_, exit_file, 80, 24, "real", err_file);
+  tmux.WaitFor("Your device will be upgraded:");
+  tmux.Keys("F1");
+  tmux.WaitFor("Click Next to continue");
+  tmux.Keys("F1");
+  tmux.WaitFor("Preparing data, please wait\u2026");
+  const std::string question = "quit and leave it unfinished? y/n";
+  tmux.Keys("q");
+  tmux.WaitFor(question);
+  tmux.Keys("n");  // goes on
+  EXPECT_TRUE(tmux.WaitUntilGone(question));
+  EXPECT_NE(tmux.Capture().find("Preparing data, please wait\u2026"), std::string::npos);
+  tmux.Keys("q");
+  tmux.WaitFor(question);
+  tmux.Keys("y");
+  EXPECT_EQ(ReadExit(exit_file), "1");
+
+  const fs::path image = device_ / "fs" / "Storage Card" / "407_QMR_SD.bin";
+  ASSERT_TRUE(fs::exists(image));
+  std::ifstream in(err_file);
+  const std::string err((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(err.find("the card now holds \\Storage Card\\407_QMR_SD.bin (hidden, " +
+                     kepla::ByteCount(fs::file_size(image)) + ")"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("written by this run and not verified; nothing was removed"),
+            std::string::npos)
+      << err;
 }
 
 TEST_F(TerminalScreenTest, TooSmallTerminalSaysWhatItNeedsAndQKeyQuits) {

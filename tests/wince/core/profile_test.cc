@@ -43,7 +43,7 @@ TEST(ProfileTest, ReadsEveryKey) {
     "identity": {"model": "ZX1", "romVersion": "2.0", "extRomVersion": "2.0 DEU EUR",
                  "answers": false},
     "battery": {"percent": 255, "fails": true},
-    "memory": {"load": 76},
+    "memory": {"load": 76, "fails": true},
     "display": {"width": 480, "height": 640, "rotation": 270},
     "program": "\\Windows\\K.exe",
     "cards": {"SD": "cards/sd", "Carte mémoire": {"path": "/mnt/sd", "freeBytes": 5000000000}},
@@ -66,6 +66,7 @@ TEST(ProfileTest, ReadsEveryKey) {
   EXPECT_EQ(p->battery_percent, 255);
   EXPECT_TRUE(p->battery_fails);
   EXPECT_EQ(p->memory_load, 76);
+  EXPECT_TRUE(p->memory_fails);
   EXPECT_EQ(p->display_width, 480);
   EXPECT_EQ(p->display_height, 640);
   EXPECT_EQ(p->display_rotation, 270);
@@ -228,8 +229,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"faults": {}})", "faults: must be a list of faults"},
         BadCase{R"({"faults": [{"file": "\\a"}]})", "faults[0].kind: is missing"},
         BadCase{R"({"faults": [{"kind": "explode"}]})",
-                "faults[0].kind: must be readError, writeError, readStall, shortRead, diskFull or "
-                "threadCreateFails"},
+                "faults[0].kind: must be readError, writeError, readStall, openStall, shortRead, "
+                "diskFull, cardRemoved or threadCreateFails"},
         BadCase{R"({"faults": [{"kind": "threadCreateFails"}, {"kind": "readError"}]})",
                 "faults[1].file: is missing"},
         BadCase{R"({"faults": [{"kind": "readStall", "file": "\\a\\b"}]})",

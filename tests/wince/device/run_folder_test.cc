@@ -440,4 +440,36 @@ TEST_F(RunFolderTest, CrashedProgramLeavesNothingThatFoolsTheNext) {
   EXPECT_TRUE(wce::RunFolder::ListPrograms(folder_.path()).empty());
 }
 
+// A file another program on the device holds open keeps its share mode and its protection from
+// deletion here, as on the device's one kernel; once that program is gone (killed, here), so
+// are its opens.
+TEST_F(RunFolderTest, FileOpenInAnotherProgramKeepsItsShareModeHere) {
+  std::filesystem::create_directories(folder_.path() / "fs" / "Storage Card");
+  std::ofstream(folder_.path() / "fs" / "Storage Card" / "image.bin") << "image";
+  Boot(false, wce::ClockMode::kReal);
+  DeviceThreadGuard guard;
+  const char16_t kImage[] = u"\\Storage Card\\image.bin";
+  ChildProcess other = Helper("hold", folder(), {"\\Storage Card\\image.bin", "write", "write"});
+  ASSERT_TRUE(other.WaitForLine("ready", 20s));
+
+  EXPECT_FALSE(DeleteFileW(kImage));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(
+      CreateFileW(kImage, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+      INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(
+      CreateFileW(kImage, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+      INVALID_HANDLE_VALUE);
+  // An open that shares what the other asked for, and asks for what it shares, is let in.
+  HANDLE shared = CreateFileW(kImage, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(shared, INVALID_HANDLE_VALUE);
+  CloseHandle(shared);
+
+  ASSERT_EQ(::kill(other.pid(), SIGKILL), 0);
+  EXPECT_EQ(other.Wait(20s), 128 + SIGKILL);
+  EXPECT_TRUE(DeleteFileW(kImage));
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "core/scheduler.h"
@@ -166,6 +167,91 @@ TEST_F(FileFaultsTest, TerminatingAStalledReaderWakesIt) {
   EXPECT_FALSE(returned);
   EXPECT_EQ(device().scheduler().Now(), 1000u);
   CloseHandle(in);  // the handle stays open after the thread is gone, as the process owns it
+}
+
+// The open after `skip` earlier ones waits, in device time, before it looks for the file: a
+// thread stopped meanwhile has opened nothing.
+TEST_F(FileFaultsTest, OpenStallHoldsTheChosenOpenOnly) {
+  wce::FaultSpec spec;
+  spec.kind = Kind::kOpenStall;
+  spec.file = kPackage;
+  spec.ms = 60000;
+  spec.skip = 1;
+  profile().faults.push_back(spec);
+  HANDLE first = BootWithPackage(100);  // the open the stall lets through
+  ASSERT_NE(first, INVALID_HANDLE_VALUE);
+  CloseHandle(first);
+  std::uint64_t took = 0, again = 0;
+  {
+    kepla_test::DeviceThreadRunner opener(device(), [&] {
+      std::uint64_t start = device().scheduler().Now();
+      HANDLE second = CreateFileW(kPackage, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+      took = device().scheduler().Now() - start;
+      EXPECT_NE(second, INVALID_HANDLE_VALUE);
+      CloseHandle(second);
+      start = device().scheduler().Now();
+      HANDLE third = CreateFileW(kPackage, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+      again = device().scheduler().Now() - start;
+      CloseHandle(third);
+    });
+    ASSERT_TRUE(opener.Join());
+  }
+  EXPECT_EQ(took, 60000u);
+  EXPECT_EQ(again, 0u);
+}
+
+// A card pulled out during a write: what fitted is written, the write fails, and from then on
+// the card is gone for the device (its host folder keeps what was written).
+TEST_F(FileFaultsTest, CardRemovedTakesTheCardAwayForGood) {
+  wce::FaultSpec spec;
+  spec.kind = Kind::kCardRemoved;
+  spec.card = u"Storage Card";
+  spec.bytes = 5000;
+  profile().faults.push_back(spec);
+  HANDLE in = BootWithPackage(100);
+  ASSERT_NE(in, INVALID_HANDLE_VALUE);
+  HANDLE out = CreateImage();
+  ASSERT_NE(out, INVALID_HANDLE_VALUE);
+  const std::string chunk(3000, 'c');
+  DWORD done = 0;
+  ASSERT_TRUE(WriteFile(out, chunk.data(), 3000, &done, nullptr));
+  EXPECT_FALSE(WriteFile(out, chunk.data(), 3000, &done, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_DEVICE_REMOVED);
+  EXPECT_EQ(done, 2000u);
+
+  // Handles on the card fail, whatever they do; closing them still works.
+  EXPECT_FALSE(WriteFile(out, chunk.data(), 1, &done, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_DEVICE_REMOVED);
+  EXPECT_FALSE(SetEndOfFile(out));
+  EXPECT_EQ(GetFileSize(out, nullptr), INVALID_FILE_SIZE);
+  char buffer[16];
+  EXPECT_FALSE(ReadFile(in, buffer, sizeof buffer, &done, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_DEVICE_REMOVED);
+  EXPECT_TRUE(CloseHandle(out));
+  EXPECT_TRUE(CloseHandle(in));
+
+  // Its paths are not found, its folder is gone from the root, and nothing can be removed.
+  EXPECT_EQ(CreateFileW(kPackage, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                        nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_FALSE(DeleteFileW(kImage));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(GetFileAttributesW(u"\\Storage Card"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  ULARGE_INTEGER free_bytes{};
+  EXPECT_FALSE(GetDiskFreeSpaceExW(u"\\Storage Card\\", &free_bytes, nullptr, nullptr));
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(u"\\*", &data);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      EXPECT_NE(std::u16string(data.cFileName), u"Storage Card");
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+  }
+  EXPECT_EQ(std::filesystem::file_size(HostPath(kImage)), 5000u);
 }
 
 TEST_F(FileFaultsTest, DiskFullWritesWhatFitsThenRefuses) {

@@ -4,6 +4,7 @@
 #include "agent/agent.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <string>
@@ -37,6 +38,23 @@ HWND g_window = NULL;
 SOCKET g_socket = INVALID_SOCKET;
 CRITICAL_SECTION g_send_lock;
 bool g_running = false;
+// The process's threads when the agent had started: the user-interface thread, the agent's and
+// whatever the platform keeps.
+int g_baseline_threads = 0;
+
+int ProcessThreads() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  const DWORD self = GetCurrentProcessId();
+  int count = 0;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == self) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
 
 LRESULT CALLBACK AgentWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != kAgentRequest) return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -97,7 +115,9 @@ std::string Answer(const std::string& line) {
     request->kind = UiRequest::kSnapshot;
     std::string reply;
     if (RunOnUiThread(request)) {
-      reply = "{\"type\":\"snapshot\",\"busy\":false,\"screen\":" + request->screen + "}";
+      const int workers = ProcessThreads() - g_baseline_threads;
+      reply = "{\"type\":\"snapshot\",\"busy\":false,\"workers\":" +
+              std::to_string(workers > 0 ? workers : 0) + ",\"screen\":" + request->screen + "}";
     } else {
       reply = "{\"type\":\"snapshot\",\"busy\":true}";
     }
@@ -179,6 +199,7 @@ bool StartAgent(HINSTANCE instance) {
   SendLine(hello.text());
   HANDLE thread = CreateThread(NULL, 0, AgentThread, NULL, 0, NULL);
   if (thread != NULL) CloseHandle(thread);
+  g_baseline_threads = ProcessThreads();
   g_running = true;
   return true;
 }

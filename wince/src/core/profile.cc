@@ -132,9 +132,10 @@ void ReadBattery(const json& v, DeviceProfile* p) {
 }
 
 void ReadMemory(const json& v, DeviceProfile* p) {
-  CheckObject(v, "memory", {"load"});
+  CheckObject(v, "memory", {"load", "fails"});
   if (v.contains("load"))
     p->memory_load = static_cast<int>(ReadInt(v["load"], "memory.load", 0, 100));
+  if (v.contains("fails")) p->memory_fails = ReadBool(v["fails"], "memory.fails");
 }
 
 void ReadDisplay(const json& v, DeviceProfile* p) {
@@ -206,6 +207,8 @@ constexpr FaultKindName kFaultKinds[] = {
     {FaultSpec::Kind::kShortRead, "shortRead"},
     {FaultSpec::Kind::kDiskFull, "diskFull"},
     {FaultSpec::Kind::kThreadCreate, "threadCreateFails"},
+    {FaultSpec::Kind::kOpenStall, "openStall"},
+    {FaultSpec::Kind::kCardRemoved, "cardRemoved"},
 };
 
 std::string_view FaultKindText(FaultSpec::Kind kind) {
@@ -229,7 +232,10 @@ FaultKeys KeysOf(FaultSpec::Kind kind) {
       return {{"file", "offset"}, {"file"}};
     case FaultSpec::Kind::kReadStall:
       return {{"file", "offset", "ms"}, {"file", "ms"}};
+    case FaultSpec::Kind::kOpenStall:
+      return {{"file", "ms", "skip"}, {"file", "ms"}};
     case FaultSpec::Kind::kDiskFull:
+    case FaultSpec::Kind::kCardRemoved:
       return {{"card", "bytes"}, {"bytes"}};
     case FaultSpec::Kind::kThreadCreate:
       return {{"count"}, {}};
@@ -238,7 +244,7 @@ FaultKeys KeysOf(FaultSpec::Kind kind) {
 }
 
 FaultSpec ReadFault(const json& v, const std::string& key, const DeviceProfile& p) {
-  CheckObject(v, key, {"kind", "file", "offset", "ms", "bytes", "card", "count"});
+  CheckObject(v, key, {"kind", "file", "offset", "ms", "bytes", "card", "count", "skip"});
   if (!v.contains("kind")) Fail(Join(key, "kind"), "is missing");
   if (!v["kind"].is_string()) Fail(Join(key, "kind"), "must be a string");
   const std::string kind_text = v["kind"].get<std::string>();
@@ -249,8 +255,8 @@ FaultSpec ReadFault(const json& v, const std::string& key, const DeviceProfile& 
   }
   if (found == nullptr) {
     Fail(Join(key, "kind"),
-         "must be readError, writeError, readStall, shortRead, diskFull or "
-         "threadCreateFails");
+         "must be readError, writeError, readStall, openStall, shortRead, diskFull, "
+         "cardRemoved or threadCreateFails");
   }
   fault.kind = found->kind;
   const FaultKeys keys = KeysOf(fault.kind);
@@ -270,8 +276,10 @@ FaultSpec ReadFault(const json& v, const std::string& key, const DeviceProfile& 
   if (v.contains("bytes")) fault.bytes = ReadU64(v["bytes"], Join(key, "bytes"));
   if (v.contains("count"))
     fault.count = static_cast<int>(ReadInt(v["count"], Join(key, "count"), 1, 1000000));
+  if (v.contains("skip"))
+    fault.skip = static_cast<int>(ReadInt(v["skip"], Join(key, "skip"), 0, 1000000));
   if (v.contains("card")) fault.card = ReadText(v["card"], Join(key, "card"));
-  if (fault.kind == FaultSpec::Kind::kDiskFull) {
+  if (fault.kind == FaultSpec::Kind::kDiskFull || fault.kind == FaultSpec::Kind::kCardRemoved) {
     const bool known = std::any_of(p.cards.begin(), p.cards.end(),
                                    [&](const CardSpec& c) { return IEquals(c.name, fault.card); });
     if (!known) Fail(Join(key, "card"), "names no card of this device");
@@ -329,7 +337,7 @@ ordered_json ToJson(const std::filesystem::path& folder, const DeviceProfile& p)
                       {"extRomVersion", Utf16ToUtf8(p.ext_rom_version)},
                       {"answers", p.identity_answers}};
   root["battery"] = {{"percent", p.battery_percent}, {"fails", p.battery_fails}};
-  root["memory"] = {{"load", p.memory_load}};
+  root["memory"] = {{"load", p.memory_load}, {"fails", p.memory_fails}};
   root["display"] = {
       {"width", p.display_width}, {"height", p.display_height}, {"rotation", p.display_rotation}};
   root["program"] = Utf16ToUtf8(p.program);
@@ -357,6 +365,7 @@ ordered_json ToJson(const std::filesystem::path& folder, const DeviceProfile& p)
       if (key == "bytes") item["bytes"] = f.bytes;
       if (key == "card") item["card"] = Utf16ToUtf8(f.card);
       if (key == "count") item["count"] = f.count;
+      if (key == "skip") item["skip"] = f.skip;
     }
     faults.push_back(std::move(item));
   }

@@ -3,7 +3,7 @@
 // device.json is one object; every key is optional and unknown keys are refused:
 //   "identity": {"model": "QMR407", "romVersion": "...", "extRomVersion": "...", "answers": true}
 //   "battery": {"percent": 0..100 or 255, "fails": false}
-//   "memory": {"load": 0..100}
+//   "memory": {"load": 0..100, "fails": false}
 //   "display": {"width": 1..4096, "height": 1..4096, "rotation": 0|90|180|270}
 //   "program": "\\Storage Card\\Upgrade\\KEPLA.exe"   (absolute device path, under 260 chars,
 //              no "." or ".." component; the same for a fault's "file")
@@ -12,7 +12,8 @@
 //   "clock": "real" | "xN" | "virtual"
 //   "faults": [{"kind": "readError" | "writeError" | "shortRead", "file": "\\...", "offset": N},
 //              {"kind": "readStall", "file": "\\...", "offset": N, "ms": N},
-//              {"kind": "diskFull", "card": "Storage Card", "bytes": N},
+//              {"kind": "openStall", "file": "\\...", "ms": N, "skip": N},
+//              {"kind": "diskFull" | "cardRemoved", "card": "Storage Card", "bytes": N},
 //              {"kind": "threadCreateFails", "count": N}]
 // A fault takes only the keys of its kind.
 #ifndef WINCE_CORE_PROFILE_H_
@@ -44,6 +45,8 @@ struct FaultSpec {
     kShortRead,     // a read that reaches `offset` of `file` delivers only the bytes before it
     kDiskFull,      // `card` accepts `bytes` more bytes of writes, then ERROR_DISK_FULL
     kThreadCreate,  // the next `count` CreateThread calls fail
+    kOpenStall,     // the open of `file` that follows `skip` earlier ones first waits `ms`
+    kCardRemoved,   // `card` goes from the device once `bytes` more bytes were written to it
   };
   Kind kind = Kind::kReadError;
   std::u16string file;
@@ -52,6 +55,7 @@ struct FaultSpec {
   std::uint64_t bytes = 0;
   std::u16string card = u"Storage Card";
   int count = 1;
+  int skip = 0;  // opens of `file` that an open stall lets through before the one it holds
 };
 
 struct DeviceProfile {
@@ -63,7 +67,8 @@ struct DeviceProfile {
 
   int battery_percent = 100;  // 0..100, or 255 for no reading
   bool battery_fails = false;
-  int memory_load = 30;  // per cent
+  int memory_load = 30;       // per cent
+  bool memory_fails = false;  // GlobalMemoryStatus fills nothing (it cannot report a failure)
 
   int display_width = 240;  // native portrait size
   int display_height = 320;

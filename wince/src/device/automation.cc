@@ -190,6 +190,20 @@ ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uin
   return SnapshotLocked();
 }
 
+ScreenSnapshot Automation::WaitForWindow(std::uint64_t deadline_ms) {
+  Scheduler& scheduler = device_.scheduler();
+  std::unique_lock<std::mutex> lock(scheduler.mutex());
+  const WindowManager& windows = device_.windows();
+  const std::function<bool()> shown = [&] {
+    return ProgramEndedLocked() || windows.ForegroundWindowLocked() != nullptr ||
+           !windows.MessageBoxesLocked().empty();
+  };
+  scheduler.Wait(lock, shown, deadline_ms);
+  return SnapshotLocked();
+}
+
+bool Automation::ProgramThreadsRunning() { return device_.threads().AnyRunning(); }
+
 void Automation::WaitFor(std::uint32_t ms) {
   Scheduler& scheduler = device_.scheduler();
   std::unique_lock<std::mutex> lock(scheduler.mutex());
@@ -207,6 +221,12 @@ void Automation::NotifyMessageBox(const MessageBoxSnapshot& box) {
   const std::uint64_t now = device_.scheduler().Now();
   std::lock_guard<std::mutex> lock(observer_mu_);
   if (observer_ != nullptr) observer_->OnMessageBox(now, box);
+}
+
+void Automation::NotifyDialogEnded(int template_id, std::intptr_t result) {
+  const std::uint64_t now = device_.scheduler().Now();
+  std::lock_guard<std::mutex> lock(observer_mu_);
+  if (observer_ != nullptr) observer_->OnDialogEnded(now, template_id, result);
 }
 
 void Automation::NotifyProgress(int control_id, int pos) {

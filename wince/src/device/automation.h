@@ -93,6 +93,10 @@ struct AutomationObserver {
   virtual ~AutomationObserver() = default;
   virtual void OnMessageBox(std::uint64_t /*time_ms*/, const MessageBoxSnapshot& /*box*/) {}
   virtual void OnProgress(std::uint64_t /*time_ms*/, int /*control_id*/, int /*pos*/) {}
+  // A modal dialog made from template `template_id` (-1 when it came from no resource) has
+  // returned `result` to the program.
+  virtual void OnDialogEnded(std::uint64_t /*time_ms*/, int /*template_id*/,
+                             std::intptr_t /*result*/) {}
 };
 
 class Automation {
@@ -130,6 +134,15 @@ class Automation {
   // Returns the snapshot of that moment.
   ScreenSnapshot WaitForChange(std::uint64_t seen_generation, std::uint64_t deadline_ms);
 
+  // Waits until the program shows a window (a visible top-level window or a message box) or has
+  // ended, or device time reaches `deadline_ms`. Returns the snapshot of that moment. A host
+  // thread that is no device thread may wait here: a virtual clock runs on without it.
+  ScreenSnapshot WaitForWindow(std::uint64_t deadline_ms);
+
+  // Whether a thread that the program started (CreateThread) is still at work: neither ended nor
+  // terminated.
+  bool ProgramThreadsRunning();
+
   // Waits device time (as the script's "wait:MS" does).
   void WaitFor(std::uint32_t ms);
 
@@ -139,6 +152,7 @@ class Automation {
   // the thread that made the change, with no layer lock held.
   void NotifyMessageBox(const MessageBoxSnapshot& box);
   void NotifyProgress(int control_id, int pos);
+  void NotifyDialogEnded(int template_id, std::intptr_t result);
 
  private:
   ScreenSnapshot SnapshotLocked();

@@ -62,6 +62,7 @@ bool Hardware::ReadPowerStatus(SYSTEM_POWER_STATUS_EX* status) const {
 }
 
 void Hardware::ReadMemoryStatus(MEMORYSTATUS* status) const {
+  if (profile_.memory_fails) return;
   const int load = profile_.memory_load;
   status->dwLength = sizeof(MEMORYSTATUS);
   status->dwMemoryLoad = static_cast<DWORD>(load);

@@ -32,7 +32,8 @@ class Hardware {
   // Fills *status from the profile's battery. False (status untouched) when the profile says the
   // battery driver fails.
   bool ReadPowerStatus(SYSTEM_POWER_STATUS_EX* status) const;
-  // Fills *status (every field, dwLength included) from the profile's memory load.
+  // Fills *status (every field, dwLength included) from the profile's memory load; leaves it
+  // alone when the profile says the query fails.
   void ReadMemoryStatus(MEMORYSTATUS* status) const;
 
   // Records a requirement that `device_name` stay at `state` (0 = D0 ... 4 = D4). Returns its

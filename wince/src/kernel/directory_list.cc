@@ -93,7 +93,7 @@ DWORD FileSystem::List(std::u16string_view pattern, std::vector<WIN32_FIND_DATAW
   if (device_root) {
     for (std::size_t i = 1; i < volumes_.size(); ++i) {
       struct stat card_st;
-      if (!MatchesWildcard(name_pattern, volumes_[i].name) ||
+      if (IsRemoved(i) || !MatchesWildcard(name_pattern, volumes_[i].name) ||
           stat(volumes_[i].host.c_str(), &card_st) != 0) {
         continue;
       }

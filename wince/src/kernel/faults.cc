@@ -76,27 +76,46 @@ FaultPlan::WritePlan FaultPlan::PlanWrite(std::u16string_view device_path, std::
     }
   }
   for (const Fault& fault : faults_) {
-    if (IsDiskFullOn(fault, card)) plan.accept = std::min(plan.accept, Room(fault));
+    if (IsCardFault(fault, FaultSpec::Kind::kDiskFull, card)) {
+      plan.accept = std::min(plan.accept, Room(fault));
+    }
+    if (IsCardFault(fault, FaultSpec::Kind::kCardRemoved, card) && Room(fault) < plan.accept) {
+      plan.accept = Room(fault);
+      plan.remove_card = true;
+    }
   }
   for (Fault& fault : faults_) {
-    if (IsDiskFullOn(fault, card)) fault.written += plan.accept;
+    if (IsCardFault(fault, FaultSpec::Kind::kDiskFull, card) ||
+        IsCardFault(fault, FaultSpec::Kind::kCardRemoved, card)) {
+      fault.written += plan.accept;
+    }
   }
   return plan;
+}
+
+std::uint32_t FaultPlan::PlanOpen(std::u16string_view device_path) {
+  const std::u16string key = FaultPathKey(device_path);
+  std::uint32_t stall_ms = 0;
+  std::lock_guard<std::mutex> lock(mu_);
+  for (Fault& fault : faults_) {
+    if (fault.spec.kind != FaultSpec::Kind::kOpenStall || fault.file_key != key) continue;
+    if (fault.opens++ == fault.spec.skip) stall_ms += fault.spec.ms;
+  }
+  return stall_ms;
 }
 
 std::optional<std::uint64_t> FaultPlan::DiskFullRemaining(std::u16string_view card) const {
   std::optional<std::uint64_t> remaining;
   std::lock_guard<std::mutex> lock(mu_);
   for (const Fault& fault : faults_) {
-    if (IsDiskFullOn(fault, card))
+    if (IsCardFault(fault, FaultSpec::Kind::kDiskFull, card))
       remaining = std::min(remaining.value_or(UINT64_MAX), Room(fault));
   }
   return remaining;
 }
 
-bool FaultPlan::IsDiskFullOn(const Fault& fault, std::u16string_view card) {
-  return fault.spec.kind == FaultSpec::Kind::kDiskFull && !card.empty() &&
-         EqualsNoCase(fault.spec.card, card);
+bool FaultPlan::IsCardFault(const Fault& fault, FaultSpec::Kind kind, std::u16string_view card) {
+  return fault.spec.kind == kind && !card.empty() && EqualsNoCase(fault.spec.card, card);
 }
 
 std::uint64_t FaultPlan::Room(const Fault& fault) {

@@ -7,10 +7,15 @@
 //                nothing (a bad block: it stays bad); reads before or after it succeed;
 //   write error  likewise for writes, with ERROR_WRITE_FAULT; nothing is written;
 //   read stall   the first read that reaches the offset waits `ms` device ms, then proceeds;
+//   open stall   the open of the file that follows `skip` earlier opens of it waits `ms` device
+//                ms before it looks for the file, then proceeds;
 //   short read   the first read that reaches the offset delivers only the bytes before it and
 //                succeeds; later reads are whole;
 //   disk full    the card accepts `bytes` more bytes of writes (counting every byte written to any
 //                file of it), then refuses; a write that does not fit entirely writes what fits;
+//   card removed the card goes from the device when a write would take it past `bytes` more
+//                bytes (counted as for disk full): that write writes what fits and fails, and
+//                the card stays gone;
 //   thread create  the next `count` CreateThread calls fail.
 // Thread-safe: every method may be called from any thread (its own lock, held only briefly).
 #ifndef WINCE_KERNEL_FAULTS_H_
@@ -43,11 +48,16 @@ class FaultPlan {
   struct WritePlan {
     bool fail = false;         // fail with ERROR_WRITE_FAULT, writing nothing
     std::uint64_t accept = 0;  // else write this many bytes; fewer than asked: ERROR_DISK_FULL
+    bool remove_card = false;  // after writing `accept` bytes the card goes (ERROR_DEVICE_REMOVED)
   };
   // What to do with a write of `length` bytes at `position` of `device_path` on card `card`
   // (empty for the root folder's volume). Counts the accepted bytes against a disk-full fault.
   WritePlan PlanWrite(std::u16string_view device_path, std::u16string_view card,
                       std::uint64_t position, std::uint64_t length);
+
+  // How long (device ms) the open of `device_path` now being made must wait first; 0 for none.
+  // Counts the open against the open stalls of that file.
+  std::uint32_t PlanOpen(std::u16string_view device_path);
 
   // The bytes `card` still accepts under a disk-full fault; nullopt when it has none.
   std::optional<std::uint64_t> DiskFullRemaining(std::u16string_view card) const;
@@ -60,12 +70,13 @@ class FaultPlan {
     FaultSpec spec;
     std::u16string file_key;    // the normalised, case-folded device path
     bool spent = false;         // stalls and short reads fire once
-    std::uint64_t written = 0;  // disk full: bytes accepted so far
+    std::uint64_t written = 0;  // disk full, card removed: bytes accepted so far
+    int opens = 0;              // open stall: opens of the file counted so far
   };
 
-  // A disk-full fault of `card` (never of the root folder's volume, whose name is empty).
-  static bool IsDiskFullOn(const Fault& fault, std::u16string_view card);
-  // The bytes a disk-full fault still accepts.
+  // A fault of `kind` on `card` (never of the root folder's volume, whose name is empty).
+  static bool IsCardFault(const Fault& fault, FaultSpec::Kind kind, std::u16string_view card);
+  // The bytes a disk-full or card-removed fault still accepts.
   static std::uint64_t Room(const Fault& fault);
 
   mutable std::mutex mu_;

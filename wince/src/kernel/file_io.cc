@@ -59,6 +59,7 @@ void FileSystem::Stall(std::uint32_t ms) {
 
 DWORD FileSystem::Read(FileObject& file, void* buffer, DWORD length, DWORD* done) {
   *done = 0;
+  if (IsRemoved(file.info().volume)) return ERROR_DEVICE_REMOVED;
   if (!(file.info().access & GENERIC_READ)) return ERROR_ACCESS_DENIED;
   const std::uint64_t position = file.position();
   const FaultPlan::ReadPlan plan =
@@ -77,6 +78,7 @@ DWORD FileSystem::Read(FileObject& file, void* buffer, DWORD length, DWORD* done
 DWORD FileSystem::Write(FileObject& file, const void* buffer, DWORD length, DWORD* done) {
   *done = 0;
   const FileObject::Info& info = file.info();
+  if (IsRemoved(info.volume)) return ERROR_DEVICE_REMOVED;
   if (!(info.access & GENERIC_WRITE)) return ERROR_ACCESS_DENIED;
   const std::uint64_t position = file.position();
   const FaultPlan::WritePlan plan =
@@ -90,12 +92,17 @@ DWORD FileSystem::Write(FileObject& file, const void* buffer, DWORD length, DWOR
   const std::int64_t end = static_cast<std::int64_t>(position + written);
   if (size_before >= 0 && end > size_before) AddUsage(info.volume, end - size_before);
   file.set_position(position + written);
+  if (plan.remove_card) {
+    removed_[info.volume].store(true, std::memory_order_release);
+    error = ERROR_DEVICE_REMOVED;
+  }
   *done = static_cast<DWORD>(written);
   return error;
 }
 
 DWORD FileSystem::Seek(FileObject& file, std::int64_t distance, DWORD method, std::uint64_t limit,
                        std::uint64_t* position) {
+  if (IsRemoved(file.info().volume)) return ERROR_DEVICE_REMOVED;
   std::int64_t base;
   switch (method) {
     case FILE_BEGIN:
@@ -121,6 +128,7 @@ DWORD FileSystem::Seek(FileObject& file, std::int64_t distance, DWORD method, st
 }
 
 DWORD FileSystem::Size(const FileObject& file, std::uint64_t* size) const {
+  if (IsRemoved(file.info().volume)) return ERROR_DEVICE_REMOVED;
   const std::int64_t bytes = SizeOf(file.fd());
   if (bytes < 0) return Win32ErrorFromErrno(errno);
   *size = static_cast<std::uint64_t>(bytes);
@@ -129,6 +137,7 @@ DWORD FileSystem::Size(const FileObject& file, std::uint64_t* size) const {
 
 DWORD FileSystem::SetEnd(FileObject& file) {
   const FileObject::Info& info = file.info();
+  if (IsRemoved(info.volume)) return ERROR_DEVICE_REMOVED;
   if (!(info.access & GENERIC_WRITE)) return ERROR_ACCESS_DENIED;
   const std::int64_t size_before = SizeOf(file.fd());
   const std::uint64_t end = file.position();

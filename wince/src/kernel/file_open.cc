@@ -5,15 +5,18 @@
 #include <cerrno>
 
 #include "kernel/errors.h"
+#include "kernel/faults.h"
 #include "kernel/filesystem.h"
+#include "kernel/host_share_locks.h"
 
 namespace wce {
 namespace {
 
+// Writing opens read too where the host lets them: the cross-process share locks are read
+// locks, which need a readable descriptor (the layer still refuses reads the open did not ask
+// for).
 int HostFlags(DWORD access) {
-  const bool read = access & GENERIC_READ;
-  const bool write = access & GENERIC_WRITE;
-  const int mode = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
+  const int mode = (access & GENERIC_WRITE) ? O_RDWR : O_RDONLY;
   return mode | O_CLOEXEC | O_NOCTTY;
 }
 
@@ -39,6 +42,7 @@ DWORD CheckDisposition(DWORD disposition, DWORD access, bool exists) {
 
 std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const OpenRequest& request,
                                              DWORD* error, bool* existed) {
+  if (const std::uint32_t stall_ms = device_.faults().PlanOpen(path)) Stall(stall_ms);
   HostLocation where;
   *error = Map(path, &where);
   if (*error != ERROR_SUCCESS) return nullptr;
@@ -58,7 +62,11 @@ std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const Ope
 
   int flags = HostFlags(request.access);
   if (!exists) flags |= O_CREAT | O_EXCL;
-  const int fd = open(where.host.c_str(), flags, 0666);
+  int fd = open(where.host.c_str(), flags, 0666);
+  if (fd < 0 && errno == EACCES && (flags & O_ACCMODE) == O_RDWR &&
+      !(request.access & GENERIC_READ)) {
+    fd = open(where.host.c_str(), (flags & ~O_ACCMODE) | O_WRONLY, 0666);  // a write-only file
+  }
   if (fd < 0 || fstat(fd, &st) != 0) {
     *error = Win32ErrorFromErrno(errno);
     if (fd >= 0) close(fd);
@@ -73,6 +81,12 @@ std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const Ope
       *error = ERROR_SHARING_VIOLATION;
       return nullptr;
     }
+  }
+  // The opens of the other programs on the device.
+  if (!TakeShareLocks(fd, request.access, request.share)) {
+    *error = ERROR_SHARING_VIOLATION;
+    Release(*file);
+    return nullptr;
   }
 
   const bool replace =
@@ -96,6 +110,7 @@ std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const Ope
 }
 
 void FileSystem::Release(const FileObject& file) {
+  DropShareLocks(file.fd());
   std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
   shares_.Remove(file.info().key, &file);
 }

@@ -1,5 +1,6 @@
 #include "kernel/filesystem.h"
 
+#include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include "kernel/errors.h"
 #include "kernel/faults.h"
+#include "kernel/host_share_locks.h"
 
 namespace wce {
 namespace {
@@ -20,6 +22,15 @@ std::filesystem::path CardHost(const std::filesystem::path& folder, const CardSp
 
 bool IsWritable(const struct stat& st) { return (st.st_mode & S_IWUSR) != 0; }
 
+// Whether any program on the device (this one included) holds the host file open.
+bool IsOpenOnTheDevice(const std::filesystem::path& host) {
+  const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  const bool held = HeldOpenElsewhere(fd);
+  close(fd);
+  return held;
+}
+
 }  // namespace
 
 FileSystem::FileSystem(Device& device) : device_(device) {
@@ -30,6 +41,7 @@ FileSystem::FileSystem(Device& device) : device_(device) {
     free_override_.push_back(card.free_bytes);
   }
   usage_ = std::make_unique<std::atomic<std::int64_t>[]>(volumes_.size());
+  removed_ = std::make_unique<std::atomic<bool>[]>(volumes_.size());
   for (Volume& volume : volumes_) {
     // A volume that cannot be made (an unplugged card) reports its paths as not found.
     std::error_code ec;
@@ -40,7 +52,10 @@ FileSystem::FileSystem(Device& device) : device_(device) {
 }
 
 DWORD FileSystem::Map(std::u16string_view path, HostLocation* out) const {
-  return MapDevicePath(volumes_, path, out);
+  const DWORD error = MapDevicePath(volumes_, path, out);
+  if (error != ERROR_SUCCESS || !IsRemoved(out->volume)) return error;
+  // The card's folder has gone from the root, and with it everything below.
+  return out->leaf.empty() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
 DWORD FileSystem::AttributesOf(const std::filesystem::path& host, const struct stat& st,
@@ -64,9 +79,12 @@ DWORD FileSystem::Delete(std::u16string_view path) {
   if (!where.exists || stat(where.host.c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
   if (where.leaf.empty() || S_ISDIR(st.st_mode) || !IsWritable(st)) return ERROR_ACCESS_DENIED;
   {
-    // Unlinking under the lock keeps an open from slipping in between the check and the removal.
+    // Unlinking under the lock keeps an open of this process from slipping in between the check
+    // and the removal (another process's open may, as a race the device does not have).
     std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
-    if (shares_.IsOpen(FileKey{st.st_dev, st.st_ino})) return ERROR_SHARING_VIOLATION;
+    if (shares_.IsOpen(FileKey{st.st_dev, st.st_ino}) || IsOpenOnTheDevice(where.host)) {
+      return ERROR_SHARING_VIOLATION;
+    }
     if (unlink(where.host.c_str()) != 0) return Win32ErrorFromErrno(errno);
   }
   attributes_.Forget(where.host);

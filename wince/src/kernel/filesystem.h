@@ -8,8 +8,13 @@
 //
 // Every method returns ERROR_SUCCESS or a Win32 error code (it does not touch the last error) and
 // may be called from any thread. Reads and writes are host I/O done with no lock held; an injected
-// read stall waits through the scheduler (so a virtual clock moves and a terminated thread unwinds
-// from it with ThreadTerminated).
+// read or open stall waits through the scheduler (so a virtual clock moves and a terminated thread
+// unwinds from it with ThreadTerminated).
+//
+// A card that the fault plan removes is gone for the device from then on: its paths are not found
+// (ERROR_PATH_NOT_FOUND; the card's own folder ERROR_FILE_NOT_FOUND), the root no longer lists it,
+// and every read, write, seek, size or cut through a handle opened on it fails with
+// ERROR_DEVICE_REMOVED. Its host folder is left as it was.
 #ifndef WINCE_KERNEL_FILESYSTEM_H_
 #define WINCE_KERNEL_FILESYSTEM_H_
 
@@ -40,7 +45,12 @@ class FileSystem {
 
   // volumes()[0] is the root "\"; volumes()[i] is the profile's card i - 1.
   const std::vector<Volume>& volumes() const { return volumes_; }
+  // Maps a device path onto the host (MapDevicePath); a removed card's paths are not found.
   DWORD Map(std::u16string_view path, HostLocation* out) const;
+  // Whether volume `volume` is a card the fault plan has removed.
+  bool IsRemoved(std::size_t volume) const {
+    return removed_[volume].load(std::memory_order_acquire);
+  }
 
   struct OpenRequest {
     DWORD access = 0;  // GENERIC_READ | GENERIC_WRITE
@@ -110,6 +120,7 @@ class FileSystem {
   std::vector<Volume> volumes_;
   std::vector<std::optional<std::uint64_t>> free_override_;  // per volume
   std::unique_ptr<std::atomic<std::int64_t>[]> usage_;       // per volume, bytes added since boot
+  std::unique_ptr<std::atomic<bool>[]> removed_;             // per volume: a removed card
   AttributeStore attributes_;
   ShareTable shares_;  // guarded by the scheduler's mutex
 };

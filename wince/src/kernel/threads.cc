@@ -1,6 +1,7 @@
 #include "kernel/threads.h"
 
 #include <system_error>
+#include <vector>
 
 #include "core/device.h"
 #include "kernel/faults.h"
@@ -109,6 +110,19 @@ void Threads::TerminateAllAndJoin() {
     // A dying thread may have started another one meanwhile: go round again.
     for (const auto& worker : all) worker->host.join();
   }
+}
+
+bool Threads::AnyRunning() {
+  std::vector<std::shared_ptr<ThreadObject>> objects;
+  {
+    std::lock_guard<std::mutex> lock(workers_mu_);
+    for (const auto& worker : workers_) objects.push_back(worker->object);
+  }
+  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  for (const auto& object : objects) {
+    if (!object->ended_locked()) return true;
+  }
+  return false;
 }
 
 void Threads::ReapFinished() {

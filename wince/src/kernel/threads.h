@@ -79,6 +79,10 @@ class Threads {
   // held, from a thread that is not one of them.
   void TerminateAllAndJoin();
 
+  // Whether a thread made with Start is still running: neither ended nor terminated. Call with
+  // no layer lock held.
+  bool AnyRunning();
+
   // The named events of this process.
   EventRegistry& events() { return events_; }
 

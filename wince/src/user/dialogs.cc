@@ -11,6 +11,7 @@
 // refused with ERROR_INVALID_PARAMETER rather than read past an end nobody knows.
 #include <algorithm>
 
+#include "device/automation.h"
 #include "resource/dialog_template.h"
 #include "resource/modules.h"
 #include "user/class_procs.h"
@@ -128,8 +129,8 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
     std::lock_guard<std::mutex> lock(mu_);
     root_owner = owner ? RootLocked(owner) : nullptr;
   }
-  HWND dialog = CreateDialogFromTemplate(*this, *parsed, instance, root_owner, proc,
-                                         TemplateIdOf(device_, dialog_template));
+  const int template_id = TemplateIdOf(device_, dialog_template);
+  HWND dialog = CreateDialogFromTemplate(*this, *parsed, instance, root_owner, proc, template_id);
   if (dialog == nullptr) return -1;
 
   HWND first_control = nullptr;
@@ -146,7 +147,9 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
     if (const Window* w = FindLocked(dialog)) ended = w->dialog_ended;
   }
   if (!ended) ShowWindow(dialog, SW_SHOW);
-  return RunModal(dialog, root_owner);
+  const INT_PTR result = RunModal(dialog, root_owner);
+  device_.automation().NotifyDialogEnded(template_id, result);
+  return result;
 }
 
 BOOL WindowManager::EndDialog(HWND dialog, INT_PTR result) {

@@ -1,4 +1,6 @@
-#include "support/program_fixture.h"
+#include "support/program_device.h"
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
@@ -14,7 +16,7 @@ kepla::pkg::PackageFields MatchingFields() {
                                    u"1.20.407 ENG WWE"};
 }
 
-void ProgramFixture::Boot(wce::DeviceProfile profile, bool publish) {
+void ProgramDevice::Boot(wce::DeviceProfile profile, bool publish) {
   ASSERT_EQ(device_, nullptr) << "booted twice";
   std::filesystem::create_directories(HostPath("Storage Card"));
   wce::DeviceOptions options;
@@ -29,7 +31,7 @@ void ProgramFixture::Boot(wce::DeviceProfile profile, bool publish) {
   guard_.emplace();
 }
 
-void ProgramFixture::TearDown() {
+void ProgramDevice::Shutdown() {
   program_.reset();
   guard_.reset();
   if (device_ != nullptr) {
@@ -38,16 +40,16 @@ void ProgramFixture::TearDown() {
   }
 }
 
-std::filesystem::path ProgramFixture::HostPath(std::string_view relative) const {
+std::filesystem::path ProgramDevice::HostPath(std::string_view relative) const {
   return folder_.path() / "fs" / std::filesystem::path(relative);
 }
 
-void ProgramFixture::WriteFile(std::string_view relative, std::string_view bytes) const {
+void ProgramDevice::WriteFile(std::string_view relative, std::string_view bytes) const {
   folder_.Write(std::string("fs/") + std::string(relative), bytes);
 }
 
-void ProgramFixture::WritePackage(const kepla::pkg::PackageFields& fields,
-                                  std::size_t imageBytes) const {
+void ProgramDevice::WritePackage(const kepla::pkg::PackageFields& fields,
+                                 std::size_t imageBytes) const {
   std::vector<std::uint8_t> image = kepla::MakeDemoImage(imageBytes);
   std::string error;
   std::vector<std::uint8_t> package = kepla::pkg::MakePackage(image, fields, &error);
@@ -56,19 +58,19 @@ void ProgramFixture::WritePackage(const kepla::pkg::PackageFields& fields,
             std::string_view(reinterpret_cast<const char*>(package.data()), package.size()));
 }
 
-void ProgramFixture::SetFreeSpace(wce::DeviceProfile* profile, std::uint64_t freeBytes) const {
+void ProgramDevice::SetFreeSpace(wce::DeviceProfile* profile, std::uint64_t freeBytes) const {
   profile->cards = {wce::CardSpec{u"Storage Card", HostPath("Storage Card"), freeBytes}};
 }
 
-void ProgramFixture::StartProgram(wce::Device::EntryPoint entry, std::u16string commandLine) {
+void ProgramDevice::StartProgram(wce::Device::EntryPoint entry, std::u16string commandLine) {
   program_ = std::make_unique<ProgramThread>(*device_, entry, std::move(commandLine));
 }
 
-void ProgramFixture::StartBody(std::function<int(HINSTANCE)> body) {
+void ProgramDevice::StartBody(std::function<int(HINSTANCE)> body) {
   program_ = std::make_unique<ProgramThread>(*device_, std::move(body));
 }
 
-std::optional<int> ProgramFixture::FinishProgram(std::uint32_t timeoutMs) {
+std::optional<int> ProgramDevice::FinishProgram(std::uint32_t timeoutMs) {
   if (program_ == nullptr) {
     ADD_FAILURE() << "no program was started";
     return std::nullopt;
@@ -76,7 +78,7 @@ std::optional<int> ProgramFixture::FinishProgram(std::uint32_t timeoutMs) {
   return program_->Finish(timeoutMs);
 }
 
-wce::ScreenSnapshot ProgramFixture::WaitForScreen(
+wce::ScreenSnapshot ProgramDevice::WaitForScreen(
     const std::function<bool(const wce::ScreenSnapshot&)>& want, std::uint64_t timeoutMs) {
   const std::uint64_t deadline = Now() + timeoutMs;
   // No screen has this generation: the first call returns as soon as the program waits.
@@ -94,17 +96,17 @@ wce::ScreenSnapshot ProgramFixture::WaitForScreen(
   }
 }
 
-wce::ScreenSnapshot ProgramFixture::WaitForTemplate(int templateId) {
+wce::ScreenSnapshot ProgramDevice::WaitForTemplate(int templateId) {
   return WaitForScreen([templateId](const wce::ScreenSnapshot& s) {
     return s.template_id == templateId && !s.message_box;
   });
 }
 
-bool ProgramFixture::Press(int index, std::uint64_t timeoutMs) {
+bool ProgramDevice::Press(int index, std::uint64_t timeoutMs) {
   return automation().WaitAndApply(wce::PressSoftKey{index}, Now() + timeoutMs);
 }
 
-std::optional<wce::MessageBoxSnapshot> ProgramFixture::DismissMessageBox(std::uint64_t timeoutMs) {
+std::optional<wce::MessageBoxSnapshot> ProgramDevice::DismissMessageBox(std::uint64_t timeoutMs) {
   wce::ScreenSnapshot screen = WaitForScreen(
       [](const wce::ScreenSnapshot& s) { return s.message_box.has_value(); }, timeoutMs);
   if (!screen.message_box) return std::nullopt;
@@ -115,14 +117,14 @@ std::optional<wce::MessageBoxSnapshot> ProgramFixture::DismissMessageBox(std::ui
   return screen.message_box;
 }
 
-const wce::ControlSnapshot* ProgramFixture::Control(const wce::ScreenSnapshot& screen, int id) {
+const wce::ControlSnapshot* ProgramDevice::Control(const wce::ScreenSnapshot& screen, int id) {
   for (const wce::ControlSnapshot& control : screen.controls) {
     if (control.id == id) return &control;
   }
   return nullptr;
 }
 
-std::u16string ProgramFixture::ControlText(const wce::ScreenSnapshot& screen, int id) {
+std::u16string ProgramDevice::ControlText(const wce::ScreenSnapshot& screen, int id) {
   const wce::ControlSnapshot* control = Control(screen, id);
   return control ? control->text : u"<no control>";
 }
