@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang llvm libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libncurses-dev tmux clang-format)
+          nlohmann-json3-dev libcli11-dev libutfcpp-dev libncurses-dev tmux clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
