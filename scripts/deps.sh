@@ -3,8 +3,10 @@
 # what to install).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang llvm libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libutfcpp-dev libncurses-dev tmux clang-format)
+# libclang-rt-14-dev: clang's sanitizer and libFuzzer runtimes (the fuzz preset).
+packages=(cmake ninja-build g++ clang llvm libclang-rt-14-dev libgtest-dev libgmock-dev
+          libbenchmark-dev nlohmann-json3-dev libcli11-dev libutfcpp-dev libncurses-dev tmux
+          clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
