@@ -375,7 +375,8 @@ std::optional<DeviceProfile> ParseProfile(std::string_view text,
   json root;
   try {
     root = json::parse(text);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // A syntax error (parse_error), or a number too large for any type (out_of_range, "1e400").
     std::string what = e.what();
     // Drop the library's "[json.exception.parse_error.101] " tag.
     if (auto pos = what.find("] "); pos != std::string::npos) what = what.substr(pos + 2);
