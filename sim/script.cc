@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include "core/utf.h"
 
@@ -183,6 +185,12 @@ std::optional<std::vector<ScriptStep>> ParseScriptFile(std::string_view text,
 }
 
 std::optional<std::vector<ScriptStep>> LoadScriptFile(const std::string& path, std::string* error) {
+  // A folder opens as a stream that reads nothing, which would pass for an empty script.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    if (error) *error = path + ": is a folder, not a file";
+    return std::nullopt;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (error) *error = path + ": cannot be read";
