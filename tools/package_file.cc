@@ -123,7 +123,8 @@ bool CopyWithFirstBlockScrambled(InputFile& input, std::uint64_t total, AtomicFi
 // Refuses an output that is the input itself: the rename would put the result in its place.
 bool CheckNotInput(const InputFile& input, const std::filesystem::path& out, std::string* error) {
   if (!input.IsFile(out)) return true;
-  *error = Describe(out, "is " + input.path().string() + " itself, which it would replace");
+  *error = Describe(out, "is the same file as " + input.path().string() +
+                             "; writing it would replace what it is made from");
   return false;
 }
 
