@@ -28,10 +28,6 @@ class UpgradeApp final : public AppFrame {
   // Returns 1.
   int BeforeRegister() override;
 
-  WelcomePage& Welcome() { return welcome; }
-  PreparePage& Prepare() { return prepare; }
-  FinishPage& Finish() { return finish; }
-
  private:
   WelcomePage welcome;
   PreparePage prepare;

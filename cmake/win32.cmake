@@ -22,17 +22,13 @@ if(KEPLA_WIN32 STREQUAL "ON" AND NOT _have_mingw)
 endif()
 
 if(_have_mingw AND NOT KEPLA_WIN32 STREQUAL "OFF")
-  set(_werror ${KEPLA_WERROR})
-  if("${_werror}" STREQUAL "")
-    set(_werror ON)
-  endif()
   foreach(arch i686 x86_64)
     ExternalProject_Add(win32_${arch}
       SOURCE_DIR ${CMAKE_SOURCE_DIR}/win32
       BINARY_DIR ${CMAKE_BINARY_DIR}/win32-${arch}
       CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
                  -DCMAKE_BUILD_TYPE=Release
-                 -DKEPLA_WERROR=${_werror}
+                 -DKEPLA_WERROR=${KEPLA_WERROR}
                  -DLLVM_RC=${LLVM_RC}
       CMAKE_GENERATOR ${CMAKE_GENERATOR}
       BUILD_ALWAYS ON

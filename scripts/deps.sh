@@ -4,9 +4,10 @@
 # installed the build goes on without it and the Wine tests say they were skipped.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang llvm libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libncurses-dev tmux clang-format
-          g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb)
+# libclang-rt-14-dev: clang's sanitizer and libFuzzer runtimes (the fuzz preset).
+packages=(cmake ninja-build g++ clang llvm libclang-rt-14-dev libgtest-dev libgmock-dev
+          libbenchmark-dev nlohmann-json3-dev libcli11-dev libutfcpp-dev libncurses-dev tmux
+          clang-format g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb)
 wine_packages=(wine wine64 wine32:i386)
 
 missing_of() {

@@ -51,8 +51,12 @@ ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attr
   }
   std::sort(entries.begin(), entries.end());
   for (const fs::path& host : entries) {
-    std::string device = "\\" + U8(card.name);
-    for (const fs::path& part : host.lexically_relative(card.host)) device += "\\" + part.string();
+    std::string device = "\\";
+    device += U8(card.name);
+    for (const fs::path& part : host.lexically_relative(card.host)) {
+      device += '\\';
+      device += part.string();
+    }
     ordered_json file;
     file["path"] = device;
     const bool folder = fs::is_directory(host, ec);

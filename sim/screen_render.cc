@@ -201,7 +201,9 @@ CellGrid RenderScreen(const wce::ScreenSnapshot& snap, CellScale scale) {
       int span = std::max(1, c.progress_max - c.progress_min);
       int pct = std::clamp((pos - c.progress_min) * 100 / span, 0, 100);
       std::string digits = std::to_string(pct);
-      std::u32string label = U" " + std::u32string(digits.begin(), digits.end()) + U"%";
+      std::u32string label = U" ";
+      label.append(digits.begin(), digits.end());
+      label += U'%';
       int bar_w = std::max(1, w - static_cast<int>(label.size()));
       int filled = bar_w * pct / 100;
       inner.Fill(x, y, filled, kFull, kAttrFill);

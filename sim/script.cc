@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include "core/utf.h"
 
@@ -159,29 +161,44 @@ std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::s
   return steps;
 }
 
-std::optional<std::vector<ScriptStep>> LoadScriptFile(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = path + ": cannot be read";
-    return std::nullopt;
-  }
+std::optional<std::vector<ScriptStep>> ParseScriptFile(std::string_view text,
+                                                       const std::string& name,
+                                                       std::string* error) {
   std::vector<ScriptStep> steps;
-  std::string line;
   int number = 0;
-  while (std::getline(in, line)) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view content = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     ++number;
-    std::string_view content = line;
     if (const std::size_t hash = content.find('#'); hash != std::string_view::npos) {
       content = content.substr(0, hash);
     }
     content = Trim(content);
     if (content.empty()) continue;
     if (content.back() == ',') content.remove_suffix(1);  // a list may run on to the next line
-    if (!ParseInto(content, path + ":" + std::to_string(number), &steps, error)) {
+    if (!ParseInto(content, name + ":" + std::to_string(number), &steps, error)) {
       return std::nullopt;
     }
   }
   return steps;
+}
+
+std::optional<std::vector<ScriptStep>> LoadScriptFile(const std::string& path, std::string* error) {
+  // A folder opens as a stream that reads nothing, which would pass for an empty script.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    if (error) *error = path + ": is a folder, not a file";
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = path + ": cannot be read";
+    return std::nullopt;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  return ParseScriptFile(text.str(), path, error);
 }
 
 }  // namespace kepla

@@ -39,6 +39,11 @@ struct ScriptStep {
 // 180 or 270").
 std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::string* error);
 
+// Parses the text of a script file called `name`: lines, each a list of actions that may end in a
+// comma, "#" comments. Errors name the file and the line ("NAME:3: action 1, ...").
+std::optional<std::vector<ScriptStep>> ParseScriptFile(std::string_view text,
+                                                       const std::string& name, std::string* error);
+
 // Reads and parses a script file. Errors name the file and the line.
 std::optional<std::vector<ScriptStep>> LoadScriptFile(const std::string& path, std::string* error);
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -11,8 +12,40 @@
 namespace kepla::pkg {
 namespace {
 
+constexpr std::size_t kPiece = std::size_t{1} << 20;
+
 std::string Reason(const std::filesystem::path& path, int error_number) {
   return path.string() + ": " + std::strerror(error_number);
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& destination) {
+  std::filesystem::path folder = destination.parent_path();
+  return folder.empty() ? "." : folder;
+}
+
+// Copies up to `size` bytes inside the kernel. Returns the bytes copied; 0 or less when it
+// copied nothing: the file systems offer no offload between them (EXDEV, ENOSYS, EOPNOTSUPP,
+// EINVAL, ...), the source ended, or a real read or write error, which the copy by hand then
+// meets again and names.
+ssize_t OffloadCopy(int source, std::uint64_t from, int target, std::uint64_t to,
+                    std::size_t size) {
+  loff_t in = static_cast<loff_t>(from);
+  loff_t out = static_cast<loff_t>(to);
+  for (;;) {
+    ssize_t copied = ::copy_file_range(source, &in, target, &out, size, 0);
+    if (copied < 0 && errno == EINTR) continue;
+    return copied;
+  }
+}
+
+// Flushes the folder's entries (the rename) to the disk. Returns 0 or the errno value.
+int SyncFolder(const std::filesystem::path& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int result = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  // Some file systems cannot flush a folder by itself; there is nothing more to do on them.
+  return result == EINVAL || result == ENOTSUP ? 0 : result;
 }
 
 }  // namespace
@@ -25,12 +58,15 @@ AtomicFile::~AtomicFile() {
 
 bool AtomicFile::Open(std::string* error) {
   static std::atomic<unsigned> counter{0};
-  std::filesystem::path folder = destination_.parent_path();
-  if (folder.empty()) folder = ".";
+  const std::filesystem::path folder = FolderOf(destination_);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::filesystem::path candidate =
-        folder / ("." + destination_.filename().string() + ".tmp." + std::to_string(::getpid()) +
-                  "." + std::to_string(counter.fetch_add(1)));
+    std::string name = ".";
+    name += destination_.filename().string();
+    name += ".tmp.";
+    name += std::to_string(::getpid());
+    name += '.';
+    name += std::to_string(counter.fetch_add(1));
+    const std::filesystem::path candidate = folder / name;
     // O_EXCL: never write into a file that someone else made; 0666 lets the umask decide.
     fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ >= 0) {
@@ -45,31 +81,104 @@ bool AtomicFile::Open(std::string* error) {
 
 bool AtomicFile::Write(const void* data, std::size_t size, std::string* error) {
   const char* bytes = static_cast<const char*>(data);
+  const std::uint64_t start = size_;
   while (size > 0) {
-    ssize_t written = ::write(fd_, bytes, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      *error = Reason(destination_, errno);
+    ssize_t written = ::pwrite(fd_, bytes, size, static_cast<off_t>(size_));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      *error = Reason(destination_, written < 0 ? errno : EIO);
       return false;
     }
     bytes += written;
     size -= static_cast<std::size_t>(written);
+    size_ += static_cast<std::uint64_t>(written);
+  }
+  StartWriteBack(start, size_ - start);
+  return true;
+}
+
+bool AtomicFile::Append(int source, const std::filesystem::path& source_name, std::uint64_t offset,
+                        std::uint64_t size, std::string* error,
+                        const std::function<void(std::uint64_t copied)>& copied) {
+  for (std::uint64_t done = 0; done < size;) {
+    const std::size_t piece =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, size - done));
+    std::size_t moved = 0;
+    if (offload_) {
+      ssize_t n = OffloadCopy(source, offset + done, fd_, size_, piece);
+      if (n > 0) {
+        moved = static_cast<std::size_t>(n);
+      } else {
+        offload_ = false;  // from here on by hand, which also names any real error
+      }
+    }
+    if (moved == 0) {
+      moved = CopyByHand(source, source_name, offset + done, piece, error);
+      if (moved == 0) return false;
+    }
+    StartWriteBack(size_, moved);
+    size_ += moved;
+    done += moved;
+    if (copied) copied(done);
   }
   return true;
 }
 
+std::size_t AtomicFile::CopyByHand(int source, const std::filesystem::path& source_name,
+                                   std::uint64_t offset, std::size_t size, std::string* error) {
+  if (buffer_.empty()) buffer_.resize(kPiece);
+  size = std::min(size, buffer_.size());
+  ssize_t got;
+  do {
+    got = ::pread(source, buffer_.data(), size, static_cast<off_t>(offset));
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    *error = Reason(source_name, errno);
+    return 0;
+  }
+  if (got == 0) {
+    *error = source_name.string() + ": ended early (changed while being read?)";
+    return 0;
+  }
+  const std::size_t count = static_cast<std::size_t>(got);
+  for (std::size_t put = 0; put < count;) {
+    ssize_t written =
+        ::pwrite(fd_, buffer_.data() + put, count - put, static_cast<off_t>(size_ + put));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      *error = Reason(destination_, written < 0 ? errno : EIO);
+      return 0;
+    }
+    put += static_cast<std::size_t>(written);
+  }
+  return count;
+}
+
+void AtomicFile::StartWriteBack(std::uint64_t offset, std::uint64_t size) {
+  // Only a hint, so that the disk writes while we copy and Commit's flush has little left to do.
+  // Its result does not matter: fsync in Commit reports any failed write-back.
+  (void)::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size),
+                          SYNC_FILE_RANGE_WRITE);
+}
+
 bool AtomicFile::Commit(std::string* error) {
-  if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-    fd_ = -1;
-    *error = Reason(destination_, errno);
+  const int synced = ::fsync(fd_) == 0 ? 0 : errno;
+  const int closed = ::close(fd_) == 0 ? 0 : errno;
+  fd_ = -1;
+  if (synced != 0 || closed != 0) {
+    *error = Reason(destination_, synced != 0 ? synced : closed);
     return false;
   }
-  fd_ = -1;
   if (std::rename(temporary_.c_str(), destination_.c_str()) != 0) {
     *error = Reason(destination_, errno);
     return false;
   }
   committed_ = true;
+  if (int failed = SyncFolder(FolderOf(destination_)); failed != 0) {
+    *error = destination_.string() +
+             ": written, but its folder could not be flushed to the disk: " + std::strerror(failed);
+    return false;
+  }
   return true;
 }
 

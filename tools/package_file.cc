@@ -55,6 +55,16 @@ class InputFile {
   }
 
   std::uint64_t size() const { return size_; }
+  int fd() const { return fd_; }
+  const std::filesystem::path& path() const { return path_; }
+
+  // True when `other` names this very file (following links), so that writing it would replace
+  // what is being read.
+  bool IsFile(const std::filesystem::path& other) const {
+    struct stat mine, theirs;
+    return ::fstat(fd_, &mine) == 0 && ::stat(other.c_str(), &theirs) == 0 &&
+           mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+  }
 
   // Reads exactly `size` bytes at `offset`.
   bool ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t size, std::string* error) {
@@ -91,9 +101,36 @@ std::string NotPreparable(std::uint64_t size) {
          std::to_string(kPreparableLimit - 1) + " bytes)";
 }
 
+// Writes into `output` the first block of `input` scrambled (descrambled: the same operation),
+// then the rest of its first `total` bytes as they are. `progress` sees each piece after the
+// first block, or the first block alone when nothing follows it.
+bool CopyWithFirstBlockScrambled(InputFile& input, std::uint64_t total, AtomicFile& output,
+                                 std::string* error, const ProgressFn& progress) {
+  std::array<std::uint8_t, kFirstBlockSize> first;
+  if (!input.ReadAt(0, first.data(), first.size(), error)) return false;
+  Scramble(first.data(), first.size());
+  if (!output.Write(first.data(), first.size(), error)) return false;
+  if (total == kFirstBlockSize) {
+    if (progress) progress(total, total);
+    return true;
+  }
+  return output.Append(input.fd(), input.path(), kFirstBlockSize, total - kFirstBlockSize, error,
+                       [&](std::uint64_t copied) {
+                         if (progress) progress(kFirstBlockSize + copied, total);
+                       });
+}
+
+// Refuses an output that is the input itself: the rename would put the result in its place.
+bool CheckNotInput(const InputFile& input, const std::filesystem::path& out, std::string* error) {
+  if (!input.IsFile(out)) return true;
+  *error = Describe(out, "is the same file as " + input.path().string() +
+                             "; writing it would replace what it is made from");
+  return false;
+}
+
 // Streams the image of a preparable package: `sink` receives it in order, chunk by chunk.
 template <typename Sink>
-bool StreamImage(InputFile& package, std::string* error, const ProgressFn& progress, Sink sink) {
+bool StreamImage(InputFile& package, std::string* error, Sink sink) {
   std::uint64_t total = package.size() - kTrailerSize;
   std::vector<std::uint8_t> buffer(kCopyChunk);
   for (std::uint64_t done = 0; done < total;) {
@@ -102,7 +139,6 @@ bool StreamImage(InputFile& package, std::string* error, const ProgressFn& progr
     if (done == 0) Scramble(buffer.data(), kFirstBlockSize);
     if (!sink(done, buffer.data(), size)) return false;
     done += size;
-    if (progress) progress(done, total);
   }
   return true;
 }
@@ -203,17 +239,10 @@ bool BuildPackage(const std::filesystem::path& image, const PackageFields& field
                                  std::to_string(kPreparableLimit - 1) + " bytes");
     return false;
   }
+  if (!CheckNotInput(input, out, error)) return false;
   AtomicFile output(out);
   if (!output.Open(error)) return false;
-  std::vector<std::uint8_t> buffer(kCopyChunk);
-  for (std::uint64_t done = 0; done < total;) {
-    std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, total - done));
-    if (!input.ReadAt(done, buffer.data(), size, error)) return false;
-    if (done == 0) Scramble(buffer.data(), kFirstBlockSize);
-    if (!output.Write(buffer.data(), size, error)) return false;
-    done += size;
-    if (progress) progress(done, total);
-  }
+  if (!CopyWithFirstBlockScrambled(input, total, output, error, progress)) return false;
   auto trailer = EncodeTrailer(fields);
   return output.Write(trailer.data(), trailer.size(), error) && output.Commit(error);
 }
@@ -244,13 +273,11 @@ bool ExtractImage(const std::filesystem::path& package, const std::filesystem::p
     *error = Describe(package, NotPreparable(input.size()));
     return false;
   }
+  if (!CheckNotInput(input, out, error)) return false;
   AtomicFile output(out);
   if (!output.Open(error)) return false;
-  bool streamed = StreamImage(input, error, progress,
-                              [&](std::uint64_t, const std::uint8_t* data, std::size_t size) {
-                                return output.Write(data, size, error);
-                              });
-  return streamed && output.Commit(error);
+  return CopyWithFirstBlockScrambled(input, input.size() - kTrailerSize, output, error, progress) &&
+         output.Commit(error);
 }
 
 Verdict VerifyImage(const std::filesystem::path& package, const std::filesystem::path& image,
@@ -268,7 +295,7 @@ Verdict VerifyImage(const std::filesystem::path& package, const std::filesystem:
   std::uint64_t difference = UINT64_MAX;
   bool stopped = false;  // the comparison ended before the image did, on purpose
   bool streamed = StreamImage(
-      input, error, {}, [&](std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+      input, error, [&](std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
         std::size_t compare =
             offset < common
                 ? static_cast<std::size_t>(std::min<std::uint64_t>(size, common - offset))

@@ -71,8 +71,8 @@ std::vector<std::uint8_t> MakePackage(std::span<const std::uint8_t> image,
 std::vector<std::uint8_t> MakeImage(std::span<const std::uint8_t> package, std::string* error);
 
 // Builds the package for the image file `image` into `out`. Refuses (writing nothing) texts that
-// do not fit their rooms, images shorter than kFirstBlockSize bytes and images whose package
-// would not be preparable.
+// do not fit their rooms, images shorter than kFirstBlockSize bytes, images whose package
+// would not be preparable, and an `out` that is the image itself.
 bool BuildPackage(const std::filesystem::path& image, const PackageFields& fields,
                   const std::filesystem::path& out, std::string* error, ProgressFn progress = {});
 
@@ -80,7 +80,7 @@ bool BuildPackage(const std::filesystem::path& image, const PackageFields& field
 bool ReadPackageInfo(const std::filesystem::path& package, PackageInfo* info, std::string* error);
 
 // Writes the image the wizard would write for `package` into `out`. Fails, writing nothing, for
-// a package that is not preparable.
+// a package that is not preparable and for an `out` that is the package itself.
 bool ExtractImage(const std::filesystem::path& package, const std::filesystem::path& out,
                   std::string* error, ProgressFn progress = {});
 

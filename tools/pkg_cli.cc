@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "core/utf.h"
 #include "tools/package_file.h"
 #include "tools/progress_bar.h"
-#include "tools/utf.h"
 
 namespace kepla::pkg {
 namespace {
@@ -35,11 +35,11 @@ int RunInfo(const Options& options, std::ostream& out, std::ostream& err) {
   if (options.json) {
     nlohmann::json j = {
         {"file", options.package},
-        {"language", Utf16ToUtf8(f.language)},
-        {"code", Utf16ToUtf8(f.code)},
-        {"model", Utf16ToUtf8(f.model)},
-        {"romVersion", Utf16ToUtf8(f.romVersion)},
-        {"extRomVersion", Utf16ToUtf8(f.extRomVersion)},
+        {"language", wce::Utf16ToUtf8(f.language)},
+        {"code", wce::Utf16ToUtf8(f.code)},
+        {"model", wce::Utf16ToUtf8(f.model)},
+        {"romVersion", wce::Utf16ToUtf8(f.romVersion)},
+        {"extRomVersion", wce::Utf16ToUtf8(f.extRomVersion)},
         {"packageBytes", info.package_bytes},
         {"imageBytes", info.image_bytes},
         {"preparable", info.preparable},
@@ -53,11 +53,11 @@ int RunInfo(const Options& options, std::ostream& out, std::ostream& err) {
                                                           : "no (4 GiB - 1 bytes or more)";
   }
   out << "file             " << options.package << '\n'
-      << "language         " << Utf16ToUtf8(f.language) << '\n'
-      << "code             " << Utf16ToUtf8(f.code) << '\n'
-      << "model            " << Utf16ToUtf8(f.model) << '\n'
-      << "ROM version      " << Utf16ToUtf8(f.romVersion) << '\n'
-      << "ext ROM version  " << Utf16ToUtf8(f.extRomVersion) << '\n'
+      << "language         " << wce::Utf16ToUtf8(f.language) << '\n'
+      << "code             " << wce::Utf16ToUtf8(f.code) << '\n'
+      << "model            " << wce::Utf16ToUtf8(f.model) << '\n'
+      << "ROM version      " << wce::Utf16ToUtf8(f.romVersion) << '\n'
+      << "ext ROM version  " << wce::Utf16ToUtf8(f.extRomVersion) << '\n'
       << "package size     " << info.package_bytes << " bytes\n"
       << "image size       " << info.image_bytes << " bytes\n"
       << "preparable       " << preparable << '\n';
@@ -66,12 +66,10 @@ int RunInfo(const Options& options, std::ostream& out, std::ostream& err) {
 
 bool ConvertField(const char* option, const std::string& text, std::u16string* field,
                   std::string* error) {
-  auto converted = Utf8ToUtf16(text);
-  if (!converted) {
+  if (!wce::Utf8ToUtf16(text, field)) {
     *error = std::string(option) + ": not valid UTF-8";
     return false;
   }
-  *field = std::move(*converted);
   return true;
 }
 

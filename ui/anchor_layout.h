@@ -60,7 +60,6 @@ class AnchorLayout {
   void Clear();
 
   const AnchorItem* Head() const { return head; }
-  HWND Dialog() const { return dialog; }
   int Width() const { return width; }
   int Height() const { return height; }
 

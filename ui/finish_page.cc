@@ -16,12 +16,8 @@ FinishPage::~FinishPage() { Reset(); }
 INT_PTR FinishPage::Run() { return RunTemplate(IDD_FINISH); }
 
 void FinishPage::SetSoftKeys(HWND menuBar) {
-  TBBUTTONINFO info = {};
-  info.cbSize = sizeof(TBBUTTONINFO);
-  info.dwMask = TBIF_TEXT;
-  LabelSoftKey(menuBar, &info, IDM_FINISH_LEFT, TEXT(""));
-  SHEnableSoftkey(menuBar, 0, TRUE, FALSE);
-  LabelSoftKey(menuBar, &info, IDM_FINISH_CLOSE, Text(IDS_CLOSE));
+  // The left key has no use here: an empty label, and disabled.
+  LabelSoftKeys(menuBar, IDM_FINISH_LEFT, TEXT(""), IDM_FINISH_CLOSE, Text(IDS_CLOSE), true);
 }
 
 void FinishPage::Reset() { WizardPage::Reset(); }

@@ -20,11 +20,7 @@ PreparePage::~PreparePage() { Reset(); }
 INT_PTR PreparePage::Run() { return RunTemplate(IDD_PREPARE); }
 
 void PreparePage::SetSoftKeys(HWND menuBar) {
-  TBBUTTONINFO info = {};
-  info.cbSize = sizeof(TBBUTTONINFO);
-  info.dwMask = TBIF_TEXT;
-  LabelSoftKey(menuBar, &info, IDM_PREPARE_NEXT, Text(IDS_NEXT));
-  LabelSoftKey(menuBar, &info, IDM_PREPARE_CANCEL, Text(IDS_CANCEL));
+  LabelSoftKeys(menuBar, IDM_PREPARE_NEXT, Text(IDS_NEXT), IDM_PREPARE_CANCEL, Text(IDS_CANCEL));
 }
 
 void PreparePage::Reset() { WizardPage::Reset(); }

@@ -27,11 +27,7 @@ WelcomePage::~WelcomePage() { Reset(); }
 INT_PTR WelcomePage::Run() { return RunTemplate(IDD_WELCOME); }
 
 void WelcomePage::SetSoftKeys(HWND menuBar) {
-  TBBUTTONINFO info = {};
-  info.cbSize = sizeof(TBBUTTONINFO);
-  info.dwMask = TBIF_TEXT;
-  LabelSoftKey(menuBar, &info, IDM_WELCOME_NEXT, Text(IDS_NEXT));
-  LabelSoftKey(menuBar, &info, IDM_WELCOME_CANCEL, Text(IDS_CANCEL));
+  LabelSoftKeys(menuBar, IDM_WELCOME_NEXT, Text(IDS_NEXT), IDM_WELCOME_CANCEL, Text(IDS_CANCEL));
 }
 
 void WelcomePage::Reset() { WizardPage::Reset(); }

@@ -102,9 +102,16 @@ LPCWSTR WizardPage::Text(UINT id) const {
   return text != NULL ? text : TEXT("");
 }
 
-void WizardPage::LabelSoftKey(HWND menuBar, TBBUTTONINFO* info, int commandId, LPCWSTR label) {
-  info->pszText = const_cast<LPWSTR>(label);
-  SendMessageW(menuBar, TB_SETBUTTONINFO, commandId, reinterpret_cast<LPARAM>(info));
+void WizardPage::LabelSoftKeys(HWND menuBar, int leftId, LPCWSTR leftLabel, int rightId,
+                               LPCWSTR rightLabel, bool disableLeft) {
+  TBBUTTONINFO info = {};
+  info.cbSize = sizeof(TBBUTTONINFO);
+  info.dwMask = TBIF_TEXT;
+  info.pszText = const_cast<LPWSTR>(leftLabel);
+  SendMessageW(menuBar, TB_SETBUTTONINFO, leftId, reinterpret_cast<LPARAM>(&info));
+  if (disableLeft) SHEnableSoftkey(menuBar, 0, TRUE, FALSE);
+  info.pszText = const_cast<LPWSTR>(rightLabel);
+  SendMessageW(menuBar, TB_SETBUTTONINFO, rightId, reinterpret_cast<LPARAM>(&info));
 }
 
 void WizardPage::ShowError(HWND dialog, LPCWSTR message) const {

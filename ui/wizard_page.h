@@ -62,9 +62,11 @@ class WizardPage {
   INT_PTR RunTemplate(WORD portraitId);
   // A read-only string-table text of the attached module ("" when it is missing).
   LPCWSTR Text(UINT id) const;
-  // Sets the label of soft key `commandId`. `info` is the caller's record: zero but for cbSize and
-  // dwMask = TBIF_TEXT; only its pszText changes here.
-  static void LabelSoftKey(HWND menuBar, TBBUTTONINFO* info, int commandId, LPCWSTR label);
+  // Labels the left soft key `leftId` and then the right one `rightId` through one TBBUTTONINFO
+  // record (zero but for cbSize and dwMask = TBIF_TEXT; only pszText changes between the two
+  // calls). With `disableLeft` the left key (index 0) is disabled between the two labels.
+  static void LabelSoftKeys(HWND menuBar, int leftId, LPCWSTR leftLabel, int rightId,
+                            LPCWSTR rightLabel, bool disableLeft = false);
   // An error message box owned by `dialog`, captioned "Error". Returns once it is dismissed.
   void ShowError(HWND dialog, LPCWSTR message) const;
   // Frees the layout, if any.

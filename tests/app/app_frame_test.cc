@@ -39,6 +39,7 @@ class TestFrame final : public AppFrame {
     return AppFrame::WindowProc(hwnd, message, wParam, lParam);
   }
 
+  using AppFrame::Init;
   HWND Init(HINSTANCE instance) {
     return AppFrame::Init(instance, const_cast<LPWSTR>(u""), SW_SHOW, kClass, kTitle);
   }

@@ -180,6 +180,24 @@ TEST_F(PackageFileTest, OnlyPreparablePackagesAreExtractedOrVerified) {
   EXPECT_EQ(info.image_bytes, 2047u);
 }
 
+// The result is renamed over the output: an output naming the input would replace it.
+TEST_F(PackageFileTest, NeitherExtractNorBuildReplacesItsOwnInput) {
+  std::string error;
+  WriteBytes(dir_ / "image.nb0", Pattern(4096));
+  ASSERT_TRUE(BuildPackage(dir_ / "image.nb0", Fields(), dir_ / "fw.bin", &error)) << error;
+  const Bytes package = ReadBytes(dir_ / "fw.bin");
+  std::filesystem::create_symlink(dir_ / "fw.bin", dir_ / "link.bin");
+  auto before = Names(dir_.path());
+
+  EXPECT_FALSE(ExtractImage(dir_ / "fw.bin", dir_ / "fw.bin", &error));
+  EXPECT_NE(error.find("fw.bin"), std::string::npos) << error;
+  EXPECT_FALSE(ExtractImage(dir_ / "fw.bin", dir_ / "." / "link.bin", &error));
+  EXPECT_FALSE(BuildPackage(dir_ / "image.nb0", Fields(), dir_ / "image.nb0", &error));
+  EXPECT_EQ(ReadBytes(dir_ / "fw.bin"), package);
+  EXPECT_EQ(ReadBytes(dir_ / "image.nb0"), Pattern(4096));
+  EXPECT_EQ(Names(dir_.path()), before);
+}
+
 // The device takes a size of 0xFFFFFFFF for a failed size query: the tool agrees with it.
 TEST(PreparableSizeTest, EndsBelowTheDevicesFailedSizeAnswer) {
   EXPECT_FALSE(IsPreparable(kSmallestPreparable - 1));

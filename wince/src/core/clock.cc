@@ -31,7 +31,10 @@ std::string ClockSpec::ToString() const {
       char buf[32];
       auto [p, ec] = std::to_chars(buf, buf + sizeof buf, factor);
       (void)ec;
-      return "x" + std::string(buf, p);
+      // Built by appending: GCC 12 warns falsely (-Wrestrict) on "x" + std::string&& at -O3.
+      std::string text = "x";
+      text.append(buf, p);
+      return text;
     }
   }
   return "real";

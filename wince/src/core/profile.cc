@@ -375,6 +375,29 @@ ordered_json ToJson(const std::filesystem::path& folder, const DeviceProfile& p)
 
 }  // namespace
 
+std::optional<DeviceProfile> ParseProfile(std::string_view text,
+                                          const std::filesystem::path& folder, std::string* error) {
+  auto fail = [&](const std::string& why) -> std::optional<DeviceProfile> {
+    if (error) *error = why;
+    return std::nullopt;
+  };
+  json root;
+  try {
+    root = json::parse(text);
+  } catch (const json::exception& e) {
+    // A syntax error (parse_error), or a number too large for any type (out_of_range, "1e400").
+    std::string what = e.what();
+    // Drop the library's "[json.exception.parse_error.101] " tag.
+    if (auto pos = what.find("] "); pos != std::string::npos) what = what.substr(pos + 2);
+    return fail("not valid JSON: " + what);
+  }
+  try {
+    return ReadProfile(root, folder);
+  } catch (const KeyError& e) {
+    return fail(e.key.empty() ? e.why : e.key + ": " + e.why);
+  }
+}
+
 std::optional<DeviceProfile> LoadProfile(const std::filesystem::path& folder, std::string* error) {
   const std::filesystem::path file = folder / kFileName;
   const std::string name = file.string();
@@ -393,20 +416,10 @@ std::optional<DeviceProfile> LoadProfile(const std::filesystem::path& folder, st
   if (!in) return fail(std::string("cannot be read: ") + std::strerror(errno));
   std::stringstream buffer;
   buffer << in.rdbuf();
-  json root;
-  try {
-    root = json::parse(buffer.str());
-  } catch (const json::parse_error& e) {
-    std::string what = e.what();
-    // Drop the library's "[json.exception.parse_error.101] " tag.
-    if (auto pos = what.find("] "); pos != std::string::npos) what = what.substr(pos + 2);
-    return fail("not valid JSON: " + what);
-  }
-  try {
-    return ReadProfile(root, folder);
-  } catch (const KeyError& e) {
-    return fail(e.key.empty() ? e.why : e.key + ": " + e.why);
-  }
+  std::string why;
+  auto profile = ParseProfile(buffer.str(), folder, &why);
+  if (!profile) return fail(why);
+  return profile;
 }
 
 std::string FormatProfile(const std::filesystem::path& folder, const DeviceProfile& profile) {

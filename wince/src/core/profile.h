@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/clock.h"
@@ -85,6 +86,11 @@ struct DeviceProfile {
 // least one card, with its host folder made absolute. On error returns nullopt and sets *error to
 // one line naming the file and the key ("DIR/device.json: battery.percent: must be 0..100 or 255").
 std::optional<DeviceProfile> LoadProfile(const std::filesystem::path& folder, std::string* error);
+// Parses the text of a device.json whose device folder is `folder` (relative card folders are
+// resolved against it). Pure apart from making `folder` absolute. On error returns nullopt and
+// sets *error to one line naming the key ("battery.percent: must be 0..100 or 255").
+std::optional<DeviceProfile> ParseProfile(std::string_view text,
+                                          const std::filesystem::path& folder, std::string* error);
 // Writes the profile as device.json (every key, pretty-printed; card folders inside `folder` are
 // written relative to it). Replaces the file atomically. Returns false and sets *error on failure.
 bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profile,

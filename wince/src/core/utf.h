@@ -12,7 +12,8 @@ namespace wce {
 // bad lead or continuation bytes, overlong forms, surrogates, code points past U+10FFFF.
 bool Utf8ToUtf16(std::string_view text, std::u16string* out);
 
-// Appends code point `c` to *out as UTF-8.
+// Appends code point `c` to *out as UTF-8; a value that is no character (a surrogate, a value past
+// U+10FFFF) is appended as U+FFFD.
 void AppendUtf8(char32_t c, std::string* out);
 
 // Converts UTF-16 to code points. A lone surrogate becomes U+FFFD; never fails.

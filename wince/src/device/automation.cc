@@ -16,6 +16,9 @@ template <class... Ts>
 struct Overloaded : Ts... {
   using Ts::operator()...;
 };
+// Spelled out: clang before 17 does not deduce an aggregate's template arguments by itself.
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
 
 bool IsInput(const Action& action) {
   return std::holds_alternative<PressSoftKey>(action) ||
