@@ -635,8 +635,9 @@ HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 // With a null buffer returns a pointer to the read-only text inside the table (host deviation:
-// the result is pointer-sized). Otherwise copies at most cchBufferMax - 1 characters plus a
-// terminator and returns the count copied; 0 when the string is missing.
+// the result is pointer-sized). Otherwise copies at most cchBufferMax - 1 of the stored units (a
+// terminator stored inside the count among them) plus a terminator and returns the count copied;
+// 0 when the string is missing.
 INT_PTR WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
 
 // ---------------------------------------------------------------------------------------------
