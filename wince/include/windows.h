@@ -13,6 +13,13 @@
 #include <cstddef>
 #include <cstdint>
 
+// The platform's version (Windows Mobile 6 is Windows CE 5.2). Code that differs between the
+// device and desktop Win32 tells them apart by UNDER_CE, as with the platform's own SDK.
+// _WIN32_WCE is not defined: host libraries (GoogleTest) read it as building for the device.
+#ifndef UNDER_CE
+#define UNDER_CE 0x502
+#endif
+
 #define WINAPI
 #define CALLBACK
 #define APIENTRY
