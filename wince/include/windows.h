@@ -627,6 +627,9 @@ typedef LPCDLGTEMPLATEW LPCDLGTEMPLATE;
 INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDialogTemplate,
                                        HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
+// Dialog units to pixels by the dialog's base units (see wince/README.md). Fails for a window
+// that is no dialog.
+BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect);
 // Modal to hWnd; one OK button; returns IDOK once dismissed.
 int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 
