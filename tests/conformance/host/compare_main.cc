@@ -266,11 +266,17 @@ double Seconds(Clock::duration d) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::string usage =
+      std::string("usage: ") + argv[0] +
+      " --name NAME --device-build EXE --desktop-build EXE --win32-dir DIR [--peer]"
+      " [--clock virtual|real]\n";
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::cout << usage;
+    return 0;
+  }
   std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) {
-    std::cerr << "usage: " << argv[0]
-              << " --name NAME --device-build EXE --desktop-build EXE --win32-dir DIR [--peer]"
-                 " [--clock virtual|real]\n";
+    std::cerr << usage;
     return 2;
   }
   Scratch scratch(options->name);
