@@ -18,8 +18,10 @@ namespace kepla::wine {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr char kReadyMark[] = "kepla-ready";  // in BASE: the stamp of the finished prefix
-constexpr char kBaseMark[] = "kepla-base";    // in a device prefix: the stamp it was made from
+// In BASE: the stamp of the finished prefix. Its name changes when what a base holds changes, so
+// that a base made before is made anew.
+constexpr char kReadyMark[] = "kepla-ready-2";
+constexpr char kBaseMark[] = "kepla-base";  // in a device prefix: the stamp it was made from
 const char* const kRegistryFiles[] = {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"};
 
 std::string ReadSmallFile(const fs::path& file) {
@@ -168,12 +170,13 @@ bool EnsureBasePrefix(const fs::path& base, std::ostream& note, std::string* err
                                                         {"WINEDLLOVERRIDES", "mscoree,mshtml="},
                                                         {"DISPLAY", ""},
                                                         {"WAYLAND_DISPLAY", ""}});
-  // The program's windows are left to no window manager: there is none on a virtual display, and
-  // Wine would wait two seconds for one each time a window is hidden. The device has none either.
+  // Windows are left to no window manager, for every program (KEPLA.exe, the conformance
+  // programs): there is none on a virtual display, and Wine would wait two seconds for one each
+  // time a window is hidden. The device has none either.
   const std::vector<std::vector<std::string>> steps = {
       {"wineboot", "--init"},
-      {"wine", "reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\KEPLA.exe\\X11 Driver", "/v",
-       "Managed", "/t", "REG_SZ", "/d", "N", "/f"},
+      {"wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
+       "/d", "N", "/f"},
       {"wineserver", "-w"}};
   for (const std::vector<std::string>& argv : steps) {
     HostProcess::Options options;

@@ -49,9 +49,9 @@ void WINAPI SystemIdleTimerReset(void);
 FARPROC WINAPI GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName);
 
 // Replacements of desktop calls whose answer differs on the device.
-// The string-table text in place when lpBuffer is NULL and cchBufferMax is 0 (the result is
-// then the text's address, pointer-sized as in the simulated device's layer); the copy form
-// copies at most cchBufferMax - 1 characters plus a terminator, as the device does.
+// The string-table text in place when lpBuffer is NULL and cchBufferMax is 0: the result is then
+// the text's address, pointer-sized as in the simulated device's layer. The copy form is the
+// desktop's.
 INT_PTR WINAPI KeplaShimLoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer,
                                     int cchBufferMax);
 // The device profile's memory load over the desktop's other figures.

@@ -13,6 +13,13 @@
 #include <cstddef>
 #include <cstdint>
 
+// The platform's version (Windows Mobile 6 is Windows CE 5.2). Code that differs between the
+// device and desktop Win32 tells them apart by UNDER_CE, as with the platform's own SDK.
+// _WIN32_WCE is not defined: host libraries (GoogleTest) read it as building for the device.
+#ifndef UNDER_CE
+#define UNDER_CE 0x502
+#endif
+
 #define WINAPI
 #define CALLBACK
 #define APIENTRY
@@ -621,6 +628,9 @@ typedef LPCDLGTEMPLATEW LPCDLGTEMPLATE;
 INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDialogTemplate,
                                        HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
+// Dialog units to pixels by the dialog's base units (see wince/README.md). Fails for a window
+// that is no dialog.
+BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect);
 // Modal to hWnd; one OK button; returns IDOK once dismissed.
 int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 
@@ -636,8 +646,9 @@ HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 // With a null buffer returns a pointer to the read-only text inside the table (host deviation:
-// the result is pointer-sized). Otherwise copies at most cchBufferMax - 1 characters plus a
-// terminator and returns the count copied; 0 when the string is missing.
+// the result is pointer-sized). Otherwise copies at most cchBufferMax - 1 of the stored units (a
+// terminator stored inside the count among them) plus a terminator and returns the count copied;
+// 0 when the string is missing.
 INT_PTR WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
 
 // ---------------------------------------------------------------------------------------------

@@ -224,8 +224,8 @@ TEST_F(RunFolderTest, ThisProgramClosesAnotherProgramsWindow) {
   ASSERT_TRUE(other.WaitForLine("ready", 20s));
 
   EXPECT_EQ(FindWindowW(u"KEPLA_WINDOW_CLASS", u"Other title"), nullptr);
-  HWND remote = FindWindowW(u"kepla_window_class", u"ZQV");
-  ASSERT_NE(remote, nullptr) << "class names match without regard to case";
+  HWND remote = FindWindowW(u"kepla_window_class", u"zqv");
+  ASSERT_NE(remote, nullptr) << "class names and titles match without regard to case";
   EXPECT_TRUE(IsWindow(remote));
   SendMessageW(remote, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(remote)) << "the send returned after the window was handled";

@@ -32,21 +32,26 @@ class FindApiTest : public kepla_test::DeviceFixture {
   }
 };
 
-TEST_F(FindApiTest, StarDotStarListsEverythingButDotAndDotDot) {
+TEST_F(FindApiTest, StarDotStarListsEverythingAfterDotAndDotDot) {
   Boot();
   PutFile(u"\\Storage Card\\Upgrade\\KEPLA.exe", "exe");
   PutFile(u"\\Storage Card\\Upgrade\\fw.bin", "package");
   PutFile(u"\\Storage Card\\Upgrade\\README", "text");
   ASSERT_TRUE(CreateDirectoryW(u"\\Storage Card\\Upgrade\\old", nullptr));
+  // A folder lists itself and its parent first, as desktop Win32 does.
   const std::vector<std::u16string> names = Names(u"\\Storage Card\\Upgrade\\*.*");
-  EXPECT_EQ(Set(names), (std::set<std::u16string>{u"KEPLA.exe", u"fw.bin", u"README", u"old"}));
-  EXPECT_EQ(names.size(), 4u);
+  ASSERT_EQ(names.size(), 6u);
+  EXPECT_EQ(names[0], u".");
+  EXPECT_EQ(names[1], u"..");
+  EXPECT_EQ(Set(names),
+            (std::set<std::u16string>{u".", u"..", u"KEPLA.exe", u"fw.bin", u"README", u"old"}));
+  EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\*.bin"), (std::vector<std::u16string>{u"fw.bin"}));
   // Nor is the layer's attribute sidecar, on hosts that need one, nor the file it is rewritten
   // through (left behind by a crash, or there for a moment); whatever their case on the host.
   PutFile(u"\\Storage Card\\Upgrade\\.kepla-attributes", "00000002 fw.bin\n");
   PutFile(u"\\Storage Card\\Upgrade\\.kepla-attributes.new", "00000002 fw.bin\n");
   PutFile(u"\\Storage Card\\Upgrade\\.KEPLA-ATTRIBUTES.NEW", "00000002 fw.bin\n");
-  EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\*.*").size(), 4u);
+  EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\*.*").size(), 6u);
   EXPECT_EQ(Names(u"\\Storage Card\\Upgrade\\.kepla*").size(), 0u);
   EXPECT_EQ(GetFileAttributesW(u"\\Storage Card\\Upgrade\\.kepla-attributes.new"),
             INVALID_FILE_ATTRIBUTES);
@@ -111,7 +116,7 @@ TEST_F(FindApiTest, TheRootListsEachCardOnceAsAFolder) {
   // Files made on that card land in its host folder.
   PutFile(u"\\SD Card\\x.bin", "x");
   EXPECT_TRUE(std::filesystem::exists(mount / "sd" / "x.bin"));
-  EXPECT_EQ(Names(u"\\sd card\\*.*"), (std::vector<std::u16string>{u"x.bin"}));
+  EXPECT_EQ(Names(u"\\sd card\\*.*"), (std::vector<std::u16string>{u".", u"..", u"x.bin"}));
 }
 
 TEST_F(FindApiTest, LinksOutOfTheDeviceAreNotListed) {
@@ -121,14 +126,14 @@ TEST_F(FindApiTest, LinksOutOfTheDeviceAreNotListed) {
   std::filesystem::create_symlink(HostPath(u"\\Storage Card\\inside.bin"),
                                   HostPath(u"\\Storage Card\\alias.bin"));
   EXPECT_EQ(Set(Names(u"\\Storage Card\\*.*")),
-            (std::set<std::u16string>{u"inside.bin", u"alias.bin"}));
+            (std::set<std::u16string>{u".", u"..", u"inside.bin", u"alias.bin"}));
 }
 
 TEST_F(FindApiTest, SearchesThatCannotStart) {
   Boot();
   ASSERT_TRUE(CreateDirectoryW(u"\\Storage Card\\Empty", nullptr));
   WIN32_FIND_DATAW data;
-  EXPECT_EQ(FindFirstFileW(u"\\Storage Card\\Empty\\*.*", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FindFirstFileW(u"\\Storage Card\\Empty\\*.bin", &data), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(FindFirstFileW(u"\\Storage Card\\Missing\\*.*", &data), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);

@@ -119,8 +119,10 @@ TEST_F(ResourceApi, LoadStringPointerFormReturnsTheStoredText) {
 }
 
 TEST_F(ResourceApi, LoadStringCopyFormCutsToTheBuffer) {
+  // The terminator stored inside the count is copied and counted, as on Win32: "Hello" is
+  // stored as 6 units.
   WCHAR buffer[260];
-  EXPECT_EQ(LoadStringW(module_, IDS_T_HELLO, buffer, 260), 5);
+  EXPECT_EQ(LoadStringW(module_, IDS_T_HELLO, buffer, 260), 6);
   EXPECT_EQ(std::u16string(buffer), u"Hello");
 
   std::fill(std::begin(buffer), std::end(buffer), u'#');
@@ -135,7 +137,7 @@ TEST_F(ResourceApi, LoadStringCopyFormCutsToTheBuffer) {
   EXPECT_EQ(buffer[0], 0) << "room only for the terminator";
 
   buffer[0] = u'#';
-  EXPECT_EQ(LoadStringW(module_, IDS_T_EMPTY, buffer, 260), 0);
+  EXPECT_EQ(LoadStringW(module_, IDS_T_EMPTY, buffer, 260), 1) << "its stored terminator";
   EXPECT_EQ(buffer[0], 0);
 
   buffer[0] = u'#';
@@ -186,7 +188,7 @@ TEST_F(ResourceApi, ConcurrentLookupsWhileAdding) {
     readers.emplace_back([&] {
       WCHAR buffer[16];
       while (!stop.load()) {
-        if (LoadStringW(module_, IDS_T_HELLO, buffer, 16) != 5) ++wrong;
+        if (LoadStringW(module_, IDS_T_HELLO, buffer, 16) != 6) ++wrong;
         if (FindResourceW(module_, MAKEINTRESOURCE(IDD_T_PAGE), RT_DIALOG) == nullptr) ++wrong;
       }
     });

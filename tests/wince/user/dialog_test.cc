@@ -85,6 +85,14 @@ TEST_F(DialogTest, TemplateBecomesADialogAndControlsInPixels) {
       bar = wm().InfoLocked(items[1]);
       button = wm().InfoLocked(items[2]);
     }
+    // Dialog units round to the nearest pixel, halves away from zero, as MulDiv does.
+    RECT units = {1, 1, 3, -5};
+    EXPECT_TRUE(MapDialogRect(dlg, &units));
+    EXPECT_EQ(units.left, 2);     // 1.5
+    EXPECT_EQ(units.right, 5);    // 4.5
+    EXPECT_EQ(units.top, 2);      // 1.5
+    EXPECT_EQ(units.bottom, -8);  // -7.5
+    EXPECT_FALSE(MapDialogRect(items[0], &units)) << "a control is no dialog";
     EndDialog(dlg, 42);
     return TRUE;
   };
@@ -110,8 +118,8 @@ TEST_F(DialogTest, TemplateBecomesADialogAndControlsInPixels) {
   ASSERT_TRUE(bar->progress.has_value());
   EXPECT_EQ(bar->progress->pos, 0);
   EXPECT_EQ(button->class_name, u"Button");
-  EXPECT_EQ(g_dialog_messages.front(), static_cast<UINT>(WM_NCCREATE))
-      << "messages before WM_INITDIALOG reach the dialog procedure too";
+  EXPECT_EQ(g_dialog_messages.front(), static_cast<UINT>(WM_INITDIALOG))
+      << "the messages of the dialog's creation do not reach the dialog procedure";
 }
 
 TEST_F(DialogTest, MessageBoxOverAModalDialogDisablesEachOwnerInTurn) {
@@ -121,6 +129,8 @@ TEST_F(DialogTest, MessageBoxOverAModalDialogDisablesEachOwnerInTurn) {
   g_dialog = [&](HWND dlg, UINT message, WPARAM, LPARAM) -> INT_PTR {
     if (message == WM_INITDIALOG) {
       dialog_seen = dlg;
+      // Shown now: the loop would show it only once nothing is left to retrieve.
+      ShowWindow(dlg, SW_SHOW);
       PostMessageW(dlg, WM_APP, 0, 0);
       return TRUE;
     }
@@ -215,7 +225,8 @@ TEST_F(DialogTest, QuitInsideAModalLoopEndsItAndReachesTheOuterLoop) {
     return message == WM_INITDIALOG;
   };
   DialogBytes page = Page();
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(page), main, &TestDialogProc, 0), 0);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Load(page), main, &TestDialogProc, 0), IDOK)
+      << "no EndDialog: the default result";
   EXPECT_TRUE(IsWindowEnabled(main));
   MSG msg;
   EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), FALSE);

@@ -234,6 +234,8 @@ TEST_F(MessageTest, MsgWaitWakesOnlyForNewInputOfTheMask) {
             static_cast<DWORD>(WAIT_TIMEOUT))
       << "a posted message is not key input";
   EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, nullptr, 1000, QS_POSTMESSAGE, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_POSTMESSAGE, 0), WAIT_OBJECT_0)
+      << "a poll (no time to wait) sees it too";
 
   MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));  // now it has been seen
@@ -269,6 +271,12 @@ TEST_F(MessageTest, MsgWaitReportsATimerWhenItComesDue) {
   ASSERT_NE(timer, 0u);
   EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_TIMER, 0), WAIT_OBJECT_0);
   EXPECT_EQ(GetTickCount() - start, 300u);
+  EXPECT_TRUE(KillTimer(nullptr, timer));
+
+  // Due at the very moment the wait times out: the timer is there when the wait ends, and wins.
+  timer = SetTimer(nullptr, 0, 300, nullptr);
+  EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, nullptr, 300, QS_ALLINPUT, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(GetTickCount() - start, 600u);
   EXPECT_TRUE(KillTimer(nullptr, timer));
 }
 

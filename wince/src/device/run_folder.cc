@@ -15,6 +15,7 @@
 #include "device/run_protocol.h"
 #include "device/socket_server.h"
 #include "device/unix_socket.h"
+#include "kernel/fold_case.h"
 #include "kernel/threads.h"
 #include "user/window_manager.h"
 
@@ -255,7 +256,7 @@ std::optional<RemoteWindow> RunFolder::FindRemoteWindow(const std::u16string* wi
   for (const PublishedProgram& program : ScanEntries(run_dir, ::getpid())) {
     for (const PublishedWindow& w : program.windows) {
       if (window_class && !SameClass(*window_class, w.window_class)) continue;
-      if (title && *title != w.title) continue;
+      if (title && !EqualsNoCase(*title, w.title)) continue;  // as for this process's windows
       RemoteWindow found{program.pid, w.hwnd};
       if (IsRemoteWindowAlive(found)) return found;
     }

@@ -67,6 +67,22 @@ DWORD FileSystem::List(std::u16string_view pattern, std::vector<WIN32_FIND_DATAW
   const std::filesystem::path& root = volumes_[dir.volume].host;
   const bool device_root = dir.volume == 0 && dir.leaf.empty();
 
+  if (!device_root) {
+    // A folder lists itself and its parent first, as desktop Win32 does; the root folder, like a
+    // drive's root, lists neither. A card's root is a folder of the root.
+    const bool card_root = dir.leaf.empty();
+    const std::filesystem::path folder = dir.host.lexically_normal();
+    std::filesystem::path parent = volumes_[0].host;
+    if (!card_root) parent = (folder.has_filename() ? folder : folder.parent_path()).parent_path();
+    const std::pair<std::u16string_view, const std::filesystem::path*> dots[] = {{u".", &dir.host},
+                                                                                 {u"..", &parent}};
+    for (const auto& [name, host] : dots) {
+      struct stat dot_st;
+      if (!MatchesWildcard(name_pattern, name) || stat(host->c_str(), &dot_st) != 0) continue;
+      entries->push_back(FindDataOf(name, *host, dot_st, card_root && name == u"."));
+    }
+  }
+
   if (DIR* listing = opendir(dir.host.c_str())) {
     std::u16string name;
     while (const dirent* entry = readdir(listing)) {

@@ -74,7 +74,10 @@ INT_PTR WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int c
     // The text in place, read-only; it is zero-terminated when the table stored the terminator.
     return reinterpret_cast<INT_PTR>(slot->units.data());
   }
+  // The units as stored: a terminator kept inside the count (llvm-rc /n) is copied and counted
+  // like any other unit, as on Win32 ("Next" stored with count 5 copies 5 units and returns 5).
   std::u16string text = slot->Text();
+  if (slot->zero_terminated()) text.push_back(u'\0');
   std::size_t copied = std::min(text.size(), static_cast<std::size_t>(cchBufferMax) - 1);
   text.copy(lpBuffer, copied);
   lpBuffer[copied] = 0;

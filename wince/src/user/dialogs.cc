@@ -1,10 +1,13 @@
 // Modal dialogs: made from a classic template, run in a nested message loop.
 //
 // A modal dialog is a window of the "Dialog" class plus an end flag. DialogBoxIndirectParamW
-// creates it and its controls, sends WM_INITDIALOG, shows it, disables its owner and retrieves
-// and dispatches the thread's messages (every window's, window-less timer procedures included)
-// until EndDialog sets the flag. A WM_QUIT met by the loop is posted again and ends the loop, so
-// that the enclosing loop sees it too.
+// creates it and its controls (the dialog procedure sees none of the messages of its creation),
+// disables its owner, sends WM_INITDIALOG, and retrieves and dispatches the thread's messages
+// (every window's, window-less timer procedures included) until EndDialog sets the flag; the
+// dialog is shown the first time the loop finds nothing to retrieve, as on Win32 (so messages
+// posted in WM_INITDIALOG run before it is visible). A WM_QUIT met by the loop is posted again and
+// ends the loop, so that the enclosing loop sees it too; the dialog then returns IDOK unless
+// EndDialog stored a result, as Win32's default result is.
 //
 // The call gets only a pointer to the template. It is read within the loaded resource that holds
 // it (what LoadResource gave the program), which bounds every read; a template anywhere else is
@@ -19,9 +22,6 @@
 
 namespace wce {
 namespace {
-
-int DialogUnitsToX(int units) { return units * WindowManager::kDialogBaseUnitX / 4; }
-int DialogUnitsToY(int units) { return units * WindowManager::kDialogBaseUnitY / 8; }
 
 // The RT_DIALOG resource id of the template at `p`, or -1.
 int TemplateIdOf(Device& device, const void* p) {
@@ -47,6 +47,19 @@ std::optional<DialogTemplate> ParseAt(Device& device, const DLGTEMPLATE* dialog_
 
 }  // namespace
 
+namespace {
+
+// units * base / divisor rounded to the nearest integer, halves away from zero (MulDiv's rule).
+int ScaleRounded(int units, int base, int divisor) {
+  const int product = units * base;
+  return product >= 0 ? (product + divisor / 2) / divisor : (product - divisor / 2) / divisor;
+}
+
+}  // namespace
+
+int WindowManager::DialogUnitsToX(int units) { return ScaleRounded(units, kDialogBaseUnitX, 4); }
+int WindowManager::DialogUnitsToY(int units) { return ScaleRounded(units, kDialogBaseUnitY, 8); }
+
 HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTANCE instance,
                               HWND owner, DLGPROC proc, int template_id) {
   auto dialog_class = wm.FindClass(u"Dialog");
@@ -54,8 +67,8 @@ HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTA
   spec.ex_style = t.ex_style;
   spec.title = t.title;
   spec.style = (t.style & ~static_cast<DWORD>(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
-  spec.width = DialogUnitsToX(t.cx);
-  spec.height = DialogUnitsToY(t.cy);
+  spec.width = WindowManager::DialogUnitsToX(t.cx);
+  spec.height = WindowManager::DialogUnitsToY(t.cy);
   {
     // Placed relative to the owner's client area, or centred in the work area.
     Device& device = Device::Get();
@@ -67,18 +80,21 @@ HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTA
       spec.x = work.left + ((work.right - work.left) - spec.width) / 2;
       spec.y = work.top + ((work.bottom - work.top) - spec.height) / 2;
     } else {
-      spec.x = origin.x + DialogUnitsToX(t.x);
-      spec.y = origin.y + DialogUnitsToY(t.y);
+      spec.x = origin.x + WindowManager::DialogUnitsToX(t.x);
+      spec.y = origin.y + WindowManager::DialogUnitsToY(t.y);
     }
   }
   spec.parent = owner;
   spec.instance = instance;
-  spec.setup = [proc, template_id](Window& w) {
-    w.dlg_proc = proc;
-    w.template_id = template_id;
-  };
+  spec.setup = [template_id](Window& w) { w.template_id = template_id; };
   HWND dialog = wm.CreateWindowInternal(dialog_class, u"Dialog", spec);
   if (dialog == nullptr) return nullptr;
+  {
+    // The procedure is set once the dialog window exists: it never sees WM_CREATE or the WM_SIZE
+    // of the creation, and WM_INITDIALOG is the first message it gets.
+    std::lock_guard<std::mutex> lock(Device::Get().scheduler().mutex());
+    if (Window* w = wm.FindLocked(dialog)) w->dlg_proc = proc;
+  }
 
   for (const DialogItem& item : t.items) {
     auto cls = item.class_name.empty() ? nullptr : wm.FindClass(item.class_name.c_str());
@@ -89,10 +105,10 @@ HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTA
     control.ex_style = item.ex_style;
     control.title = item.title;
     control.style = item.style | WS_CHILD;
-    control.x = DialogUnitsToX(item.x);
-    control.y = DialogUnitsToY(item.y);
-    control.width = DialogUnitsToX(item.cx);
-    control.height = DialogUnitsToY(item.cy);
+    control.x = WindowManager::DialogUnitsToX(item.x);
+    control.y = WindowManager::DialogUnitsToY(item.y);
+    control.width = WindowManager::DialogUnitsToX(item.cx);
+    control.height = WindowManager::DialogUnitsToY(item.cy);
     control.parent = dialog;
     control.id = item.id;
     control.instance = instance;
@@ -140,16 +156,28 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
       first_control = w->children.front();
     }
   }
+  // The owner is disabled before WM_INITDIALOG, as on Win32.
+  const bool owner_disabled = DisableOwner(root_owner);
   CallProc(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first_control), param);
-  bool ended = true;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    if (const Window* w = FindLocked(dialog)) ended = w->dialog_ended;
-  }
-  if (!ended) ShowWindow(dialog, SW_SHOW);
-  const INT_PTR result = RunModal(dialog, root_owner);
+  const INT_PTR result = RunModal(dialog, root_owner, owner_disabled, /*show_when_idle=*/true);
   device_.automation().NotifyDialogEnded(template_id, result);
   return result;
+}
+
+BOOL WindowManager::MapDialogRect(HWND dialog, RECT* rect) {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    const Window* w = FindLocked(dialog);
+    if (w == nullptr || w->kind != WindowKind::kDialog) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return FALSE;
+    }
+  }
+  rect->left = DialogUnitsToX(rect->left);
+  rect->right = DialogUnitsToX(rect->right);
+  rect->top = DialogUnitsToY(rect->top);
+  rect->bottom = DialogUnitsToY(rect->bottom);
+  return TRUE;
 }
 
 BOOL WindowManager::EndDialog(HWND dialog, INT_PTR result) {
@@ -165,19 +193,34 @@ BOOL WindowManager::EndDialog(HWND dialog, INT_PTR result) {
   return TRUE;
 }
 
-INT_PTR WindowManager::RunModal(HWND window, HWND owner) {
-  const bool owner_was_enabled = owner != nullptr && IsWindowEnabled(owner);
-  if (owner_was_enabled) EnableWindow(owner, FALSE);
+bool WindowManager::DisableOwner(HWND owner) {
+  if (owner == nullptr || !IsWindowEnabled(owner)) return false;
+  EnableWindow(owner, FALSE);
+  return true;
+}
+
+INT_PTR WindowManager::RunModal(HWND window, HWND owner, bool owner_disabled, bool show_when_idle) {
   const MessageFilter any;
+  bool shown = !show_when_idle;
   for (;;) {
     MSG msg;
+    bool ended = false;
+    bool got;
     {
       std::unique_lock<std::mutex> lock(mu_);
-      const std::function<bool()> ended = [this, window] {
+      const std::function<bool()> is_ended = [this, window] {
         const Window* w = FindLocked(window);
         return w == nullptr || w->dialog_ended;
       };
-      if (!RetrieveLocked(lock, &msg, any, /*remove=*/true, /*wait=*/true, ended)) break;
+      // Until it is shown, the loop only looks: once nothing is there, it shows the window.
+      got = RetrieveLocked(lock, &msg, any, /*remove=*/true, /*wait=*/shown, is_ended);
+      ended = !got && is_ended();
+    }
+    if (!got) {
+      if (ended || shown) break;
+      ShowWindow(window, SW_SHOW);
+      shown = true;
+      continue;
     }
     if (msg.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(msg.wParam));
@@ -194,7 +237,7 @@ INT_PTR WindowManager::RunModal(HWND window, HWND owner) {
     if (alive) result = w->dialog_result;
   }
   if (alive) DestroyWindow(window);
-  if (owner_was_enabled) EnableWindow(owner, TRUE);
+  if (owner_disabled) EnableWindow(owner, TRUE);
   return result;
 }
 

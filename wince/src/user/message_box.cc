@@ -70,9 +70,10 @@ int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT ty
     message_boxes_.push_back(box);
     BumpGenerationLocked();
   }
+  const bool owner_disabled = DisableOwner(spec.parent);
   ShowWindow(box, SW_SHOW);
   device_.automation().NotifyMessageBox(snapshot);
-  return static_cast<int>(RunModal(box, spec.parent));
+  return static_cast<int>(RunModal(box, spec.parent, owner_disabled, /*show_when_idle=*/false));
 }
 
 LRESULT CALLBACK MessageBoxClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -59,12 +59,13 @@ DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* hand
     }
     if (counts_as_input_wait) queue->EndInputWait();
     if (result < count) return WAIT_OBJECT_0 + result;
-    // Input that comes due at the very moment the time-out expires (a timer of the same period
-    // as the time-out, on a virtual clock) does not pre-empt the time-out: the time-out is
-    // reported and the input stays new for the next wait.
-    if (scheduler.NowLocked() >= deadline) return WAIT_TIMEOUT;
     if (result == count) return WAIT_OBJECT_0 + count;
-    // A timer came due: the next round sees it as new input.
+    // The time-out, or a timer came due (the next round sees it as new input). Input there when
+    // the time-out expires wins over it, as on Win32: a timer set with the wait's period, due at
+    // the very moment the wait times out (on a virtual clock), ends the wait as input.
+    if (scheduler.NowLocked() >= deadline) {
+      return input_ready() ? WAIT_OBJECT_0 + count : WAIT_TIMEOUT;
+    }
   }
 }
 

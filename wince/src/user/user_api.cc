@@ -161,6 +161,14 @@ INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDia
 
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) { return Windows().EndDialog(hDlg, nResult); }
 
+BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect) {
+  if (lpRect == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return Windows().MapDialogRect(hDlg, lpRect);
+}
+
 int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
   return Windows().MessageBox(hWnd, lpText, lpCaption, uType);
 }

@@ -60,7 +60,7 @@ struct Window {
   LONG_PTR msg_result = 0;  // DWL_MSGRESULT
   LONG_PTR dlg_user = 0;    // DWL_USER
   bool dialog_ended = false;
-  INT_PTR dialog_result = 0;
+  INT_PTR dialog_result = IDOK;  // what the modal loop returns if nothing else is stored
   int template_id = -1;
 
   // Message boxes.

@@ -79,6 +79,9 @@ class WindowManager {
   // Dialog base units (pixels per 4 horizontal / 8 vertical dialog units); see wince/README.md.
   static constexpr int kDialogBaseUnitX = 6;
   static constexpr int kDialogBaseUnitY = 12;
+  // Dialog units to pixels, as for every dialog and its controls (and MapDialogRect).
+  static int DialogUnitsToX(int units);
+  static int DialogUnitsToY(int units);
 
   explicit WindowManager(Device& device);
   ~WindowManager();
@@ -187,6 +190,7 @@ class WindowManager {
   INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DLGTEMPLATE* dialog_template, HWND owner,
                                  DLGPROC proc, LPARAM param);
   BOOL EndDialog(HWND dialog, INT_PTR result);
+  BOOL MapDialogRect(HWND dialog, RECT* rect);
   int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
   // ---- Internals shared by the files of the window system --------------------------------------
@@ -217,10 +221,14 @@ class WindowManager {
   HWND CreateWindowInternal(std::shared_ptr<const WindowClass> cls, std::u16string class_name,
                             const CreateSpec& spec);
   std::shared_ptr<const WindowClass> FindClass(LPCWSTR name);
-  // Runs a modal loop for `window` (a dialog or message box): disables `owner`, dispatches the
-  // thread's messages until the window's end flag is set or it is destroyed, destroys it and
-  // re-enables the owner. Returns its end result (0 if it was destroyed without one).
-  INT_PTR RunModal(HWND window, HWND owner);
+  // Disables `owner` for a modal window if it is enabled; returns whether it did.
+  bool DisableOwner(HWND owner);
+  // Runs a modal loop for `window` (a dialog or message box): dispatches the thread's messages
+  // until the window's end flag is set or it is destroyed, destroys it and re-enables `owner` if
+  // `owner_disabled` (DisableOwner's answer). With `show_when_idle` the window is shown the
+  // first time nothing is there to retrieve. Returns its end result (IDOK unless EndDialog
+  // stored another; 0 if it was destroyed another way).
+  INT_PTR RunModal(HWND window, HWND owner, bool owner_disabled, bool show_when_idle);
 
  private:
   std::shared_ptr<const WindowClass> FindClassLocked(LPCWSTR name) const;

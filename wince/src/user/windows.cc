@@ -525,10 +525,8 @@ HWND WindowManager::FindWindow(LPCWSTR class_name, LPCWSTR title) {
     }
     for (auto it = z_order_.rbegin(); it != z_order_.rend(); ++it) {
       const Window* w = FindLocked(*it);
-      if (w == nullptr || w->destroying || w->window_class->internal ||
-          w->kind == WindowKind::kMessageBox) {
-        continue;
-      }
+      // Message boxes are found too (by their caption), as on Win32.
+      if (w == nullptr || w->destroying || w->window_class->internal) continue;
       if (class_name != nullptr && w->window_class != cls) continue;
       if (title != nullptr && !EqualsNoCase(w->text, title)) continue;
       return w->hwnd;

@@ -1,0 +1,14 @@
+// Resource ids of the conformance programs (conformance.rc).
+#ifndef KEPLA_TESTS_CONFORMANCE_CONFORMANCE_IDS_H_
+#define KEPLA_TESTS_CONFORMANCE_CONFORMANCE_IDS_H_
+
+#define IDD_PLAIN 100
+#define IDC_PLAIN_TEXT 1001
+
+#define IDS_HELLO 1
+#define IDS_EMPTY 2
+#define IDS_UNUSED_SLOT 3
+#define IDS_OTHER_BLOCK 40
+#define IDS_MISSING_BLOCK 500
+
+#endif  // KEPLA_TESTS_CONFORMANCE_CONFORMANCE_IDS_H_
