@@ -123,6 +123,16 @@ std::string ReadExit(const fs::path& file) {
   return "(no exit)";
 }
 
+// Whether `file` appears within 30 s.
+bool WaitForFile(const fs::path& file) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (fs::exists(file)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
 class TerminalScreenTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -170,25 +180,26 @@ TEST_F(TerminalScreenTest, LandscapeRunAfterRotating) {
 
   tmux.WaitFor("Your device will be upgraded:");
   tmux.Keys("r");
-  // Landscape: the screen is wider than tall, so the frame is wider than the portrait one.
-  std::string turned = tmux.WaitFor("Your device will be upgraded:");
+  // Landscape: the screen is wider than tall, so the frame is wider than the portrait one. The
+  // Welcome text was there before the turn too: wait for the wide frame, so that the next key
+  // goes to the turned screen.
+  const std::string wide_frame =
+      "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
+      "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
+      "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
+      "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
+      "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500";
+  tmux.WaitFor(wide_frame);
   tmux.Keys("'['");
   std::string prepare = tmux.WaitFor("Click Next to continue");
-  EXPECT_NE(prepare.find("\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
-                         "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
-                         "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
-                         "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"
-                         "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500"),
-            std::string::npos)
-      << "no 50-cell wide frame in landscape:\n"
-      << prepare;
+  EXPECT_NE(prepare.find(wide_frame), std::string::npos) << "no 50-cell wide frame in landscape:\n"
+                                                         << prepare;
   tmux.Keys("'['");
   tmux.WaitFor("Preparing data, please wait\u2026");
   std::string finish = tmux.WaitFor("checksum percentage.");
   EXPECT_NE(finish.find("2. Continue to hold Volume Down key"), std::string::npos) << finish;
   tmux.Keys("']'");
   EXPECT_EQ(ReadExit(exit_file), "16");
-  (void)turned;
 }
 
 // q while the image is written or checked asks first; quitting anyway leaves the image as the
@@ -203,6 +214,10 @@ TEST_F(TerminalScreenTest, QuitDuringThePreparationAsksAndTellsWhatTheCardHolds)
   tmux.WaitFor("Click Next to continue");
   tmux.Keys("F1");
   tmux.WaitFor("Preparing data, please wait\u2026");
+  // The page shows its text before the worker opens the image; until then q quits at once, as
+  // nothing is on the card yet.
+  const fs::path image = device_ / "fs" / "Storage Card" / "407_QMR_SD.bin";
+  ASSERT_TRUE(WaitForFile(image));
   const std::string question = "quit and leave it unfinished? y/n";
   tmux.Keys("q");
   tmux.WaitFor(question);
@@ -214,7 +229,6 @@ TEST_F(TerminalScreenTest, QuitDuringThePreparationAsksAndTellsWhatTheCardHolds)
   tmux.Keys("y");
   EXPECT_EQ(ReadExit(exit_file), "1");
 
-  const fs::path image = device_ / "fs" / "Storage Card" / "407_QMR_SD.bin";
   ASSERT_TRUE(fs::exists(image));
   std::ifstream in(err_file);
   const std::string err((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
