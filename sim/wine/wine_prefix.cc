@@ -13,6 +13,7 @@
 
 #include "core/utf.h"
 #include "sim/wine/host_process.h"
+#include "sim/wine/wine_host.h"
 
 namespace kepla::wine {
 namespace fs = std::filesystem;
@@ -165,18 +166,20 @@ bool EnsureBasePrefix(const fs::path& base, std::ostream& note, std::string* err
   fs::remove_all(base, ec);
   const fs::path log = base.string() + ".log";
   fs::remove(log, ec);
-  const std::vector<std::string> env = EnvironmentWith({{"WINEPREFIX", base.string()},
-                                                        {"WINEDEBUG", "-all"},
-                                                        {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-                                                        {"DISPLAY", ""},
-                                                        {"WAYLAND_DISPLAY", ""}});
+  std::map<std::string, std::string> changes = HostWine().environment;
+  changes.insert({{"WINEPREFIX", base.string()},
+                  {"WINEDEBUG", "-all"},
+                  {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                  {"DISPLAY", ""},
+                  {"WAYLAND_DISPLAY", ""}});
+  const std::vector<std::string> env = EnvironmentWith(changes);
   // Windows are left to no window manager, for every program (KEPLA.exe, the conformance
   // programs): there is none on a virtual display, and Wine would wait two seconds for one each
   // time a window is hidden. The device has none either.
   const std::vector<std::vector<std::string>> steps = {
-      {"wineboot", "--init"},
-      {"wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
-       "/d", "N", "/f"},
+      WineCommand({"wineboot", "--init"}),
+      WineCommand({"reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t",
+                   "REG_SZ", "/d", "N", "/f"}),
       {"wineserver", "-w"}};
   for (const std::vector<std::string>& argv : steps) {
     HostProcess::Options options;
@@ -256,11 +259,12 @@ std::string ShimPath(std::string_view name) { return "S:\\" + std::string(name);
 
 std::vector<std::string> WineEnvironment(const DeviceWine& wine,
                                          const std::map<std::string, std::string>& more) {
-  std::map<std::string, std::string> changes = {{"WINEPREFIX", wine.prefix.string()},
-                                                {"WINEDEBUG", "-all"},
-                                                {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-                                                {"WINEPATH", ShimPath("")},
-                                                {"WAYLAND_DISPLAY", ""}};
+  std::map<std::string, std::string> changes = HostWine().environment;
+  changes.insert({{"WINEPREFIX", wine.prefix.string()},
+                  {"WINEDEBUG", "-all"},
+                  {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                  {"WINEPATH", ShimPath("")},
+                  {"WAYLAND_DISPLAY", ""}});
   if (const char* debug = std::getenv("KEPLA_WINEDEBUG"); debug != nullptr && *debug != 0) {
     changes["WINEDEBUG"] = debug;
   }
@@ -282,7 +286,7 @@ int SignalEventUnderWine(const fs::path& device_folder, std::u16string_view name
       PrepareDeviceWine(device_folder, *profile, base, win32_dir, error);
   if (!wine) return 2;
   HostProcess::Options options;
-  options.argv = {"wine", ShimPath("kepla-signal.exe"), wce::Utf16ToUtf8(name)};
+  options.argv = WineCommand({ShimPath("kepla-signal.exe"), wce::Utf16ToUtf8(name)});
   options.env = WineEnvironment(*wine, {{"DISPLAY", ""}});
   options.cwd = wine->root;
   std::unique_ptr<HostProcess> process = HostProcess::Start(options, error);

@@ -17,12 +17,14 @@
 #include "sim/transcript.h"
 #include "sim/wine/agent_link.h"
 #include "sim/wine/host_process.h"
+#include "sim/wine/wine_host.h"
 #include "sim/wine/wine_prefix.h"
 #include "sim/wine/wine_screen.h"
 #include "sim/wine/xvfb.h"
 
-#ifndef KEPLA_WIN32_BUILD_DIR
-#define KEPLA_WIN32_BUILD_DIR ""
+// The folder that holds the Win32 builds (win32-i686, win32-x86_64); empty when none was made.
+#ifndef KEPLA_WIN32_BUILDS
+#define KEPLA_WIN32_BUILDS ""
 #endif
 
 namespace kepla::wine {
@@ -170,7 +172,7 @@ struct RunFiles {
 
 fs::path DefaultWin32Dir() {
   if (const char* dir = std::getenv("KEPLA_WIN32_DIR"); dir != nullptr && *dir != 0) return dir;
-  return fs::path(KEPLA_WIN32_BUILD_DIR);
+  return Win32BuildDir(KEPLA_WIN32_BUILDS, HostWine().arch);
 }
 
 std::string WineRefusal(const wce::DeviceProfile& profile) {
@@ -207,6 +209,9 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
         "--platform wine needs the Win32 build (KEPLA.exe and COREDLL.DLL in " +
         (options.win32_dir.empty() ? std::string("the build") : options.win32_dir.string()) +
         "): install mingw-w64 (scripts/deps.sh) and build again, or set KEPLA_WIN32_DIR");
+  }
+  if (HostWine().arch != "i686") {
+    err << "kepla: this host cannot run 32-bit programs; the 64-bit Win32 build runs instead\n";
   }
   const fs::path base = DefaultBasePrefix();
   if (base.empty()) return fail("no place for the Wine prefix: set KEPLA_WINE_BASE or HOME");
@@ -246,7 +251,7 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
   if (!listener) return fail(error);
 
   HostProcess::Options run;
-  run.argv = {"wine", WinePath(profile->program)};
+  run.argv = WineCommand({WinePath(profile->program)});
   for (const std::string& arg : options.program_args) run.argv.push_back(arg);
   run.env = WineEnvironment(*wine, {{"DISPLAY", display},
                                     {"KEPLA_AGENT", listener->address()},

@@ -26,14 +26,16 @@ namespace kepla::wine {
 
 struct WineSessionOptions {
   std::filesystem::path device_folder;
-  std::filesystem::path win32_dir;  // holds KEPLA.exe and COREDLL.DLL (the 32-bit build)
+  std::filesystem::path win32_dir;  // holds KEPLA.exe and COREDLL.DLL (see DefaultWin32Dir)
   std::vector<std::string> program_args;
   Transcript* transcript = nullptr;  // may be null; not owned
   // Show the program's windows on this process's display ($DISPLAY) rather than on a virtual one.
   bool user_display = false;
 };
 
-// The folder of the Win32 build kepla was built with: $KEPLA_WIN32_DIR, else the build's own.
+// The folder of the Win32 build to run: $KEPLA_WIN32_DIR, else the build's own of the
+// architecture this host's Wine runs (the 32-bit one, or the 64-bit one where the host cannot
+// run 32-bit programs: see wine_host.h).
 std::filesystem::path DefaultWin32Dir();
 
 // Why `profile` cannot run under Wine (one line), or empty when it can.

@@ -2,8 +2,11 @@
 // its desktop build under Wine on a scratch Wine device (a prefix and a Wine server of its own,
 // on a virtual display), and compares the two traces.
 //
-//   conformance_compare --name NAME --device-build EXE --desktop-build EXE --win32-dir DIR
-//                       [--peer] [--clock virtual|real]
+//   conformance_compare --name NAME --device-build EXE --win32-builds DIR [--peer]
+//                       [--clock virtual|real]
+//
+// DIR holds the Win32 builds (win32-i686/, win32-x86_64/); the desktop build of the program is
+// DIR/win32-ARCH/conformance/NAME.exe of the architecture the host's Wine runs.
 //
 // A trace is what the program printed and its exit code; lines marked as one platform's only
 // ("[device only] ", "[desktop only] ") are printed but not compared. With --peer the program is
@@ -28,6 +31,7 @@
 
 #include "core/profile.h"
 #include "sim/wine/host_process.h"
+#include "sim/wine/wine_host.h"
 #include "sim/wine/wine_prefix.h"
 #include "sim/wine/xvfb.h"
 
@@ -47,8 +51,10 @@ constexpr int kScreenHeight = 320;
 struct Options {
   std::string name;
   fs::path device_build;
-  fs::path desktop_build;
+  fs::path win32_builds;
+  // Of the architecture the host's Wine runs.
   fs::path win32_dir;
+  fs::path desktop_build;
   bool peer = false;
   std::string clock = "virtual";
 };
@@ -69,18 +75,19 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     } else if (arg == "--clock" && value(&options.clock)) {
     } else if (arg == "--device-build" && value(&text)) {
       options.device_build = text;
-    } else if (arg == "--desktop-build" && value(&text)) {
-      options.desktop_build = text;
-    } else if (arg == "--win32-dir" && value(&text)) {
-      options.win32_dir = text;
+    } else if (arg == "--win32-builds" && value(&text)) {
+      options.win32_builds = text;
     } else {
       return std::nullopt;
     }
   }
-  if (options.name.empty() || options.device_build.empty() || options.desktop_build.empty() ||
-      options.win32_dir.empty() || (options.clock != "virtual" && options.clock != "real")) {
+  if (options.name.empty() || options.device_build.empty() || options.win32_builds.empty() ||
+      (options.clock != "virtual" && options.clock != "real")) {
     return std::nullopt;
   }
+  options.win32_dir =
+      kepla::wine::Win32BuildDir(options.win32_builds, kepla::wine::HostWine().arch);
+  options.desktop_build = options.win32_dir / "conformance" / (options.name + ".exe");
   return options;
 }
 
@@ -216,7 +223,7 @@ std::optional<std::string> RunUnderWine(const Options& options, const fs::path& 
 
   Starter start = [&](const std::string& argument, const fs::path& output, std::string* err) {
     HostProcess::Options run;
-    run.argv = {"wine", kepla::wine::ShimPath(exe_name)};
+    run.argv = kepla::wine::WineCommand({kepla::wine::ShimPath(exe_name)});
     if (!argument.empty()) run.argv.push_back(argument);
     run.env = env;
     run.output = output;
@@ -278,10 +285,9 @@ double Seconds(Clock::duration d) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string usage =
-      std::string("usage: ") + argv[0] +
-      " --name NAME --device-build EXE --desktop-build EXE --win32-dir DIR [--peer]"
-      " [--clock virtual|real]\n";
+  const std::string usage = std::string("usage: ") + argv[0] +
+                            " --name NAME --device-build EXE --win32-builds DIR [--peer]"
+                            " [--clock virtual|real]\n";
   if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
     std::cout << usage;
     return 0;
@@ -309,8 +315,9 @@ int main(int argc, char** argv) {
     std::cerr << "conformance: the Wine run failed: " << error << "\n";
     return 2;
   }
-  std::cout << options->name << ": device " << Seconds(between - start) << " s, Wine "
-            << Seconds(Clock::now() - between) << " s\n";
+  std::cout << options->name << ": device " << Seconds(between - start) << " s, Wine ("
+            << kepla::wine::HostWine().arch << " build) " << Seconds(Clock::now() - between)
+            << " s\n";
   std::cout << "=== device (our layer)\n" << *device << "=== desktop (Wine)\n" << *desktop;
   const std::string compared_device = Compared(*device);
   const std::string compared_desktop = Compared(*desktop);
