@@ -50,8 +50,11 @@ CardFiles ListCardFiles(std::span<const wce::Volume> volumes, std::u16string_vie
   CardFiles files;
   const wce::AttributeStore attributes;
   for (std::size_t i = 1; i < volumes.size(); ++i) {
-    ListFolder(volumes[i].host, volumes[i].host, "\\" + wce::Utf16ToUtf8(volumes[i].name) + "\\",
-               attributes, &files);
+    // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "..." + std::string.
+    std::string root = "\\";
+    root += wce::Utf16ToUtf8(volumes[i].name);
+    root += '\\';
+    ListFolder(volumes[i].host, volumes[i].host, root, attributes, &files);
   }
   // The program's folder, found as the device finds it.
   const std::u16string_view folder = program.substr(0, program.rfind(u'\\') + 1);

@@ -235,7 +235,10 @@ void Phone::ForgetRecord() {
 
 void Phone::OnMessageBox(std::uint64_t, const wce::MessageBoxSnapshot& box) {
   std::lock_guard<std::mutex> lock(mu_);
-  messages_.push_back("\"" + wce::Utf16ToUtf8(box.text) + "\"");
+  std::string quoted = "\"";  // appended: GCC 12 at -O3 warns falsely (-Wrestrict) on "..." + s
+  quoted += wce::Utf16ToUtf8(box.text);
+  quoted += '"';
+  messages_.push_back(std::move(quoted));
 }
 
 void Phone::OnDialogEnded(std::uint64_t, int template_id, std::intptr_t result) {
