@@ -107,10 +107,9 @@ bool ProgramFolderHost(const fs::path& dir, const wce::DeviceProfile& profile,
   return true;
 }
 
-// The packages the program would consider: files whose name holds ".bin" (case-sensitive), in
-// `folder` of the volume at `root`.
-ordered_json PackageReports(const fs::path& folder, const fs::path& root) {
-  ordered_json packages = ordered_json::array();
+// The files the program would take for packages: those whose name holds ".bin" (case-sensitive),
+// in `folder` of the volume at `root`, sorted.
+std::vector<fs::path> PackageCandidates(const fs::path& folder, const fs::path& root) {
   std::error_code ec;
   std::vector<fs::path> candidates;
   for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
@@ -120,7 +119,13 @@ ordered_json PackageReports(const fs::path& folder, const fs::path& root) {
     }
   }
   std::sort(candidates.begin(), candidates.end());
-  for (const fs::path& path : candidates) {
+  return candidates;
+}
+
+ordered_json PackageReports(const fs::path& folder, const fs::path& root) {
+  ordered_json packages = ordered_json::array();
+  std::error_code ec;
+  for (const fs::path& path : PackageCandidates(folder, root)) {
     ordered_json package;
     package["name"] = path.filename().string();
     pkg::PackageInfo info;
@@ -192,6 +197,19 @@ std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string*
   report["packages"] = reachable ? PackageReports(where.host, volume_root) : ordered_json::array();
   report["programs"] = ProgramReports(dir);
   return report;
+}
+
+std::optional<std::string> ProgramFolderWithoutPackage(const fs::path& dir) {
+  std::optional<wce::DeviceProfile> profile = wce::LoadProfile(dir, nullptr);
+  if (!profile) return std::nullopt;
+  std::u16string program_folder;
+  wce::HostLocation where;
+  fs::path volume_root;
+  if (!ProgramFolderHost(dir, *profile, &program_folder, &where, &volume_root) ||
+      !PackageCandidates(where.host, volume_root).empty()) {
+    return std::nullopt;
+  }
+  return U8(program_folder);
 }
 
 std::string FormatDeviceReport(const ordered_json& r) {

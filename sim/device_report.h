@@ -25,6 +25,12 @@ namespace kepla {
 std::optional<nlohmann::ordered_json> GatherDeviceReport(const std::filesystem::path& dir,
                                                          std::string* error);
 
+// The program's folder as a device path, such as \Storage Card\Upgrade\ , when the device reaches
+// it and it holds no file the program would take for a package. nullopt when there is one, when the
+// folder cannot be reached (the wizard then says so itself) or when the profile cannot be read.
+// Touches no device.
+std::optional<std::string> ProgramFolderWithoutPackage(const std::filesystem::path& dir);
+
 // The report as lines for people.
 std::string FormatDeviceReport(const nlohmann::ordered_json& report);
 

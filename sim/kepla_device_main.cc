@@ -22,6 +22,11 @@ int Init(const std::string& dir, const kepla::InitOptions& options) {
   if (!kepla::InitDeviceFolder(dir, options, &error)) return Fail(error);
   std::cout << "Made device folder " << dir << (options.demo ? " with the demo package" : "")
             << "\n";
+  if (!options.demo && kepla::ProgramFolderWithoutPackage(dir)) {
+    std::cout << "It holds no firmware package yet: put one made by kepla-pkg build in "
+              << (kepla::UpgradeFolder(dir) / "").string()
+              << " (or make the folder with --demo to get the demo package)\n";
+  }
   return 0;
 }
 

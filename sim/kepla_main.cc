@@ -14,6 +14,7 @@
 #include "res/embedded.h"
 #include "sim/cli_errors.h"
 #include "sim/device_folder.h"
+#include "sim/device_report.h"
 #include "sim/driver.h"
 #include "sim/screen_on_demand.h"
 #include "sim/script.h"
@@ -155,6 +156,16 @@ int main(int argc, char** argv) {
   auto device = ChooseDevice(o, &error);
   if (!device) return Fail(error);
   session.device_folder = *device;
+  // Without a package the wizard stops at its model check, naming no model: say why beforehand.
+  if (o.program_args.empty()) {
+    if (auto folder = kepla::ProgramFolderWithoutPackage(session.device_folder)) {
+      std::cerr
+          << "kepla: note: " << *folder
+          << " on this device holds no firmware package (no name there contains \".bin\"), so "
+             "the wizard will stop at its checks; put one there (kepla-pkg build makes one) "
+             "or use a device made by kepla-device init --demo\n";
+    }
+  }
 
   // Without a script the device screen is shown in this terminal, once the program shows a
   // window (a run mode that shows none needs no terminal). A virtual clock jumps whenever every

@@ -192,5 +192,19 @@ TEST_F(DeviceReportTest, LinksOutOfTheCardAreNotReported) {
             (std::set<std::string>{kDemoPackageName, "inside.bin", "short.bin"}));
 }
 
+TEST_F(DeviceReportTest, FolderWithoutPackageIsNamedOnlyWhenTheProgramWouldFindNone) {
+  EXPECT_FALSE(ProgramFolderWithoutPackage(dir_.path()));
+  const fs::path upgrade = dir_ / "fs/Storage Card/Upgrade";
+  fs::remove(upgrade / kDemoPackageName);
+  fs::remove(upgrade / "short.bin");  // a broken package is still one the program would open
+  ScratchDir outside;
+  outside.Write("host.bin", "a host file");
+  fs::create_symlink(outside / "host.bin", upgrade / "linked.bin");  // the device cannot see it
+  EXPECT_EQ(ProgramFolderWithoutPackage(dir_.path()), "\\Storage Card\\Upgrade\\");
+
+  fs::remove_all(upgrade);  // the wizard reports a missing folder itself
+  EXPECT_FALSE(ProgramFolderWithoutPackage(dir_.path()));
+}
+
 }  // namespace
 }  // namespace kepla
