@@ -64,6 +64,10 @@ const Ignored kIgnored[] = {
      "between two pages the main window shows alone for a moment: Wine's sampling may catch it, "
      "the device's recorder (which writes a screen only while the program waits for input) does "
      "not"},
+    {"a page shown after the last action, with no message box on it, as the program ends",
+     "after the last box is closed the program may wait for input once more before it ends: the "
+     "device's recorder then writes the page, while Wine's 25 ms sampling misses it whenever the "
+     "process ends first"},
     {"the idle-timer reset count of the exit line",
      "it counts 5-second periods of the run, which depend on how long the run took"},
 };
@@ -89,6 +93,13 @@ std::vector<std::string> ComparableTranscript(std::string_view jsonl) {
     } else if (type == "action") {
       entry = "action " + Str(line, "action");
     } else if (type == "exit") {
+      // The page left standing after the last action, as the program ends (see kIgnored).
+      std::size_t after_action = out.size();
+      while (after_action > 0 && out[after_action - 1].rfind("action ", 0) != 0) --after_action;
+      while (after_action > 0 && out.size() > after_action && out.back().rfind("screen ", 0) == 0 &&
+             out.back().find("\n  box ") == std::string::npos) {
+        out.pop_back();
+      }
       entry = "exit code=" + std::to_string(line.value("code", -999)) +
               (line.value("stopped", false) ? " stopped" : "") +
               " backlightHeld=" + (line.value("backlightHeld", false) ? "true" : "false");

@@ -19,6 +19,10 @@ namespace {
 
 const wchar_t kAgentWindowClass[] = L"KeplaAgent";
 const UINT kAgentRequest = WM_APP + 0x4B;
+// Posted right behind each click the agent posts: when it arrives, the click before it has been
+// dispatched (sent messages overtake posted ones, so without it a snapshot taken just after a
+// press would still show the page the press was meant to leave).
+const UINT kAgentClickTaken = WM_APP + 0x4C;
 
 // A request run on the user-interface thread. Shared by the agent thread and the handler: the
 // one that drops the last reference frees it (a request whose wait timed out may still run).
@@ -41,6 +45,8 @@ bool g_running = false;
 // The process's threads when the agent had started: the user-interface thread, the agent's and
 // whatever the platform keeps.
 int g_baseline_threads = 0;
+// Clicks posted and not yet taken from the queue. User-interface thread only.
+int g_clicks_pending = 0;
 
 int ProcessThreads() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -56,19 +62,30 @@ int ProcessThreads() {
   return count;
 }
 
+// Counts a click just posted (`posted`) and queues its marker behind it.
+bool ClickPosted(bool posted) {
+  if (posted && PostMessageW(g_window, kAgentClickTaken, 0, 0)) ++g_clicks_pending;
+  return posted;
+}
+
 LRESULT CALLBACK AgentWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kAgentClickTaken) {
+    if (g_clicks_pending > 0) --g_clicks_pending;
+    return 0;
+  }
   if (message != kAgentRequest) return DefWindowProcW(hwnd, message, wParam, lParam);
   UiRequest* request = reinterpret_cast<UiRequest*>(lParam);
   switch (request->kind) {
     case UiRequest::kSnapshot:
-      request->screen = ScreenJson();
-      request->ok = true;
+      // A click still queued means the program has input it has not taken: it does not wait.
+      request->ok = g_clicks_pending == 0;
+      if (request->ok) request->screen = ScreenJson();
       break;
     case UiRequest::kPress:
-      request->ok = PressSoftKey(request->index);
+      request->ok = g_clicks_pending == 0 && ClickPosted(PressSoftKey(request->index));
       break;
     case UiRequest::kDismiss:
-      request->ok = DismissMessageBox();
+      request->ok = g_clicks_pending == 0 && ClickPosted(DismissMessageBox());
       break;
   }
   Release(request);
@@ -114,7 +131,7 @@ std::string Answer(const std::string& line) {
     UiRequest* request = new UiRequest;
     request->kind = UiRequest::kSnapshot;
     std::string reply;
-    if (RunOnUiThread(request)) {
+    if (RunOnUiThread(request) && request->ok) {
       const int workers = ProcessThreads() - g_baseline_threads;
       reply = "{\"type\":\"snapshot\",\"busy\":false,\"workers\":" +
               std::to_string(workers > 0 ? workers : 0) + ",\"screen\":" + request->screen + "}";

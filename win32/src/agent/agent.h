@@ -4,8 +4,9 @@
 // It connects to the address in the environment variable KEPLA_AGENT ("127.0.0.1:PORT") and
 // answers one line per request line:
 //   snapshot       {"type":"snapshot","busy":false,"workers":0,"screen":{...}}  (busy: the
-//                  user-interface thread did not reach its message retrieval within kUiAnswerMs;
-//                  no screen. workers: the threads the program started that are still there)
+//                  user-interface thread did not reach its message retrieval within kUiAnswerMs,
+//                  or a click the agent posted is still in its queue; no screen. workers: the
+//                  threads the program started that are still there)
 //   press 0|1      {"type":"result","ok":true}   a soft key, only when offered
 //   ok             {"type":"result","ok":true}   OK on the open message box
 //   signal NAME    {"type":"result","ok":true}   sets the named event, as another process would
