@@ -4,7 +4,7 @@
 # Usage: scripts/test.sh [preset...]   (default: normal asan tsan fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh all
 
 echo "=== format"
 scripts/format.sh --check

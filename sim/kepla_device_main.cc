@@ -7,6 +7,7 @@
 #include "sim/cli_errors.h"
 #include "sim/device_folder.h"
 #include "sim/device_report.h"
+#include "sim/wine/wine_host.h"
 #include "sim/wine/wine_prefix.h"
 #include "sim/wine/wine_session.h"
 
@@ -59,6 +60,9 @@ int WineSetup() {
   std::string error;
   if (!kepla::wine::EnsureBasePrefix(base, std::cerr, &error)) return Fail(error);
   std::cout << "The Wine prefix for --platform wine is ready in " << base.string() << "\n";
+  const kepla::wine::WineHost& host = kepla::wine::HostWine();
+  if (host.arch.empty()) return Fail("Wine cannot run the Win32 build here: " + host.why);
+  std::cout << "Wine runs the " << host.arch << " Win32 build: " << host.why << "\n";
   return 0;
 }
 

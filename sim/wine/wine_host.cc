@@ -4,57 +4,133 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
 
 #include "sim/wine/host_process.h"
+#include "sim/wine/wine_prefix.h"
+
+#ifndef KEPLA_WIN32_BUILDS
+#define KEPLA_WIN32_BUILDS ""
+#endif
 
 namespace kepla::wine {
 namespace fs = std::filesystem;
 namespace {
 
-// Whether `wine --version` runs: the wrapper starts the 32-bit loader when it is installed.
-bool Runs32BitLoader() {
-  HostProcess::Options probe;
-  probe.argv = {"wine", "--version"};
-  probe.env = EnvironmentWith({{"WINEDEBUG", "-all"}});
-  std::string error;
-  std::unique_ptr<HostProcess> process = HostProcess::Start(probe, &error);
-  if (!process) return false;
-  std::optional<int> status = process->Wait(std::chrono::seconds(30));
-  return status && *status == 0;
-}
-
-// Wine's 64-bit loader: wine64 on the PATH, else where Debian keeps it. Empty when neither.
-std::string Find64BitLoader() {
+std::string FindOnPath(const std::string& name) {
   if (const char* path = std::getenv("PATH"); path != nullptr) {
     std::istringstream folders(path);
     for (std::string folder; std::getline(folders, folder, ':');) {
       if (folder.empty()) continue;
-      const fs::path candidate = fs::path(folder) / "wine64";
+      const fs::path candidate = fs::path(folder) / name;
       if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
     }
   }
+  return std::string();
+}
+
+// Wine's 64-bit loader: wine64 on the PATH, else where Debian keeps it. Empty when neither.
+std::string Find64BitLoader() {
+  if (std::string loader = FindOnPath("wine64"); !loader.empty()) return loader;
   const char* debian = "/usr/lib/wine/wine64";
   return access(debian, X_OK) == 0 ? std::string(debian) : std::string();
 }
 
-WineHost Decide() {
-  if (!Runs32BitLoader()) {
-    if (std::string loader = Find64BitLoader(); !loader.empty()) {
-      return WineHost{"x86_64", loader, {{"WINELOADER", loader}}};
-    }
+WineHost With64BitLoader(const std::string& loader, std::string why) {
+  return WineHost{"x86_64", loader, {{"WINELOADER", loader}}, std::move(why)};
+}
+
+// Starts the 32-bit kepla-probe.exe under `wine` in the base prefix; true when its line came back.
+bool ProbeRuns(const std::string& wine) {
+  const fs::path probe = Win32BuildDir(Win32Builds(), "i686") / "kepla-probe.exe";
+  std::error_code ec;
+  if (!fs::exists(probe, ec)) return false;
+  const fs::path base = DefaultBasePrefix();
+  if (base.empty()) return false;
+  std::string error;
+  if (!EnsureBasePrefix(base, std::cerr, &error)) return false;
+
+  const fs::path output = base.string() + ".probe-" + std::to_string(getpid()) + ".log";
+  HostProcess::Options options;
+  options.argv = {wine, probe.string()};
+  options.env = EnvironmentWith({{"WINEPREFIX", base.string()},
+                                 {"WINEDEBUG", "-all"},
+                                 {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                                 {"WINELOADER", ""},
+                                 {"DISPLAY", ""},
+                                 {"WAYLAND_DISPLAY", ""}});
+  options.output = output;
+  std::unique_ptr<HostProcess> process = HostProcess::Start(options, &error);
+  bool runs = false;
+  if (process) {
+    std::optional<int> status = process->Wait(std::chrono::seconds(60));
+    std::ifstream in(output);
+    std::ostringstream text;
+    text << in.rdbuf();
+    runs = status && *status == 0 && text.str().find(kProbeLine) != std::string::npos;
   }
-  // Also where no Wine is installed: starting "wine" then fails with a message that says so.
-  return WineHost{"i686", "wine", {}};
+  fs::remove(output, ec);
+  return runs;
 }
 
 }  // namespace
 
+WineHost ChooseWineHost(const WineHostFacts& facts) {
+  const std::string& wanted = facts.override_build;
+  if (wanted == "i686") {
+    return WineHost{"i686",
+                    facts.wine.empty() ? "wine" : facts.wine,
+                    {},
+                    "KEPLA_WINE_BUILD=i686 chooses the 32-bit build"};
+  }
+  if (wanted == "x86_64") {
+    return With64BitLoader(facts.loader64.empty() ? "wine64" : facts.loader64,
+                           "KEPLA_WINE_BUILD=x86_64 chooses the 64-bit build");
+  }
+  const std::string ignored =
+      wanted.empty() ? std::string()
+                     : " (KEPLA_WINE_BUILD=" + wanted + " is neither i686 nor x86_64: ignored)";
+  if (facts.wine.empty() && facts.loader64.empty()) {
+    return WineHost{"", "wine", {}, "no Wine is installed (scripts/deps.sh installs it)" + ignored};
+  }
+  if (!facts.wine.empty() && facts.probe_runs && facts.probe_runs()) {
+    return WineHost{"i686", facts.wine, {}, "the 32-bit build's probe runs under Wine" + ignored};
+  }
+  if (facts.loader64.empty()) {
+    return WineHost{
+        "", "wine", {}, "Wine runs no 32-bit program here and has no 64-bit loader" + ignored};
+  }
+  return With64BitLoader(
+      facts.loader64,
+      "this host runs no 32-bit Win32 program under Wine (its 32-bit half is missing, or the "
+      "kernel cannot run 32-bit programs); the 64-bit Win32 build runs instead" +
+          ignored);
+}
+
 const WineHost& HostWine() {
-  static const WineHost host = Decide();
+  static const WineHost host = [] {
+    WineHostFacts facts;
+    if (const char* build = std::getenv("KEPLA_WINE_BUILD"); build != nullptr) {
+      facts.override_build = build;
+    }
+    facts.wine = FindOnPath("wine");
+    facts.loader64 = Find64BitLoader();
+    facts.probe_runs = [wine = facts.wine] { return ProbeRuns(wine); };
+    return ChooseWineHost(facts);
+  }();
   return host;
+}
+
+std::string PrefixLoader(std::map<std::string, std::string>* environment) {
+  if (std::string loader = Find64BitLoader(); !loader.empty()) {
+    (*environment)["WINELOADER"] = loader;
+    return loader;
+  }
+  return "wine";
 }
 
 std::vector<std::string> WineCommand(std::vector<std::string> args) {
@@ -66,5 +142,7 @@ fs::path Win32BuildDir(const fs::path& builds, const std::string& arch) {
   if (builds.empty()) return fs::path();
   return builds / ("win32-" + arch);
 }
+
+fs::path Win32Builds() { return fs::path(KEPLA_WIN32_BUILDS); }
 
 }  // namespace kepla::wine

@@ -166,7 +166,10 @@ bool EnsureBasePrefix(const fs::path& base, std::ostream& note, std::string* err
   fs::remove_all(base, ec);
   const fs::path log = base.string() + ".log";
   fs::remove(log, ec);
-  std::map<std::string, std::string> changes = HostWine().environment;
+  // Made before the build is chosen (the choice runs a probe in it), by the loader that any host
+  // with Wine has.
+  std::map<std::string, std::string> changes;
+  const std::string loader = PrefixLoader(&changes);
   changes.insert({{"WINEPREFIX", base.string()},
                   {"WINEDEBUG", "-all"},
                   {"WINEDLLOVERRIDES", "mscoree,mshtml="},
@@ -177,9 +180,9 @@ bool EnsureBasePrefix(const fs::path& base, std::ostream& note, std::string* err
   // programs): there is none on a virtual display, and Wine would wait two seconds for one each
   // time a window is hidden. The device has none either.
   const std::vector<std::vector<std::string>> steps = {
-      WineCommand({"wineboot", "--init"}),
-      WineCommand({"reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t",
-                   "REG_SZ", "/d", "N", "/f"}),
+      {loader, "wineboot", "--init"},
+      {loader, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
+       "/d", "N", "/f"},
       {"wineserver", "-w"}};
   for (const std::vector<std::string>& argv : steps) {
     HostProcess::Options options;
@@ -188,7 +191,7 @@ bool EnsureBasePrefix(const fs::path& base, std::ostream& note, std::string* err
     options.output = log;
     std::unique_ptr<HostProcess> process = HostProcess::Start(options, error);
     if (!process) {
-      *error += " (install Wine: apt-get install wine wine32:i386)";
+      *error += " (install Wine: scripts/deps.sh, or apt-get install wine wine64)";
       return false;
     }
     std::optional<int> status = process->Wait(std::chrono::minutes(10));

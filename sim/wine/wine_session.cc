@@ -23,9 +23,6 @@
 #include "sim/wine/xvfb.h"
 
 // The folder that holds the Win32 builds (win32-i686, win32-x86_64); empty when none was made.
-#ifndef KEPLA_WIN32_BUILDS
-#define KEPLA_WIN32_BUILDS ""
-#endif
 
 namespace kepla::wine {
 namespace fs = std::filesystem;
@@ -172,7 +169,7 @@ struct RunFiles {
 
 fs::path DefaultWin32Dir() {
   if (const char* dir = std::getenv("KEPLA_WIN32_DIR"); dir != nullptr && *dir != 0) return dir;
-  return Win32BuildDir(KEPLA_WIN32_BUILDS, HostWine().arch);
+  return Win32BuildDir(Win32Builds(), HostWine().arch);
 }
 
 std::string WineRefusal(const wce::DeviceProfile& profile) {
@@ -201,6 +198,9 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
   if (!profile) return fail(error);
   if (std::string why = WineRefusal(*profile); !why.empty()) return fail(why);
 
+  const WineHost& host = HostWine();
+  if (host.arch.empty()) return fail("--platform wine cannot run here: " + host.why);
+  err << "kepla: Wine runs the " << host.arch << " Win32 build: " << host.why << "\n";
   const fs::path exe = options.win32_dir / "KEPLA.exe";
   std::error_code ec;
   if (options.win32_dir.empty() || !fs::exists(exe, ec) ||
@@ -209,9 +209,6 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
         "--platform wine needs the Win32 build (KEPLA.exe and COREDLL.DLL in " +
         (options.win32_dir.empty() ? std::string("the build") : options.win32_dir.string()) +
         "): install mingw-w64 (scripts/deps.sh) and build again, or set KEPLA_WIN32_DIR");
-  }
-  if (HostWine().arch != "i686") {
-    err << "kepla: this host cannot run 32-bit programs; the 64-bit Win32 build runs instead\n";
   }
   const fs::path base = DefaultBasePrefix();
   if (base.empty()) return fail("no place for the Wine prefix: set KEPLA_WINE_BASE or HOME");
