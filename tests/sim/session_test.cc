@@ -32,6 +32,34 @@ int WINAPI SleepsTenSeconds(HINSTANCE, HINSTANCE, LPWSTR, int) {
   return static_cast<int>(GetTickCount() / 1000);
 }
 
+// A window closed, five device seconds in, by a thread other than its own, as `kepla --
+// uninstall` from another process closes the wizard's window; ends with 7 once it is gone.
+LRESULT CALLBACK QuitsWhenDestroyed(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) {
+    PostQuitMessage(7);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+DWORD WINAPI ClosesAfterFiveSeconds(void* window) {
+  Sleep(5000);
+  SendMessageW(static_cast<HWND>(window), WM_CLOSE, 0, 0);
+  return 0;
+}
+int WINAPI ClosedFromOutside(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = QuitsWhenDestroyed;
+  wc.hInstance = instance;
+  wc.lpszClassName = u"Closable";
+  RegisterClassW(&wc);
+  HWND window = CreateWindowExW(0, u"Closable", u"Closable", WS_VISIBLE, 0, 0, 100, 100, NULL, NULL,
+                                instance, NULL);
+  CloseHandle(CreateThread(NULL, 0, ClosesAfterFiveSeconds, window, 0, NULL));
+  MSG msg;
+  while (GetMessageW(&msg, NULL, 0, 0)) DispatchMessageW(&msg);
+  return static_cast<int>(msg.wParam);
+}
+
 std::vector<json> Lines(const std::string& text) {
   std::vector<json> lines;
   std::istringstream in(text);
@@ -126,6 +154,25 @@ TEST_F(SessionTest, WaitStepsLetDeviceTimePass) {
   EXPECT_EQ(lines[0], json::parse(R"({"t":4000,"type":"action","action":"wait:4000"})"));
   EXPECT_EQ(lines[1], json::parse(R"({"t":6500,"type":"action","action":"wait:2500"})"));
   EXPECT_EQ(lines[2]["t"], 10000);
+}
+
+// The program runs on while the script waits: what another thread (another process) sends it
+// is handled, and a program closed meanwhile ends the wait with it, not 40 s later.
+TEST_F(SessionTest, ProgramClosedDuringAWaitEndsTheRunAtOnce) {
+  std::ostringstream out;
+  Transcript transcript(&out);
+  SessionOptions options = Options(&ClosedFromOutside);
+  options.transcript = &transcript;
+  ScriptDriver driver(Script("wait:40000,right"), 60000, &transcript);
+  EXPECT_EQ(RunSession(options, driver, err_), kExitStuck);
+  EXPECT_EQ(err_.str().rfind("kepla: the program ended before action 2 \"right\" was offered", 0),
+            0u)
+      << err_.str();
+  auto lines = Lines(out.str());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back()["type"], "exit");
+  EXPECT_EQ(lines.back()["code"], 7);
+  EXPECT_EQ(lines.back()["t"], 5000) << out.str();
 }
 
 TEST_F(SessionTest, BrokenProfileIsAUsageError) {
