@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -77,6 +78,8 @@ KeyCommand CommandForKey(int key) {
     case 'Q':
     case KEY_F(10):
       return KeyCommand::kQuit;
+    case 0x03:  // Ctrl-C
+      return KeyCommand::kInterrupt;
     default:
       return KeyCommand::kNone;
   }
@@ -195,6 +198,10 @@ FrontendResult TerminalScreen::Drive(ScreenPort& port, const std::function<void(
         } else {
           quit = true;
         }
+        break;
+      case KeyCommand::kInterrupt:
+        // As SIGINT from the terminal would be: the program is stopped, and the loop ends.
+        kill(getpid(), SIGINT);
         break;
       case KeyCommand::kNone:
         break;

@@ -12,10 +12,11 @@
 namespace kepla {
 
 // What a key means on the device screen.
-enum class KeyCommand { kNone, kLeftSoftKey, kRightSoftKey, kOk, kRotate, kQuit };
+enum class KeyCommand { kNone, kLeftSoftKey, kRightSoftKey, kOk, kRotate, kQuit, kInterrupt };
 
 // Maps a curses key code (or character) to its command: F1 or '[' left soft key, F2 or ']' right
-// soft key, Enter OK, 'r' rotate by 90 degrees, 'q' or F10 quit the simulation.
+// soft key, Enter OK, 'r' rotate by 90 degrees, 'q' or F10 quit the simulation, Ctrl-C (when the
+// terminal hands it over as a key rather than as SIGINT) interrupt.
 KeyCommand CommandForKey(int key);
 
 // The key line shown under the device.
@@ -32,7 +33,8 @@ class TerminalScreen : public Frontend {
   static bool Available(std::string* why);
 
   // Starts the program, then shows its screen until it ends (kProgramEnded) or the user quits
-  // (kQuit; the session stops the program).
+  // (kQuit; the session stops the program). Ctrl-C read as a key is sent to this process as
+  // SIGINT, which the session's stop request turns into the program's end.
   FrontendResult Drive(ScreenPort& port, const std::function<void()>& start_program) override;
 
  private:

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sstream>
 
 #include "sim/driver.h"
+#include "sim/stop_request.h"
 #include "sim/transcript.h"
 #include "support/scratch_dir.h"
 
@@ -58,6 +60,19 @@ int WINAPI ClosedFromOutside(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   MSG msg;
   while (GetMessageW(&msg, NULL, 0, 0)) DispatchMessageW(&msg);
   return static_cast<int>(msg.wParam);
+}
+
+// Has a thread at work on something that never ends when a signal reaches kepla.
+StopRequest* g_stop = nullptr;
+DWORD WINAPI WorksForever(void*) {
+  Sleep(INFINITE);
+  return 0;
+}
+int WINAPI SignalledWhileAtWork(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  CloseHandle(CreateThread(NULL, 0, WorksForever, NULL, 0, NULL));
+  g_stop->Request(SIGTERM);
+  Sleep(INFINITE);
+  return 0;
 }
 
 std::vector<json> Lines(const std::string& text) {
@@ -173,6 +188,30 @@ TEST_F(SessionTest, ProgramClosedDuringAWaitEndsTheRunAtOnce) {
   EXPECT_EQ(lines.back()["type"], "exit");
   EXPECT_EQ(lines.back()["code"], 7);
   EXPECT_EQ(lines.back()["t"], 5000) << out.str();
+  EXPECT_FALSE(lines.back().contains("stopped")) << "it ended by itself";
+}
+
+// A signal ends the run as quitting the screen does: the program is stopped, the card is
+// reported, the transcript ends with an exit record naming the signal, and the status is 128 +
+// the signal.
+TEST_F(SessionTest, SignalStopsTheProgramAndEndsWith128PlusTheSignal) {
+  StopRequest stop;
+  g_stop = &stop;
+  std::ostringstream out;
+  Transcript transcript(&out);
+  SessionOptions options = Options(&SignalledWhileAtWork);
+  options.transcript = &transcript;
+  options.stop = &stop;
+  ScriptDriver driver(Script("wait:40000,right"), 60000, &transcript);
+  EXPECT_EQ(RunSession(options, driver, err_), 128 + SIGTERM);
+  g_stop = nullptr;
+  EXPECT_EQ(err_.str(), "kepla: stopped by SIGTERM while the program was at work\n");
+  auto lines = Lines(out.str());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back()["type"], "exit");
+  EXPECT_EQ(lines.back()["t"], 0) << out.str();
+  EXPECT_EQ(lines.back()["stopped"], true);
+  EXPECT_EQ(lines.back()["signal"], "SIGTERM");
 }
 
 TEST_F(SessionTest, BrokenProfileIsAUsageError) {
