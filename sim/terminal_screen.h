@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/automation.h"
 #include "sim/frontend.h"
@@ -19,6 +20,10 @@ enum class KeyCommand { kNone, kLeftSoftKey, kRightSoftKey, kOk, kRotate, kQuit,
 // terminal hands it over as a key rather than as SIGINT) interrupt.
 KeyCommand CommandForKey(int key);
 
+// What a terminal of `cols` x `rows` shows when it is smaller than the `need_cols` x `need_rows`
+// the device screen needs: lines of at most `cols` characters, no more than `rows` of them when
+// that can be done at all (a shorter wording is used when the full one does not fit).
+std::vector<std::string> TooSmallLines(int need_cols, int need_rows, int cols, int rows);
 // The key line shown under the device.
 extern const char kKeyHelp[];
 // Asked when q is pressed while a thread of the program is at work (the image is being written

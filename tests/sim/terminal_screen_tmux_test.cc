@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,6 +80,11 @@ class TmuxSession {
     return false;
   }
   void Keys(const std::string& keys) { Shell("tmux -L " + name_ + " send-keys -t main " + keys); }
+  void Resize(int cols, int rows) {
+    Shell("tmux -L " + name_ + " resize-window -t main -x " + std::to_string(cols) + " -y " +
+          std::to_string(rows));
+  }
+
   // Polls the screen until `text` shows (a real-time deadline: the program runs in another
   // process on a sped-up clock). Returns the last capture.
   std::string WaitFor(const std::string& text,
@@ -276,6 +283,40 @@ TEST_F(TerminalScreenTest, CtrlCDuringThePreparationEndsTheRunAsQDoes) {
   EXPECT_NE(last.find("\"stopped\":true"), std::string::npos) << last;
   EXPECT_NE(last.find("\"signal\":\"SIGINT\""), std::string::npos) << last;
   EXPECT_TRUE(fs::is_empty(device_ / "run"));
+}
+
+// The words of a capture, one space apart, whatever the lines they were broken into.
+std::string Words(const std::string& screen) {
+  std::istringstream in(screen);
+  std::string word, words;
+  while (in >> word) words += (words.empty() ? "" : " ") + word;
+  return words;
+}
+
+// The size the screen needs is said in full on a terminal far too small for the sentence too,
+// and a resize redraws the terminal in full: nothing of the frame before stays.
+TEST_F(TerminalScreenTest, TinyTerminalShowsTheWholeMessageAndResizesLeaveNothingBehind) {
+  fs::path exit_file = scratch_.path() / "exit";
+  TmuxSession tmux(device_, exit_file, 20, 5);
+  std::string screen = tmux.WaitFor("quits.");
+  EXPECT_TRUE(std::regex_search(
+      Words(screen), std::regex("^Needs [0-9]+x[0-9]+, is 20x5: enlarge, or q quits\\.$")))
+      << screen;
+
+  tmux.Resize(80, 24);
+  screen = tmux.WaitFor("Your device will be upgraded:");
+  EXPECT_EQ(screen.find("Needs"), std::string::npos) << screen;
+  EXPECT_EQ(screen.find("quits"), std::string::npos) << screen;
+
+  tmux.Resize(70, 12);
+  screen = tmux.WaitFor("press q to quit.");
+  EXPECT_TRUE(std::regex_search(Words(screen), std::regex("^Terminal too small: the device screen "
+                                                          "needs [0-9]+x[0-9]+, this one is "
+                                                          "70x12\\. Enlarge the window, or press "
+                                                          "q to quit\\.$")))
+      << screen;
+  tmux.Keys("q");
+  EXPECT_EQ(ReadExit(exit_file), "1");
 }
 
 TEST_F(TerminalScreenTest, TooSmallTerminalSaysWhatItNeedsAndQKeyQuits) {
