@@ -34,6 +34,8 @@ FrontendResult ScriptDriver::Drive(ScreenPort& port, const std::function<void()>
     const ScriptStep& step = steps_[i];
     const std::string name = "action " + std::to_string(i + 1) + " \"" + step.Text() + "\"";
     if (step.kind == ScriptStep::Kind::kWait) {
+      // The program runs on while the script waits, and may end meanwhile (another process
+      // closed it): the next step then finds it gone, at once.
       port.WaitFor(step.ms);
       if (transcript_) transcript_->WriteAction(port.Now(), step);
       continue;

@@ -25,6 +25,9 @@ struct FrontendResult {
   // kQuit: the program still had a thread at work (the image was being written or checked), so
   // what it wrote is unverified.
   bool busy = false;
+  // kQuit: the signal that stopped the run (SIGINT, SIGTERM, SIGHUP), or 0 when the user quit
+  // from the screen.
+  int signal = 0;
 };
 
 class Frontend {

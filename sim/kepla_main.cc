@@ -20,6 +20,8 @@
 #include "sim/script.h"
 #include "core/profile.h"
 #include "sim/session.h"
+#include "sim/stop_request.h"
+#include "sim/stop_signals.h"
 #include "sim/terminal_screen.h"
 #include "sim/transcript.h"
 #include "sim/wine/desktop_frontend.h"
@@ -108,7 +110,9 @@ int main(int argc, char** argv) {
       "window (a run that shows none, such as install removing an image or uninstall, needs no "
       "terminal). Exit status: the program's own (0 or 16); 1 when quit from the screen; 2 for a "
       "usage or device-folder error, or a window with no terminal to show it; 3 when a scripted "
-      "action was not offered in time (the screen is printed).");
+      "action was not offered in time (the screen is printed); 128 + the signal (130, 143, 129) "
+      "when SIGINT, SIGTERM or SIGHUP (or Ctrl-C on the screen) stopped it, which ends the "
+      "program as q does and says what the card holds.");
   if (int status = kepla::ParseCommandLine(app, argc, argv); status >= 0) return status;
 
   kepla::SessionOptions session;
@@ -210,6 +214,11 @@ int main(int argc, char** argv) {
     options.user_display = user_display;
     status = kepla::wine::RunWineSession(options, *frontend, std::cerr);
   } else {
+    // SIGINT, SIGTERM and SIGHUP end the program as q on the screen does. No thread has been
+    // started yet, so every thread of the run inherits the signals blocked.
+    static kepla::StopRequest stop;
+    kepla::HandleStopSignals(stop);
+    session.stop = &stop;
     status = kepla::RunSession(session, *frontend, std::cerr);
   }
   if (transcript && !transcript->ok()) {

@@ -32,7 +32,12 @@ bool DeviceScreenPort::ProgramThreadsRunning() {
   return device_.automation().ProgramThreadsRunning();
 }
 
-void DeviceScreenPort::WaitFor(std::uint32_t ms) { device_.automation().WaitFor(ms); }
+bool DeviceScreenPort::WaitFor(std::uint32_t ms) {
+  wce::Scheduler& scheduler = device_.scheduler();
+  std::unique_lock<std::mutex> lock(scheduler.mutex());
+  return !scheduler.Wait(
+      lock, [&] { return !device_.program_running(); }, scheduler.DeadlineAfterLocked(ms));
+}
 
 bool DeviceScreenPort::WaitForEnd(std::uint64_t deadline_ms) {
   wce::Scheduler& scheduler = device_.scheduler();

@@ -43,8 +43,10 @@ class ScreenPort {
   virtual wce::ScreenSnapshot WaitForWindow(std::uint64_t deadline_ms) = 0;
   // Whether a thread the program started is still at work (the image is being written or checked).
   virtual bool ProgramThreadsRunning() = 0;
-  // Lets `ms` pass (the script's "wait:MS").
-  virtual void WaitFor(std::uint32_t ms) = 0;
+  // Lets `ms` pass (the script's "wait:MS"), or less when the program ends first: false then.
+  // The program runs on meanwhile as it does while a person looks at the screen (it handles what
+  // another process sends it, and may end).
+  virtual bool WaitFor(std::uint32_t ms) = 0;
   // Waits until the program has ended; false when `deadline_ms` came first.
   virtual bool WaitForEnd(std::uint64_t deadline_ms) = 0;
   virtual bool ProgramRunning() = 0;
@@ -67,7 +69,7 @@ class DeviceScreenPort final : public ScreenPort {
                                     std::uint64_t deadline_ms) override;
   wce::ScreenSnapshot WaitForWindow(std::uint64_t deadline_ms) override;
   bool ProgramThreadsRunning() override;
-  void WaitFor(std::uint32_t ms) override;
+  bool WaitFor(std::uint32_t ms) override;
   bool WaitForEnd(std::uint64_t deadline_ms) override;
   bool ProgramRunning() override;
   std::uint64_t Now() override;

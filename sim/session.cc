@@ -9,6 +9,7 @@
 #include "sim/screen_port.h"
 #include "sim/screen_recorder.h"
 #include "sim/screen_text.h"
+#include "sim/stop_request.h"
 #include "sim/transcript.h"
 
 namespace kepla {
@@ -67,6 +68,7 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
 
   FrontendResult result;
   int code;
+  bool stopped = false;
   {
     ProgramRun run(*device, options.entry, options.command_line);
     std::unique_ptr<ScreenRecorder> recorder;
@@ -74,18 +76,42 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
       recorder = std::make_unique<ScreenRecorder>(*device, run, *options.transcript);
     }
     DeviceScreenPort port(*device);
-    result = frontend.Drive(port, [&run] { run.Start(); });
-    if (!run.started()) run.Start();
-    if (result.outcome != FrontendResult::Outcome::kProgramEnded) device->StopProgram();
+    // A stop request stops the program once it runs; one made before then waits for it.
+    auto start = [&] {
+      run.Start();
+      if (options.stop) options.stop->Attach(device.get());
+    };
+    result = frontend.Drive(port, start);
+    if (!run.started()) start();
+    // A front end that gave up on a program that has ended by itself meanwhile (a script step
+    // it never offered) stops nothing: that exit is the program's own.
+    if (result.outcome != FrontendResult::Outcome::kProgramEnded && port.ProgramRunning()) {
+      device->StopProgram();
+      stopped = true;
+    }
     code = run.Join();
     recorder.reset();
+    if (options.stop) options.stop->Attach(nullptr);
+  }
+  // A signal ends the run as q on the screen does, whatever the front end made of the program's
+  // sudden end; one that came only after the program had ended by itself changes nothing.
+  if (options.stop && options.stop->stopped() && code == static_cast<int>(0xFFFFFFFF)) {
+    const int signo = options.stop->signal();
+    result = FrontendResult{};
+    result.outcome = FrontendResult::Outcome::kQuit;
+    result.signal = signo;
+    result.busy = options.stop->busy();
+    result.reason = std::string("stopped by ") + SignalName(signo) +
+                    (result.busy ? " while the program was at work" : "");
+    stopped = true;
   }
 
   const wce::ScreenSnapshot last = automation.Snapshot();
   if (options.transcript) {
     Transcript::ExitRecord exit;
     exit.code = code;
-    exit.stopped = result.outcome != FrontendResult::Outcome::kProgramEnded;
+    exit.stopped = stopped;
+    if (result.signal != 0) exit.signal = SignalName(result.signal);
     exit.backlight_held = last.backlight_held;
     exit.idle_timer_resets = last.idle_timer_resets;
     options.transcript->WriteExit(device->scheduler().Now(), exit);
@@ -109,7 +135,7 @@ int SessionStatus(const FrontendResult& result, int code, const CardWatch& cards
     case FrontendResult::Outcome::kQuit:
       err << "kepla: " << (result.reason.empty() ? "stopped by the user" : result.reason)
           << LeftByAQuitRun(changes(), result.busy) << "\n";
-      return kExitQuit;
+      return result.signal != 0 ? kExitSignalBase + result.signal : kExitQuit;
     case FrontendResult::Outcome::kNoScreen:
       err << "kepla: " << result.reason << "; the program was stopped at its first window"
           << DoneBeforeTheWindow(changes()) << "\n";

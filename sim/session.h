@@ -17,12 +17,15 @@
 
 namespace kepla {
 
+class StopRequest;
 class Transcript;
 
 // Exit statuses of `kepla` besides the program's own exit code.
 constexpr int kExitUsage = 2;  // a usage or device-folder error
 constexpr int kExitStuck = 3;  // a scripted action was not offered in time
 constexpr int kExitQuit = 1;   // the user stopped the program from the terminal screen
+// A run stopped by a signal ends with 128 + the signal's number, as shells expect.
+constexpr int kExitSignalBase = 128;
 
 struct SessionOptions {
   std::filesystem::path device_folder;
@@ -31,12 +34,15 @@ struct SessionOptions {
   wce::Device::EntryPoint entry = nullptr;          // the program's WinMain
   std::u16string command_line;
   Transcript* transcript = nullptr;  // may be null; not owned
+  // May be null; not owned. Attached to the device once the program runs: a request stops the
+  // program, and the run ends as one the user quit, with 128 + the signal as its status.
+  StopRequest* stop = nullptr;
 };
 
 // Boots the device (only one per process at a time), runs the program under `frontend` and
 // shuts the device down. Returns the program's exit code; kExitUsage when the device cannot boot;
-// kExitStuck when the frontend got stuck, kExitQuit when the user quit (the program is then
-// stopped). Reasons and the screen
+// kExitStuck when the frontend got stuck, kExitQuit when the user quit, kExitSignalBase + the
+// signal when `options.stop` stopped it (the program is then stopped). Reasons and the screen
 // of a stuck run go to `err` as "kepla: ..." lines. Call from a host thread that is no device
 // thread.
 int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& err);
@@ -51,8 +57,9 @@ struct CardWatch {
 
 // The exit status of a run that ended with `result` and the program's exit code `code`: `code`
 // when the program ended by itself; otherwise kExitStuck, kExitQuit or kExitUsage (no screen),
-// after telling `err` why: what the screen showed when stuck, and what the program had done on
-// the cards when quit or stopped for want of a screen.
+// (kExitSignalBase + `result.signal` for a run a signal stopped), after telling `err` why: what
+// the screen showed when stuck, and what the program had done on the cards when quit or stopped
+// for want of a screen.
 int SessionStatus(const FrontendResult& result, int code, const CardWatch& cards,
                   std::ostream& err);
 

@@ -4,10 +4,14 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "sim/screen_port.h"
 #include "sim/screen_render.h"
@@ -44,6 +48,33 @@ wchar_t AsciiFallback(char32_t ch) {
   }
 }
 
+// `text` in lines of at most `width` characters, broken between words (a word longer than a line
+// is cut).
+std::vector<std::string> WrapWords(const std::string& text, int width) {
+  const std::size_t max = static_cast<std::size_t>(std::max(width, 1));
+  std::vector<std::string> lines;
+  std::string line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    std::string word = text.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.size() + 1 + word.size() > max) {
+      lines.push_back(std::move(line));
+      line.clear();
+    }
+    if (!line.empty()) line += ' ';
+    line += word;
+    while (line.size() > max) {
+      lines.push_back(line.substr(0, max));
+      line.erase(0, max);
+    }
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
 attr_t CursesAttr(std::uint8_t attr) {
   attr_t a = A_NORMAL;
   if (attr & kAttrBar) a |= A_REVERSE;
@@ -77,9 +108,23 @@ KeyCommand CommandForKey(int key) {
     case 'Q':
     case KEY_F(10):
       return KeyCommand::kQuit;
+    case 0x03:  // Ctrl-C
+      return KeyCommand::kInterrupt;
     default:
       return KeyCommand::kNone;
   }
+}
+
+std::vector<std::string> TooSmallLines(int need_cols, int need_rows, int cols, int rows) {
+  const std::string need = std::to_string(need_cols) + "x" + std::to_string(need_rows);
+  const std::string have = std::to_string(cols) + "x" + std::to_string(rows);
+  std::vector<std::string> lines = WrapWords(
+      "Terminal too small: the device screen needs " + need + ", this one is " + have + ".", cols);
+  for (std::string& line : WrapWords("Enlarge the window, or press q to quit.", cols)) {
+    lines.push_back(std::move(line));
+  }
+  if (static_cast<int>(lines.size()) <= rows) return lines;
+  return WrapWords("Needs " + need + ", is " + have + ": enlarge, or q quits.", cols);
 }
 
 bool TerminalScreen::Available(std::string* why) {
@@ -106,9 +151,11 @@ void TerminalScreen::Draw(const wce::ScreenSnapshot& snap, const std::string& no
   const int need_rows = grid.rows() + 2;
   const int need_cols = std::max<int>(grid.cols(), static_cast<int>(std::strlen(kKeyHelp)));
   if (term_rows < need_rows || term_cols < need_cols) {
-    mvprintw(0, 0, "Terminal too small: the device screen needs %dx%d, this one is %dx%d.",
-             need_cols, need_rows, term_cols, term_rows);
-    mvprintw(1, 0, "Enlarge the window, or press q to quit.");
+    const std::vector<std::string> lines =
+        TooSmallLines(need_cols, need_rows, term_cols, term_rows);
+    for (int y = 0; y < static_cast<int>(lines.size()) && y < term_rows; ++y) {
+      mvaddnstr(y, 0, lines[y].c_str(), term_cols);
+    }
     refresh();
     return;
   }
@@ -161,6 +208,9 @@ FrontendResult TerminalScreen::Drive(ScreenPort& port, const std::function<void(
     int key = getch();
     if (key == ERR) continue;
     if (key == KEY_RESIZE) {
+      // What the terminal kept of the old frame is unknown after a resize: clear it all on the
+      // next draw rather than only the cells curses believes changed.
+      clear();
       drawn_rows = -1;
       continue;
     }
@@ -195,6 +245,10 @@ FrontendResult TerminalScreen::Drive(ScreenPort& port, const std::function<void(
         } else {
           quit = true;
         }
+        break;
+      case KeyCommand::kInterrupt:
+        // As SIGINT from the terminal would be: the program is stopped, and the loop ends.
+        kill(getpid(), SIGINT);
         break;
       case KeyCommand::kNone:
         break;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/automation.h"
 #include "sim/frontend.h"
@@ -12,12 +13,17 @@
 namespace kepla {
 
 // What a key means on the device screen.
-enum class KeyCommand { kNone, kLeftSoftKey, kRightSoftKey, kOk, kRotate, kQuit };
+enum class KeyCommand { kNone, kLeftSoftKey, kRightSoftKey, kOk, kRotate, kQuit, kInterrupt };
 
 // Maps a curses key code (or character) to its command: F1 or '[' left soft key, F2 or ']' right
-// soft key, Enter OK, 'r' rotate by 90 degrees, 'q' or F10 quit the simulation.
+// soft key, Enter OK, 'r' rotate by 90 degrees, 'q' or F10 quit the simulation, Ctrl-C (when the
+// terminal hands it over as a key rather than as SIGINT) interrupt.
 KeyCommand CommandForKey(int key);
 
+// What a terminal of `cols` x `rows` shows when it is smaller than the `need_cols` x `need_rows`
+// the device screen needs: lines of at most `cols` characters, no more than `rows` of them when
+// that can be done at all (a shorter wording is used when the full one does not fit).
+std::vector<std::string> TooSmallLines(int need_cols, int need_rows, int cols, int rows);
 // The key line shown under the device.
 extern const char kKeyHelp[];
 // Asked when q is pressed while a thread of the program is at work (the image is being written
@@ -32,7 +38,8 @@ class TerminalScreen : public Frontend {
   static bool Available(std::string* why);
 
   // Starts the program, then shows its screen until it ends (kProgramEnded) or the user quits
-  // (kQuit; the session stops the program).
+  // (kQuit; the session stops the program). Ctrl-C read as a key is sent to this process as
+  // SIGINT, which the session's stop request turns into the program's end.
   FrontendResult Drive(ScreenPort& port, const std::function<void()>& start_program) override;
 
  private:

@@ -97,6 +97,7 @@ void Transcript::WriteAction(std::uint64_t time_ms, const ScriptStep& step) {
 void Transcript::WriteExit(std::uint64_t time_ms, const ExitRecord& exit) {
   ordered_json body = {{"code", exit.code}};
   if (exit.stopped) body["stopped"] = true;
+  if (!exit.signal.empty()) body["signal"] = exit.signal;
   body["backlightHeld"] = exit.backlight_held;
   body["idleTimerResets"] = exit.idle_timer_resets;
   std::lock_guard<std::mutex> lock(mu_);

@@ -8,7 +8,8 @@
 //   {"t":9,"type":"action","action":"left"}
 //   {"t":9,"type":"progress","control":1004,"pos":40}
 //   {"t":9,"type":"exit","code":16,"backlightHeld":true,"idleTimerResets":2}
-//                            (with "stopped":true when the program had to be stopped; code -1)
+//                            (with "stopped":true when the program had to be stopped; code -1;
+//                             and "signal":"SIGTERM" when a signal to kepla stopped it)
 // Texts are UTF-8. A screen line is written when what the screen shows has changed while the
 // interface waits for input; a moving progress bar alone makes progress lines, not screen lines.
 //
@@ -52,6 +53,7 @@ class Transcript final : public wce::AutomationObserver {
     bool stopped = false;  // the program did not end by itself
     bool backlight_held = false;
     int idle_timer_resets = 0;
+    std::string signal;  // what stopped it, when a signal did ("SIGINT"); empty otherwise
   };
   void WriteExit(std::uint64_t time_ms, const ExitRecord& exit);
 

@@ -137,9 +137,7 @@ bool WineScreen::ProgramThreadsRunning() {
   return workers_ > 0;
 }
 
-void WineScreen::WaitFor(std::uint32_t ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+bool WineScreen::WaitFor(std::uint32_t ms) { return !WaitForEnd(Now() + ms); }
 
 bool WineScreen::WaitForEnd(std::uint64_t deadline_ms) {
   for (;;) {

@@ -44,7 +44,7 @@ class WineScreen final : public ScreenPort {
   wce::ScreenSnapshot WaitForWindow(std::uint64_t deadline_ms) override;
   // Whether the program has a thread besides its user-interface thread and the agent's.
   bool ProgramThreadsRunning() override;
-  void WaitFor(std::uint32_t ms) override;
+  bool WaitFor(std::uint32_t ms) override;
   bool WaitForEnd(std::uint64_t deadline_ms) override;
   bool ProgramRunning() override;
   std::uint64_t Now() override;

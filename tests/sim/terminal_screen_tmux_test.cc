@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,11 +55,13 @@ bool HaveTmux() {
 class TmuxSession {
  public:
   // Runs kepla on `device` with `clock`; its standard error goes to `err_file` (or nowhere).
+  // `more` is added to kepla's command line as it is.
   TmuxSession(const fs::path& device, const fs::path& exit_file, int cols = 80, int rows = 24,
-              const std::string& clock = "x10", const fs::path& err_file = "/dev/null")
+              const std::string& clock = "x10", const fs::path& err_file = "/dev/null",
+              const std::string& more = "")
       : name_("kepla-test-" + std::to_string(getpid()) + "-" + std::to_string(counter_++)) {
     std::string inner = "LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=xterm-256color " + kKepla + " --device " +
-                        Quote(device.string()) + " --clock " + clock + " 2>" +
+                        Quote(device.string()) + " --clock " + clock + " " + more + " 2>" +
                         Quote(err_file.string()) + "; echo $? > " + Quote(exit_file.string()) +
                         "; sleep 30";
     Shell("tmux -L " + name_ + " new-session -d -s main -x " + std::to_string(cols) + " -y " +
@@ -76,6 +80,10 @@ class TmuxSession {
     return false;
   }
   void Keys(const std::string& keys) { Shell("tmux -L " + name_ + " send-keys -t main " + keys); }
+  void Resize(int cols, int rows) {
+    Shell("tmux -L " + name_ + " resize-window -t main -x " + std::to_string(cols) + " -y " +
+          std::to_string(rows));
+  }
 
   // Polls the screen until `text` shows (a real-time deadline: the program runs in another
   // process on a sped-up clock). Returns the last capture.
@@ -239,6 +247,76 @@ TEST_F(TerminalScreenTest, QuitDuringThePreparationAsksAndTellsWhatTheCardHolds)
   EXPECT_NE(err.find("written by this run and not verified; nothing was removed"),
             std::string::npos)
       << err;
+}
+
+// Ctrl-C ends the run as q does, without asking: the image stays as it is, the card is
+// reported, the transcript's last record names the signal, the program leaves the device's run
+// folder, and the status is 128 + SIGINT.
+TEST_F(TerminalScreenTest, CtrlCDuringThePreparationEndsTheRunAsQDoes) {
+  const fs::path exit_file = scratch_.path() / "exit";
+  const fs::path err_file = scratch_.path() / "err";
+  const fs::path transcript = scratch_.path() / "t.jsonl";
+  TmuxSession tmux(device_, exit_file, 80, 24, "real", err_file,
+                   "--transcript " + Quote(transcript.string()));
+  tmux.WaitFor("Your device will be upgraded:");
+  tmux.Keys("F1");
+  tmux.WaitFor("Click Next to continue");
+  tmux.Keys("F1");
+  const fs::path image = device_ / "fs" / "Storage Card" / "407_QMR_SD.bin";
+  ASSERT_TRUE(WaitForFile(image));
+  tmux.Keys("C-c");
+  EXPECT_EQ(ReadExit(exit_file), "130");
+
+  ASSERT_TRUE(fs::exists(image));
+  std::ifstream in(err_file);
+  const std::string err((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(err.find("kepla: stopped by SIGINT while the program was at work; the card now holds "
+                     "\\Storage Card\\407_QMR_SD.bin (hidden, " +
+                     kepla::ByteCount(fs::file_size(image)) +
+                     "), written by this run and not verified; nothing was removed"),
+            std::string::npos)
+      << err;
+  std::ifstream lines(transcript);
+  std::string line, last;
+  while (std::getline(lines, line)) last = line;
+  EXPECT_NE(last.find("\"type\":\"exit\""), std::string::npos) << last;
+  EXPECT_NE(last.find("\"stopped\":true"), std::string::npos) << last;
+  EXPECT_NE(last.find("\"signal\":\"SIGINT\""), std::string::npos) << last;
+  EXPECT_TRUE(fs::is_empty(device_ / "run"));
+}
+
+// The words of a capture, one space apart, whatever the lines they were broken into.
+std::string Words(const std::string& screen) {
+  std::istringstream in(screen);
+  std::string word, words;
+  while (in >> word) words += (words.empty() ? "" : " ") + word;
+  return words;
+}
+
+// The size the screen needs is said in full on a terminal far too small for the sentence too,
+// and a resize redraws the terminal in full: nothing of the frame before stays.
+TEST_F(TerminalScreenTest, TinyTerminalShowsTheWholeMessageAndResizesLeaveNothingBehind) {
+  fs::path exit_file = scratch_.path() / "exit";
+  TmuxSession tmux(device_, exit_file, 20, 5);
+  std::string screen = tmux.WaitFor("quits.");
+  EXPECT_TRUE(std::regex_search(
+      Words(screen), std::regex("^Needs [0-9]+x[0-9]+, is 20x5: enlarge, or q quits\\.$")))
+      << screen;
+
+  tmux.Resize(80, 24);
+  screen = tmux.WaitFor("Your device will be upgraded:");
+  EXPECT_EQ(screen.find("Needs"), std::string::npos) << screen;
+  EXPECT_EQ(screen.find("quits"), std::string::npos) << screen;
+
+  tmux.Resize(70, 12);
+  screen = tmux.WaitFor("press q to quit.");
+  EXPECT_TRUE(std::regex_search(Words(screen), std::regex("^Terminal too small: the device screen "
+                                                          "needs [0-9]+x[0-9]+, this one is "
+                                                          "70x12\\. Enlarge the window, or press "
+                                                          "q to quit\\.$")))
+      << screen;
+  tmux.Keys("q");
+  EXPECT_EQ(ReadExit(exit_file), "1");
 }
 
 TEST_F(TerminalScreenTest, TooSmallTerminalSaysWhatItNeedsAndQKeyQuits) {

@@ -101,8 +101,8 @@ TEST(TranscriptTest, EventLinesHaveTheirFields) {
   transcript.OnProgress(9, 1004, 12);
   transcript.OnProgress(10, 1004, 12);  // same position again: nothing new
   transcript.OnProgress(11, 1004, 13);
-  transcript.WriteExit(12, {16, false, true, 3});
-  transcript.WriteExit(13, {-1, true, false, 0});
+  transcript.WriteExit(12, {16, false, true, 3, ""});
+  transcript.WriteExit(13, {-1, true, false, 0, "SIGHUP"});
   auto lines = Lines(out.str());
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[0], json::parse(R"({"t":7,"type":"messagebox","owner":"Upgrade",
@@ -114,6 +114,7 @@ TEST(TranscriptTest, EventLinesHaveTheirFields) {
                                       "idleTimerResets":3})"));
   EXPECT_EQ(lines[5]["stopped"], true);
   EXPECT_EQ(lines[5]["code"], -1);
+  EXPECT_EQ(lines[5]["signal"], "SIGHUP");
 }
 
 TEST(TranscriptTest, LinesFromManyThreadsNeverInterleave) {
