@@ -52,17 +52,28 @@ std::size_t PrefixLength(const fs::path& root, const fs::path& path) {
 
 std::string NameOfMagic(unsigned long magic) {
   switch (magic) {
-    case 0x4d44: return "vfat";
-    case 0x2011BAB0: return "exfat";
-    case 0xEF53: return "ext4";
-    case 0x65735546: return "fuse";
-    case 0x01021994: return "tmpfs";
-    case 0x9123683E: return "btrfs";
-    case 0x58465342: return "xfs";
-    case 0x794c7630: return "overlay";
-    case 0x6969: return "nfs";
-    case 0x5346544e: return "ntfs";
-    default: break;
+    case 0x4d44:
+      return "vfat";
+    case 0x2011BAB0:
+      return "exfat";
+    case 0xEF53:
+      return "ext4";
+    case 0x65735546:
+      return "fuse";
+    case 0x01021994:
+      return "tmpfs";
+    case 0x9123683E:
+      return "btrfs";
+    case 0x58465342:
+      return "xfs";
+    case 0x794c7630:
+      return "overlay";
+    case 0x6969:
+      return "nfs";
+    case 0x5346544e:
+      return "ntfs";
+    default:
+      break;
   }
   char text[32];
   std::snprintf(text, sizeof text, "0x%lx", magic);

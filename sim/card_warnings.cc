@@ -23,7 +23,8 @@ std::vector<std::string> CardWarnings(const fs::path& dir) {
     const std::string name = "card \"" + wce::Utf16ToUtf8(card.name) + "\" (" + real.string();
     const std::optional<CardVolume> volume = DescribeCardVolume(real);
     const std::string file_system = volume ? volume->file_system : "an unknown file system";
-    auto [dir_end, unused] = std::mismatch(real_dir.begin(), real_dir.end(), real.begin(), real.end());
+    auto [dir_end, unused] =
+        std::mismatch(real_dir.begin(), real_dir.end(), real.begin(), real.end());
     const bool inside = !real_dir.empty() && dir_end == real_dir.end();
     if (!inside && !IsFatFamily(file_system)) {
       lines.push_back("kepla: warning: " + name + ") is on " + file_system +
