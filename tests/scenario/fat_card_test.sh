@@ -113,7 +113,12 @@ listing() {
 # The plain folder: what every FAT card must hold afterwards.
 run_scenarios "$work/plain" plain
 listing "$work/plain" >"$work/plain.list"
-grep -q "^407_QMR_SD.bin $image_bytes\$" "$work/plain.list" || fail "plain: no image of $image_bytes bytes"
+package_bytes=$(stat -c %s "$package")
+printf '%s\n' "407_QMR_SD.bin $image_bytes" "Case/" "Case/QMR407.BIN $package_bytes" "Upgrade/" \
+  "Upgrade/$package_name $package_bytes" "readme.txt 6" | LC_ALL=C sort >"$work/expected.list"
+diff "$work/expected.list" "$work/plain.list" >"$work/plain.diff" ||
+  fail "plain: the card holds other files than expected:
+$(cat "$work/plain.diff")"
 
 # check_volume IMAGE LABEL: the unmounted image read with mtools.
 check_volume() {
