@@ -46,9 +46,13 @@ std::string ByteCount(std::uint64_t bytes) {
   return grouped + (bytes == 1 ? " byte" : " bytes");
 }
 
-CardFiles ListCardFiles(std::span<const wce::Volume> volumes, std::u16string_view program) {
+CardFiles ListCardFiles(std::span<const wce::Volume> volumes, std::u16string_view program,
+                        const fs::path& device_folder) {
   CardFiles files;
-  const wce::AttributeStore attributes;
+  const wce::AttributeStore attributes(
+      device_folder.empty() ? std::vector<wce::AttributeStore::CardRecord>{}
+                            : wce::AttributeStore::CardRecordsOf(device_folder, volumes),
+      /*sidecar_only=*/false, /*read_only=*/true);
   for (std::size_t i = 1; i < volumes.size(); ++i) {
     // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "..." + std::string.
     std::string root = "\\";

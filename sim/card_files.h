@@ -30,8 +30,10 @@ using CardFiles = std::map<std::string, CardFile>;
 // the program at device path `program`, read from the host. `volumes` are the device's, as its
 // file system maps them (FileSystem::volumes(): the root first, then the cards). A card whose
 // folder is missing lists nothing. Reads only host folders: safe while the program runs, but what
-// it is writing may be caught half way.
-CardFiles ListCardFiles(std::span<const wce::Volume> volumes, std::u16string_view program);
+// it is writing may be caught half way. `device_folder`, when given, is where the attributes that a
+// card cannot keep are recorded (wce::AttributeStore).
+CardFiles ListCardFiles(std::span<const wce::Volume> volumes, std::u16string_view program,
+                        const std::filesystem::path& device_folder = {});
 
 struct CardChange {
   enum class Kind { kDeleted, kWritten, kRewritten };  // gone; new; size or time changed

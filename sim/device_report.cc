@@ -11,6 +11,7 @@
 #include "kernel/attribute_store.h"
 #include "kernel/device_path.h"
 #include "sim/card_files.h"
+#include "sim/card_volume.h"
 #include "tools/package_file.h"
 
 namespace kepla {
@@ -68,6 +69,24 @@ ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attr
   return files;
 }
 
+// What the existing card folder `host` is on, and where it keeps file attributes.
+void AddVolumeReport(const fs::path& host, ordered_json* report) {
+  const std::optional<CardVolume> volume = DescribeCardVolume(host);
+  (*report)["fileSystem"] = volume ? volume->file_system : "";
+  (*report)["mountPoint"] = volume && volume->is_mount_point;
+  switch (wce::AttributeStore::FormFor(host)) {
+    case wce::AttributeStore::Form::kFat:
+      (*report)["attributesKept"] = "fat";
+      break;
+    case wce::AttributeStore::Form::kExtendedAttribute:
+      (*report)["attributesKept"] = "extendedAttribute";
+      break;
+    case wce::AttributeStore::Form::kRecord:
+      (*report)["attributesKept"] = "deviceFolder";
+      break;
+  }
+}
+
 ordered_json CardReport(const wce::CardSpec& card, const wce::AttributeStore& attributes) {
   ordered_json report;
   report["name"] = U8(card.name);
@@ -83,6 +102,7 @@ ordered_json CardReport(const wce::CardSpec& card, const wce::AttributeStore& at
     report["freeBytes"] = ec ? 0 : static_cast<std::uint64_t>(space.available);
     report["freeFrom"] = "host";
   }
+  if (exists) AddVolumeReport(card.host, &report);
   report["files"] = exists ? ListCard(card, attributes) : ordered_json::array();
   return report;
 }
@@ -171,6 +191,20 @@ std::string Bytes(std::uint64_t n) { return ByteCount(n); }
 
 std::string Str(const ordered_json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); }
 
+// "  on fuse.fusefat (its own mount point); attributes kept in the device folder"
+std::string VolumeLine(const ordered_json& card) {
+  const std::string file_system = Str(card["fileSystem"]);
+  std::string text =
+      "  on " + (file_system.empty() ? std::string("an unknown file system") : file_system);
+  if (card["mountPoint"].get<bool>()) text += " (its own mount point)";
+  if (!IsFatFamily(file_system)) text += ", not a FAT volume";
+  const std::string kept = Str(card["attributesKept"]);
+  text += kept == "fat"                 ? "; attributes kept in the FAT entries"
+          : kept == "extendedAttribute" ? "; attributes kept in extended attributes"
+                                        : "; attributes kept in the device folder (attributes/)";
+  return text;
+}
+
 }  // namespace
 
 std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string* error) {
@@ -185,7 +219,10 @@ std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string*
   ordered_json report;
   report["folder"] = fs::absolute(dir, ec).lexically_normal().string();
   report["profile"] = ordered_json::parse(wce::FormatProfile(dir, *profile));
-  const wce::AttributeStore attributes;
+  std::vector<wce::Volume> volumes{wce::Volume{}};
+  for (const wce::CardSpec& card : profile->cards) volumes.push_back({card.name, card.host});
+  const wce::AttributeStore attributes(wce::AttributeStore::CardRecordsOf(dir, volumes),
+                                       /*sidecar_only=*/false, /*read_only=*/true);
   ordered_json cards = ordered_json::array();
   for (const wce::CardSpec& card : profile->cards) cards.push_back(CardReport(card, attributes));
   report["cards"] = std::move(cards);
@@ -244,6 +281,7 @@ std::string FormatDeviceReport(const ordered_json& r) {
     head += ", " + Bytes(card["freeBytes"].get<std::uint64_t>()) + " free";
     if (card["freeFrom"] == "profile") head += " (as device.json says)";
     line(head);
+    if (card.contains("fileSystem")) line(VolumeLine(card));
     if (card["files"].empty()) line("  (empty)");
     for (const auto& file : card["files"]) {
       std::string entry = "  " + Str(file["path"]);

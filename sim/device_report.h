@@ -13,6 +13,9 @@ namespace kepla {
 // Gathers the report of device folder `dir`:
 //   {"folder": DIR, "profile": {device.json with every key},
 //    "cards": [{"name", "host", "exists", "freeBytes", "freeFrom": "profile"|"host",
+//               "fileSystem": "vfat"|"fuse.fusefat"|"ext4"|..., "mountPoint": bool,
+//               "attributesKept": "fat"|"extendedAttribute"|"deviceFolder" (these three only
+//               when the folder exists),
 //               "files": [{"path": "\\Storage Card\\...", "folder": bool, "bytes", "hidden"}]}],
 //    "programFolder": "\\Storage Card\\Upgrade\\",
 //    "packages": [{"name", "bytes", "imageBytes", "preparable", "language", "code", "model",

@@ -14,6 +14,7 @@
 #include "res/embedded.h"
 #include "sim/cli_errors.h"
 #include "sim/device_folder.h"
+#include "sim/card_warnings.h"
 #include "sim/device_report.h"
 #include "sim/driver.h"
 #include "sim/screen_on_demand.h"
@@ -170,6 +171,9 @@ int main(int argc, char** argv) {
              "or use a device made by kepla-device init --demo\n";
     }
   }
+
+  for (const std::string& warning : kepla::CardWarnings(session.device_folder))
+    std::cerr << warning;
 
   // Without a script the device screen is shown in this terminal, once the program shows a
   // window (a run mode that shows none needs no terminal). A virtual clock jumps whenever every

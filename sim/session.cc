@@ -63,8 +63,8 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
   wce::Automation& automation = device->automation();
   if (options.transcript) automation.SetObserver(options.transcript);
   // What the cards hold before the program runs, to tell what it did when it is cut short.
-  CardWatch cards{device->fs().volumes(), device->profile().program, {}};
-  cards.before = ListCardFiles(cards.volumes, cards.program);
+  CardWatch cards{device->fs().volumes(), device->profile().program, {}, device->folder()};
+  cards.before = ListCardFiles(cards.volumes, cards.program, cards.device_folder);
 
   FrontendResult result;
   int code;
@@ -125,7 +125,8 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
 int SessionStatus(const FrontendResult& result, int code, const CardWatch& cards,
                   std::ostream& err) {
   auto changes = [&cards] {
-    return CompareCardFiles(cards.before, ListCardFiles(cards.volumes, cards.program));
+    return CompareCardFiles(cards.before,
+                            ListCardFiles(cards.volumes, cards.program, cards.device_folder));
   };
   switch (result.outcome) {
     case FrontendResult::Outcome::kStuck:

@@ -53,6 +53,7 @@ struct CardWatch {
   std::vector<wce::Volume> volumes;  // the root first, then the cards
   std::u16string program;            // the program's device path
   CardFiles before;
+  std::filesystem::path device_folder;  // where records of attributes the cards cannot keep live
 };
 
 // The exit status of a run that ended with `result` and the program's exit code `code`: `code`

@@ -221,8 +221,9 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
       ProgramPlacement::Place(options.device_folder, *profile, exe, wine_dir, &error);
   if (!placement) return fail(error);
 
-  CardWatch cards{DeviceVolumes(options.device_folder, *profile), profile->program, {}};
-  cards.before = ListCardFiles(cards.volumes, cards.program);
+  CardWatch cards{
+      DeviceVolumes(options.device_folder, *profile), profile->program, {}, options.device_folder};
+  cards.before = ListCardFiles(cards.volumes, cards.program, cards.device_folder);
 
   RunFiles run_files;
   const std::string pid = std::to_string(getpid());

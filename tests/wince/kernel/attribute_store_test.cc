@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "support/scratch_dir.h"
 
@@ -76,6 +77,39 @@ TEST(AttributeStoreTest, SidecarKeepsOneLinePerFileAndGoesWhenEmpty) {
   EXPECT_EQ(store.Get(dir / "a.bin"), 0u);
   ASSERT_EQ(store.Set(dir / "name with spaces", 0), static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_FALSE(fs::exists(dir / ".kepla-attributes"));
+}
+
+// A card's records live in the device folder, keyed by the path below the card; a sidecar that an
+// earlier version left on the card is read in place by a reading store and taken over (then
+// removed from the card) by a writing one, without overriding what the record already says.
+TEST(AttributeStoreTest, CardRecordsLiveInTheDeviceFolderAndTakeOverAnEarlierSidecar) {
+  kepla_test::ScratchDir dir;
+  dir.Write("card/sub/a.bin", "a");
+  dir.Write("card/old.bin", "o");
+  dir.Write("card/a.bin", "a");
+  const std::vector<Volume> volumes{Volume{u"", dir / "fs"}, Volume{u"Card", dir / "card/"}};
+  const std::vector<AttributeStore::CardRecord> cards =
+      AttributeStore::CardRecordsOf(dir / "device", volumes);
+  AttributeStore store(cards, /*sidecar_only=*/true);
+  ASSERT_EQ(store.Set(dir / "card/sub/a.bin", FILE_ATTRIBUTE_HIDDEN),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_EQ(store.Set(dir / "card/a.bin", FILE_ATTRIBUTE_SYSTEM),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(dir.Read("device/attributes/Card.attributes"), "00000004 a.bin\n00000002 sub/a.bin\n");
+  EXPECT_FALSE(fs::exists(dir / "card/.kepla-attributes"));
+  EXPECT_FALSE(fs::exists(dir / "card/sub/.kepla-attributes"));
+
+  dir.Write("card/.kepla-attributes", "00000002 old.bin\n00000002 a.bin\n");
+  const AttributeStore reader(cards, /*sidecar_only=*/true, /*read_only=*/true);
+  EXPECT_EQ(reader.Get(dir / "card/old.bin"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_TRUE(fs::exists(dir / "card/.kepla-attributes"));
+  EXPECT_EQ(store.Get(dir / "card/old.bin"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_FALSE(fs::exists(dir / "card/.kepla-attributes"));
+  EXPECT_EQ(store.Get(dir / "card/a.bin"), static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM));
+
+  fs::remove(dir / "card/sub/a.bin");
+  store.Forget(dir / "card/sub/a.bin");
+  EXPECT_EQ(dir.Read("device/attributes/Card.attributes"), "00000004 a.bin\n00000002 old.bin\n");
 }
 
 }  // namespace

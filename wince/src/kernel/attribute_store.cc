@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "kernel/device_path.h"
+#include "core/utf.h"
 #include "kernel/errors.h"
 
 namespace wce {
@@ -76,10 +78,6 @@ bool XattrUnsupported(int error_number) { return error_number == ENOTSUP; }
 
 using SidecarMap = std::map<std::string, DWORD>;
 
-std::filesystem::path SidecarOf(const std::filesystem::path& host) {
-  return host.parent_path() / kSidecarHostName;
-}
-
 SidecarMap ReadSidecar(const std::filesystem::path& file) {
   SidecarMap map;
   std::ifstream in(file);
@@ -91,12 +89,20 @@ SidecarMap ReadSidecar(const std::filesystem::path& file) {
   return map;
 }
 
+std::filesystem::path TempOf(const std::filesystem::path& file) {
+  std::filesystem::path temp = file;
+  temp += ".new";
+  return temp;
+}
+
 DWORD WriteSidecar(const std::filesystem::path& file, const SidecarMap& map) {
   if (map.empty()) {
     if (unlink(file.c_str()) != 0 && errno != ENOENT) return Win32ErrorFromErrno(errno);
     return ERROR_SUCCESS;
   }
-  const std::filesystem::path temp = file.parent_path() / kSidecarTempHostName;
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  const std::filesystem::path temp = TempOf(file);
   {
     std::ofstream out(temp, std::ios::trunc);
     char hex[16];
@@ -111,16 +117,47 @@ DWORD WriteSidecar(const std::filesystem::path& file, const SidecarMap& map) {
   return ERROR_SUCCESS;
 }
 
+// `path` relative to `root` when it lies below it (by components, no link followed).
+bool Below(const std::filesystem::path& path, const std::filesystem::path& root,
+           std::filesystem::path* relative) {
+  auto [root_end, path_at] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
+  if (root_end != root.end() || path_at == path.end()) return false;
+  *relative = path.lexically_relative(root);
+  return true;
+}
+
 }  // namespace
 
+std::vector<AttributeStore::CardRecord> AttributeStore::CardRecordsOf(
+    const std::filesystem::path& device_folder, std::span<const Volume> volumes) {
+  std::vector<CardRecord> cards;
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::absolute(device_folder, ec) / "attributes";
+  for (std::size_t i = 1; i < volumes.size(); ++i) {
+    std::filesystem::path root = std::filesystem::absolute(volumes[i].host, ec).lexically_normal();
+    if (!root.has_filename()) root = root.parent_path();
+    cards.push_back(CardRecord{root, folder / (Utf16ToUtf8(volumes[i].name) + ".attributes")});
+  }
+  return cards;
+}
+
+AttributeStore::Form AttributeStore::FormFor(const std::filesystem::path& folder) {
+  if (OnFat(folder) && FatAttributes(folder, nullptr, nullptr)) return Form::kFat;
+  char text[64];
+  if (getxattr(folder.c_str(), kXattrName, text, sizeof text) >= 0 || !XattrUnsupported(errno)) {
+    return Form::kExtendedAttribute;
+  }
+  return Form::kRecord;
+}
+
 DWORD AttributeStore::Get(const std::filesystem::path& host) const {
-  if (sidecar_only_) return GetSidecar(host);
+  if (sidecar_only_) return GetRecord(host);
   DWORD bits = 0;
   if (OnFat(host) && FatAttributes(host, &bits, nullptr)) return bits;
   char text[64] = {};
   ssize_t n = getxattr(host.c_str(), kXattrName, text, sizeof text - 1);
   if (n > 0) return ParseDosAttrib(text, n).value_or(0) & kStored;
-  if (n < 0 && XattrUnsupported(errno)) return GetSidecar(host);
+  if (n < 0 && XattrUnsupported(errno)) return GetRecord(host);
   n = getxattr(host.c_str(), kOldXattrName, text, sizeof text - 1);
   if (n > 0) return static_cast<DWORD>(std::strtoul(text, nullptr, 10)) & kStored;
   return 0;
@@ -128,7 +165,7 @@ DWORD AttributeStore::Get(const std::filesystem::path& host) const {
 
 DWORD AttributeStore::Set(const std::filesystem::path& host, DWORD attributes) {
   attributes &= kStored;
-  if (sidecar_only_) return SetSidecar(host, attributes);
+  if (sidecar_only_) return SetRecord(host, attributes);
   if (OnFat(host) && FatAttributes(host, nullptr, &attributes)) return ERROR_SUCCESS;
   int result;
   if (attributes == 0) {
@@ -143,37 +180,77 @@ DWORD AttributeStore::Set(const std::filesystem::path& host, DWORD attributes) {
     removexattr(host.c_str(), kOldXattrName);  // an earlier version's record, if any
     return ERROR_SUCCESS;
   }
-  if (XattrUnsupported(errno)) return SetSidecar(host, attributes);
+  if (XattrUnsupported(errno)) return SetRecord(host, attributes);
   return Win32ErrorFromErrno(errno);
+}
+
+AttributeStore::Place AttributeStore::PlaceOf(const std::filesystem::path& host) const {
+  const std::filesystem::path normal = host.lexically_normal();
+  const CardRecord* best = nullptr;
+  std::filesystem::path relative;
+  for (const CardRecord& card : cards_) {
+    std::filesystem::path below;
+    if (!Below(normal, card.root, &below)) continue;
+    if (best == nullptr || card.root.native().size() > best->root.native().size()) {
+      best = &card;
+      relative = below;
+    }
+  }
+  if (best == nullptr)
+    return Place{host.parent_path() / kSidecarHostName, host.filename().string(), nullptr};
+  return Place{best->record, relative.generic_string(), best};
+}
+
+void AttributeStore::MoveOldSidecar(const std::filesystem::path& host, const Place& place) const {
+  const std::filesystem::path folder = host.lexically_normal().parent_path();
+  const std::filesystem::path old = folder / kSidecarHostName;
+  if (access(old.c_str(), F_OK) != 0) return;
+  std::string prefix = folder.lexically_relative(place.card->root).generic_string();
+  prefix = prefix == "." ? "" : prefix + "/";
+  SidecarMap record = ReadSidecar(place.record);
+  for (const auto& [name, bits] : ReadSidecar(old)) {
+    if ((bits & kStored) != 0) record.emplace(prefix + name, bits & kStored);
+  }
+  if (WriteSidecar(place.record, record) != ERROR_SUCCESS) return;
+  unlink(old.c_str());
+  unlink(TempOf(old).c_str());
 }
 
 void AttributeStore::Forget(const std::filesystem::path& host) {
   std::lock_guard<std::mutex> lock(sidecar_mu_);
-  const std::filesystem::path file = SidecarOf(host);
-  if (access(file.c_str(), F_OK) != 0) return;
-  SidecarMap map = ReadSidecar(file);
-  if (map.erase(host.filename().string()) > 0) WriteSidecar(file, map);
+  const Place place = PlaceOf(host);
+  if (place.card != nullptr) MoveOldSidecar(host, place);
+  if (access(place.record.c_str(), F_OK) != 0) return;
+  SidecarMap map = ReadSidecar(place.record);
+  if (map.erase(place.name) > 0) WriteSidecar(place.record, map);
 }
 
-DWORD AttributeStore::GetSidecar(const std::filesystem::path& host) const {
+DWORD AttributeStore::GetRecord(const std::filesystem::path& host) const {
   std::lock_guard<std::mutex> lock(sidecar_mu_);
-  const SidecarMap map = ReadSidecar(SidecarOf(host));
-  auto it = map.find(host.filename().string());
-  return it == map.end() ? 0 : it->second & kStored;
-}
-
-DWORD AttributeStore::SetSidecar(const std::filesystem::path& host, DWORD attributes) {
-  const std::string name = host.filename().string();
-  if (name.find('\n') != std::string::npos) return ERROR_INVALID_NAME;
-  std::lock_guard<std::mutex> lock(sidecar_mu_);
-  const std::filesystem::path file = SidecarOf(host);
-  SidecarMap map = ReadSidecar(file);
-  if (attributes == 0) {
-    if (map.erase(name) == 0) return ERROR_SUCCESS;
-  } else {
-    map[name] = attributes;
+  const Place place = PlaceOf(host);
+  if (place.card != nullptr && !read_only_) MoveOldSidecar(host, place);
+  const SidecarMap map = ReadSidecar(place.record);
+  if (auto it = map.find(place.name); it != map.end()) return it->second & kStored;
+  if (place.card != nullptr && read_only_) {
+    // An earlier version's sidecar on the card, not yet moved.
+    const SidecarMap old = ReadSidecar(host.lexically_normal().parent_path() / kSidecarHostName);
+    if (auto it = old.find(host.filename().string()); it != old.end()) return it->second & kStored;
   }
-  return WriteSidecar(file, map);
+  return 0;
+}
+
+DWORD AttributeStore::SetRecord(const std::filesystem::path& host, DWORD attributes) {
+  const Place place = PlaceOf(host);
+  if (place.name.find('\n') != std::string::npos) return ERROR_INVALID_NAME;
+  std::lock_guard<std::mutex> lock(sidecar_mu_);
+  if (place.card != nullptr) MoveOldSidecar(host, place);
+  SidecarMap map = ReadSidecar(place.record);
+  if (attributes == 0) {
+    if (map.erase(place.name) == 0) return ERROR_SUCCESS;
+  } else {
+    map[place.name] = attributes;
+  }
+  return WriteSidecar(place.record, map);
 }
 
 }  // namespace wce

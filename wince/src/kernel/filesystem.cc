@@ -31,24 +31,34 @@ bool IsOpenOnTheDevice(const std::filesystem::path& host) {
   return held;
 }
 
-}  // namespace
-
-FileSystem::FileSystem(Device& device) : device_(device) {
-  volumes_.push_back(Volume{u"", device.folder() / "fs"});
-  free_override_.push_back(std::nullopt);
+// The root "\" and the profile's cards, each on its absolute host folder (made when missing).
+std::vector<Volume> MakeVolumes(const Device& device) {
+  std::vector<Volume> volumes;
+  volumes.push_back(Volume{u"", device.folder() / "fs"});
   for (const CardSpec& card : device.profile().cards) {
-    volumes_.push_back(Volume{card.name, CardHost(device.folder(), card)});
-    free_override_.push_back(card.free_bytes);
+    volumes.push_back(Volume{card.name, CardHost(device.folder(), card)});
   }
-  usage_ = std::make_unique<std::atomic<std::int64_t>[]>(volumes_.size());
-  removed_ = std::make_unique<std::atomic<bool>[]>(volumes_.size());
-  for (Volume& volume : volumes_) {
+  for (Volume& volume : volumes) {
     // A volume that cannot be made (an unplugged card) reports its paths as not found.
     std::error_code ec;
     std::filesystem::create_directories(volume.host, ec);
     const std::filesystem::path absolute = std::filesystem::absolute(volume.host, ec);
     if (!ec) volume.host = absolute.lexically_normal();
   }
+  return volumes;
+}
+
+}  // namespace
+
+FileSystem::FileSystem(Device& device)
+    : device_(device),
+      volumes_(MakeVolumes(device)),
+      attributes_(AttributeStore::CardRecordsOf(device.folder(), volumes_),
+                  /*sidecar_only=*/false) {
+  free_override_.push_back(std::nullopt);
+  for (const CardSpec& card : device.profile().cards) free_override_.push_back(card.free_bytes);
+  usage_ = std::make_unique<std::atomic<std::int64_t>[]>(volumes_.size());
+  removed_ = std::make_unique<std::atomic<bool>[]>(volumes_.size());
 }
 
 DWORD FileSystem::Map(std::u16string_view path, HostLocation* out) const {
