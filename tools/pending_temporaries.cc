@@ -57,8 +57,7 @@ void RemoveTemporariesNow() {
 void RemoveTemporariesOnSignals() {
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction old_action;
-    if (::sigaction(signal_number, nullptr, &old_action) == 0 &&
-        old_action.sa_handler == SIG_IGN) {
+    if (::sigaction(signal_number, nullptr, &old_action) == 0 && old_action.sa_handler == SIG_IGN) {
       continue;
     }
     struct sigaction action {};

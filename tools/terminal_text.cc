@@ -10,10 +10,11 @@ namespace {
 // The length of the UTF-8 sequence at the start of `text`, or 0 when it is not a well-formed one.
 std::size_t SequenceLength(std::string_view text) {
   const unsigned char lead = static_cast<unsigned char>(text[0]);
-  const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
-                                           : lead >= 0xE0 && lead < 0xF0   ? 3
-                                           : lead >= 0xF0 && lead < 0xF5   ? 4
-                                                                           : 0;
+  const std::size_t length = lead < 0x80                   ? 1
+                             : lead >= 0xC2 && lead < 0xE0 ? 2
+                             : lead >= 0xE0 && lead < 0xF0 ? 3
+                             : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                           : 0;
   std::u16string unused;
   if (length == 0 || length > text.size() || !wce::Utf8ToUtf16(text.substr(0, length), &unused)) {
     return 0;
