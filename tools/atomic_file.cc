@@ -95,7 +95,8 @@ pid_t TemporaryOwner(std::string_view name, std::string_view prefix) {
   return pid;
 }
 
-// Removes the temporaries of `destination` that processes now gone left (killed outright).
+// Removes the temporaries in `folder` named with `prefix` that processes now gone left (killed
+// outright).
 // A process that still exists, even another user's, keeps its file.
 void RemoveStaleTemporaries(const std::filesystem::path& folder, const std::string& prefix) {
   DIR* dir = ::opendir(folder.c_str());

@@ -158,8 +158,13 @@ int RunPkgCli(int argc, const char* const* argv, std::ostream& out, std::ostream
   app.require_subcommand(1);
   Options options;
 
+  // An empty path would only be reported as an unnamed file that does not exist.
+  const CLI::Validator path(
+      [](const std::string& text) { return std::string(text.empty() ? "an empty path" : ""); },
+      "PATH");
+
   CLI::App* info = app.add_subcommand("info", "Show the header and sizes of a package.");
-  info->add_option("PKG", options.package, "the package")->required();
+  info->add_option("PKG", options.package, "the package")->required()->check(path);
   info->add_flag("--json", options.json, "print one JSON object");
 
   CLI::App* build = app.add_subcommand(
@@ -172,20 +177,22 @@ int RunPkgCli(int argc, const char* const* argv, std::ostream& out, std::ostream
   build->add_option("--rom", options.rom, "ROM version, at most 31 UTF-16 units")->required();
   build->add_option("--ext-rom", options.ext_rom, "extended ROM version, at most 31 UTF-16 units")
       ->required();
-  build->add_option("IMAGE", options.image, "the image (at least 2048 bytes)")->required();
-  build->add_option("-o,--output", options.output, "the package to write")->required();
+  build->add_option("IMAGE", options.image, "the image (at least 2048 bytes)")
+      ->required()
+      ->check(path);
+  build->add_option("-o,--output", options.output, "the package to write")->required()->check(path);
 
   CLI::App* extract =
       app.add_subcommand("extract", "Write the image the device prepares from a package.");
-  extract->add_option("PKG", options.package, "the package")->required();
-  extract->add_option("-o,--output", options.output, "the image to write")->required();
+  extract->add_option("PKG", options.package, "the package")->required()->check(path);
+  extract->add_option("-o,--output", options.output, "the image to write")->required()->check(path);
 
   CLI::App* verify = app.add_subcommand(
       "verify",
       "Exit 0 when IMAGE is exactly the image of PKG, 1 (with the first differing "
       "offset) when not.");
-  verify->add_option("PKG", options.package, "the package")->required();
-  verify->add_option("IMAGE", options.image, "the image to check")->required();
+  verify->add_option("PKG", options.package, "the package")->required()->check(path);
+  verify->add_option("IMAGE", options.image, "the image to check")->required()->check(path);
 
   if (int status = ParseCommandLine(app, argc, argv, out, err); status >= 0) return status;
 
