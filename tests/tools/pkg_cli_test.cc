@@ -134,6 +134,8 @@ TEST_F(PkgCliTest, BadInputsExitWith2AndWriteNothing) {
   EXPECT_EQ(unknown.code, kExitError);
   EXPECT_EQ(unknown.err, "kepla-pkg: unknown command 'frobnicate' (see kepla-pkg --help)\n");
   EXPECT_EQ(Cli({"info"}).err, "kepla-pkg: PKG is required (see kepla-pkg --help)\n");
+  EXPECT_EQ(Cli({"extract", Path("tiny.bin"), "-o", ""}).err,
+            "kepla-pkg: --output: an empty path (see kepla-pkg --help)\n");
   EXPECT_EQ(Cli({"info"}).code, kExitError);                                 // missing PKG
   EXPECT_EQ(Cli({"extract", Path("tiny.bin")}).code, kExitError);            // missing -o
   EXPECT_EQ(Cli({"build", Path("image.nb0"), "-o", "x"}).code, kExitError);  // missing texts
