@@ -16,6 +16,12 @@ namespace kepla::pkg {
 // untouched, and a file that is not committed is removed when the object dies. Data is appended
 // in order; the disk starts writing it as it comes (a hint: only Commit's flush makes it
 // durable and reports a failed write-back). Not thread-safe.
+//
+// Only a regular file is ever replaced: a destination that exists as anything else (a device,
+// a FIFO, a folder) or that is a symbolic link to nothing is refused. A symbolic link to a
+// regular file is written through: the file it points to is replaced, the link stays. While
+// the temporary exists it is noted for RemoveTemporariesOnSignals (pending_temporaries.h), and
+// Open removes temporaries of the same destination left by processes that no longer exist.
 class AtomicFile {
  public:
   explicit AtomicFile(std::filesystem::path destination);
@@ -23,7 +29,8 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  // Creates the temporary file. Returns false and sets *error ("PATH: reason") on failure.
+  // Checks the destination and creates the temporary file. Returns false and sets *error
+  // ("PATH: reason") on failure.
   bool Open(std::string* error);
   // Appends `size` bytes. Returns false and sets *error on failure.
   bool Write(const void* data, std::size_t size, std::string* error);
@@ -50,13 +57,15 @@ class AtomicFile {
                          std::size_t size, std::string* error);
   void Discard();
 
-  std::filesystem::path destination_;
+  std::filesystem::path shown_;        // the destination as given, for messages
+  std::filesystem::path destination_;  // what is replaced: shown_, or the file its link names
   std::filesystem::path temporary_;
   int fd_ = -1;
   std::uint64_t size_ = 0;            // bytes written so far
   bool offload_ = true;               // false once the kernel has refused a copy offload
   std::vector<std::uint8_t> buffer_;  // for CopyByHand, made on first use
   bool committed_ = false;
+  int noted_ = -1;  // RememberTemporary's token
 };
 
 }  // namespace kepla::pkg

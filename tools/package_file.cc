@@ -12,6 +12,7 @@
 #include "package/descramble.h"
 #include "package/package_header.h"
 #include "tools/atomic_file.h"
+#include "tools/file_kind.h"
 
 namespace kepla::pkg {
 namespace {
@@ -38,18 +39,23 @@ class InputFile {
     if (fd_ >= 0) ::close(fd_);
   }
 
+  // Refuses anything but a regular file without waiting on it: a FIFO is turned away before it
+  // is opened, and one put in its place meanwhile is opened without waiting for a writer.
   bool Open(const std::filesystem::path& path, std::string* error) {
     path_ = path;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info;
+    if (::stat(path.c_str(), &info) != 0) {
+      *error = Describe(path, std::strerror(errno));
+      return false;
+    }
+    if (!S_ISREG(info.st_mode)) return NotRegular(info.st_mode, error);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0 || ::fstat(fd_, &info) != 0) {
       *error = Describe(path, std::strerror(errno));
       return false;
     }
-    if (!S_ISREG(info.st_mode)) {
-      *error = Describe(path, "not a regular file");
-      return false;
-    }
+    if (!S_ISREG(info.st_mode)) return NotRegular(info.st_mode, error);
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     size_ = static_cast<std::uint64_t>(info.st_size);
     return true;
   }
@@ -87,6 +93,11 @@ class InputFile {
   }
 
  private:
+  bool NotRegular(mode_t mode, std::string* error) const {
+    *error = Describe(path_, std::string("is ") + FileKind(mode) + ", not a regular file");
+    return false;
+  }
+
   std::filesystem::path path_;
   int fd_ = -1;
   std::uint64_t size_ = 0;
@@ -150,31 +161,32 @@ void PutText(std::uint8_t* room, const std::u16string& text) {
   }
 }
 
-bool CheckText(const char* name, const std::u16string& text, std::size_t max, std::string* error) {
+}  // namespace
+
+bool CheckFieldText(const std::string& name, const std::u16string& text, std::size_t max,
+                    std::string* error) {
   if (text.size() > max) {
-    *error = std::string(name) + ": " + std::to_string(text.size()) + " characters, at most " +
+    *error = name + ": " + std::to_string(text.size()) + " UTF-16 units, at most " +
              std::to_string(max) + " fit";
     return false;
   }
   if (text.find(u'\0') != std::u16string::npos) {
-    *error = std::string(name) + ": contains a zero character";
+    *error = name + ": contains a zero character";
     return false;
   }
   return true;
 }
-
-}  // namespace
 
 bool IsPreparable(std::uint64_t package_bytes) {
   return package_bytes >= kSmallestPreparable && package_bytes < kPreparableLimit;
 }
 
 bool CheckFields(const PackageFields& fields, std::string* error) {
-  return CheckText("language", fields.language, kShortFieldMax, error) &&
-         CheckText("code", fields.code, kCodeFieldMax, error) &&
-         CheckText("model", fields.model, kShortFieldMax, error) &&
-         CheckText("romVersion", fields.romVersion, kShortFieldMax, error) &&
-         CheckText("extRomVersion", fields.extRomVersion, kShortFieldMax, error);
+  return CheckFieldText("language", fields.language, kShortFieldMax, error) &&
+         CheckFieldText("code", fields.code, kCodeFieldMax, error) &&
+         CheckFieldText("model", fields.model, kShortFieldMax, error) &&
+         CheckFieldText("romVersion", fields.romVersion, kShortFieldMax, error) &&
+         CheckFieldText("extRomVersion", fields.extRomVersion, kShortFieldMax, error);
 }
 
 std::array<std::uint8_t, kTrailerSize> EncodeTrailer(const PackageFields& fields) {

@@ -54,7 +54,12 @@ using ProgressFn = std::function<void(std::uint64_t done, std::uint64_t total)>;
 // True when the wizard would prepare a package of this size.
 bool IsPreparable(std::uint64_t package_bytes);
 
-// Checks that every text fits its room. On failure sets *error to "FIELD: reason".
+// Checks that `text` fits a room of `max` UTF-16 units and has no zero character. On failure
+// sets *error to "NAME: reason", e.g. "--model: 32 UTF-16 units, at most 31 fit".
+bool CheckFieldText(const std::string& name, const std::u16string& text, std::size_t max,
+                    std::string* error);
+// Checks that every text fits its room. On failure sets *error to "FIELD: reason", FIELD being
+// the member's name (extRomVersion).
 bool CheckFields(const PackageFields& fields, std::string* error);
 // The scrambled trailer for `fields`, which must pass CheckFields.
 std::array<std::uint8_t, kTrailerSize> EncodeTrailer(const PackageFields& fields);

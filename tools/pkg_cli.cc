@@ -8,8 +8,10 @@
 #include <string>
 
 #include "core/utf.h"
+#include "sim/cli_errors.h"
 #include "tools/package_file.h"
 #include "tools/progress_bar.h"
+#include "tools/terminal_text.h"
 
 namespace kepla::pkg {
 namespace {
@@ -22,8 +24,19 @@ struct Options {
   std::string language, code, model, rom, ext_rom;
 };
 
+std::string Hex(const std::string& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char b : bytes) {
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 0xF];
+  }
+  return hex;
+}
+
+// Errors name paths as typed, escaped for the terminal.
 int Fail(std::ostream& err, const std::string& message) {
-  err << "kepla-pkg: " << message << '\n';
+  err << "kepla-pkg: " << ForTerminal(message) << '\n';
   return kExitError;
 }
 
@@ -33,8 +46,12 @@ int RunInfo(const Options& options, std::ostream& out, std::ostream& err) {
   if (!ReadPackageInfo(options.package, &info, &error)) return Fail(err, error);
   const PackageFields& f = info.fields;
   if (options.json) {
-    nlohmann::json j = {
-        {"file", options.package},
+    // JSON texts are UTF-8. A file name that is not keeps its exact bytes in fileHex, and "file"
+    // shows it with U+FFFD in place of the bytes that are not UTF-8.
+    std::u16string unused;
+    nlohmann::json j = {{"file", options.package}};
+    if (!wce::Utf8ToUtf16(options.package, &unused)) j["fileHex"] = Hex(options.package);
+    j.update({
         {"language", wce::Utf16ToUtf8(f.language)},
         {"code", wce::Utf16ToUtf8(f.code)},
         {"model", wce::Utf16ToUtf8(f.model)},
@@ -43,8 +60,8 @@ int RunInfo(const Options& options, std::ostream& out, std::ostream& err) {
         {"packageBytes", info.package_bytes},
         {"imageBytes", info.image_bytes},
         {"preparable", info.preparable},
-    };
-    out << j.dump(2) << '\n';
+    });
+    out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     return kExitOk;
   }
   std::string preparable = "yes";
@@ -52,35 +69,37 @@ int RunInfo(const Options& options, std::ostream& out, std::ostream& err) {
     preparable = info.package_bytes < kSmallestPreparable ? "no (smaller than 2560 bytes)"
                                                           : "no (4 GiB - 1 bytes or more)";
   }
-  out << "file             " << options.package << '\n'
-      << "language         " << wce::Utf16ToUtf8(f.language) << '\n'
-      << "code             " << wce::Utf16ToUtf8(f.code) << '\n'
-      << "model            " << wce::Utf16ToUtf8(f.model) << '\n'
-      << "ROM version      " << wce::Utf16ToUtf8(f.romVersion) << '\n'
-      << "ext ROM version  " << wce::Utf16ToUtf8(f.extRomVersion) << '\n'
+  auto shown = [](const std::u16string& text) { return ForTerminal(wce::Utf16ToUtf8(text)); };
+  out << "file             " << ForTerminal(options.package) << '\n'
+      << "language         " << shown(f.language) << '\n'
+      << "code             " << shown(f.code) << '\n'
+      << "model            " << shown(f.model) << '\n'
+      << "ROM version      " << shown(f.romVersion) << '\n'
+      << "ext ROM version  " << shown(f.extRomVersion) << '\n'
       << "package size     " << info.package_bytes << " bytes\n"
       << "image size       " << info.image_bytes << " bytes\n"
       << "preparable       " << preparable << '\n';
   return kExitOk;
 }
 
-bool ConvertField(const char* option, const std::string& text, std::u16string* field,
-                  std::string* error) {
+// Converts the text given to `option` and checks that it fits a room of `max` UTF-16 units.
+bool ConvertField(const char* option, const std::string& text, std::size_t max,
+                  std::u16string* field, std::string* error) {
   if (!wce::Utf8ToUtf16(text, field)) {
     *error = std::string(option) + ": not valid UTF-8";
     return false;
   }
-  return true;
+  return CheckFieldText(option, *field, max, error);
 }
 
 int RunBuild(const Options& options, std::ostream& out, std::ostream& err, bool terminal) {
   PackageFields fields;
   std::string error;
-  if (!ConvertField("--language", options.language, &fields.language, &error) ||
-      !ConvertField("--code", options.code, &fields.code, &error) ||
-      !ConvertField("--model", options.model, &fields.model, &error) ||
-      !ConvertField("--rom", options.rom, &fields.romVersion, &error) ||
-      !ConvertField("--ext-rom", options.ext_rom, &fields.extRomVersion, &error)) {
+  if (!ConvertField("--language", options.language, kShortFieldMax, &fields.language, &error) ||
+      !ConvertField("--code", options.code, kCodeFieldMax, &fields.code, &error) ||
+      !ConvertField("--model", options.model, kShortFieldMax, &fields.model, &error) ||
+      !ConvertField("--rom", options.rom, kShortFieldMax, &fields.romVersion, &error) ||
+      !ConvertField("--ext-rom", options.ext_rom, kShortFieldMax, &fields.extRomVersion, &error)) {
     return Fail(err, error);
   }
   bool built;
@@ -91,7 +110,7 @@ int RunBuild(const Options& options, std::ostream& out, std::ostream& err, bool 
                      [&bar](std::uint64_t done, std::uint64_t total) { bar.Update(done, total); });
   }
   if (!built) return Fail(err, error);
-  out << "wrote " << options.output << '\n';
+  out << "wrote " << ForTerminal(options.output) << '\n';
   return kExitOk;
 }
 
@@ -105,7 +124,7 @@ int RunExtract(const Options& options, std::ostream& out, std::ostream& err, boo
                      [&bar](std::uint64_t done, std::uint64_t total) { bar.Update(done, total); });
   }
   if (!extracted) return Fail(err, error);
-  out << "wrote " << options.output << '\n';
+  out << "wrote " << ForTerminal(options.output) << '\n';
   return kExitOk;
 }
 
@@ -114,13 +133,14 @@ int RunVerify(const Options& options, std::ostream& out, std::ostream& err) {
   std::uint64_t offset = 0;
   switch (VerifyImage(options.package, options.image, &offset, &error)) {
     case Verdict::kSame:
-      out << options.image << ": the image of " << options.package << '\n';
+      out << ForTerminal(options.image) << ": the image of " << ForTerminal(options.package)
+          << '\n';
       return kExitOk;
     case Verdict::kDifferent: {
       char hex[32];
       std::snprintf(hex, sizeof(hex), "0x%llx", static_cast<unsigned long long>(offset));
-      out << options.image << ": differs from the image of " << options.package << " at offset "
-          << offset << " (" << hex << ")\n";
+      out << ForTerminal(options.image) << ": differs from the image of "
+          << ForTerminal(options.package) << " at offset " << offset << " (" << hex << ")\n";
       return kExitDifferent;
     }
     case Verdict::kError:
@@ -138,44 +158,43 @@ int RunPkgCli(int argc, const char* const* argv, std::ostream& out, std::ostream
   app.require_subcommand(1);
   Options options;
 
+  // An empty path would only be reported as an unnamed file that does not exist.
+  const CLI::Validator path(
+      [](const std::string& text) { return std::string(text.empty() ? "an empty path" : ""); },
+      "PATH");
+
   CLI::App* info = app.add_subcommand("info", "Show the header and sizes of a package.");
-  info->add_option("PKG", options.package, "the package")->required();
+  info->add_option("PKG", options.package, "the package")->required()->check(path);
   info->add_flag("--json", options.json, "print one JSON object");
 
   CLI::App* build = app.add_subcommand(
       "build",
       "Make a package from an image: scramble its first 2048 bytes and append the header.");
-  build->add_option("--language", options.language, "language, at most 31 characters")->required();
-  build->add_option("--code", options.code, "region codes, at most 127 characters")->required();
-  build->add_option("--model", options.model, "device model, at most 31 characters")->required();
-  build->add_option("--rom", options.rom, "ROM version, at most 31 characters")->required();
-  build->add_option("--ext-rom", options.ext_rom, "extended ROM version, at most 31 characters")
+  build->add_option("--language", options.language, "language, at most 31 UTF-16 units")
       ->required();
-  build->add_option("IMAGE", options.image, "the image (at least 2048 bytes)")->required();
-  build->add_option("-o,--output", options.output, "the package to write")->required();
+  build->add_option("--code", options.code, "region codes, at most 127 UTF-16 units")->required();
+  build->add_option("--model", options.model, "device model, at most 31 UTF-16 units")->required();
+  build->add_option("--rom", options.rom, "ROM version, at most 31 UTF-16 units")->required();
+  build->add_option("--ext-rom", options.ext_rom, "extended ROM version, at most 31 UTF-16 units")
+      ->required();
+  build->add_option("IMAGE", options.image, "the image (at least 2048 bytes)")
+      ->required()
+      ->check(path);
+  build->add_option("-o,--output", options.output, "the package to write")->required()->check(path);
 
   CLI::App* extract =
       app.add_subcommand("extract", "Write the image the device prepares from a package.");
-  extract->add_option("PKG", options.package, "the package")->required();
-  extract->add_option("-o,--output", options.output, "the image to write")->required();
+  extract->add_option("PKG", options.package, "the package")->required()->check(path);
+  extract->add_option("-o,--output", options.output, "the image to write")->required()->check(path);
 
   CLI::App* verify = app.add_subcommand(
       "verify",
       "Exit 0 when IMAGE is exactly the image of PKG, 1 (with the first differing "
       "offset) when not.");
-  verify->add_option("PKG", options.package, "the package")->required();
-  verify->add_option("IMAGE", options.image, "the image to check")->required();
+  verify->add_option("PKG", options.package, "the package")->required()->check(path);
+  verify->add_option("IMAGE", options.image, "the image to check")->required()->check(path);
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e, out, err);
-  } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e, out, err);
-  } catch (const CLI::ParseError& e) {
-    app.exit(e, out, err);
-    return kExitError;
-  }
+  if (int status = ParseCommandLine(app, argc, argv, out, err); status >= 0) return status;
 
   if (info->parsed()) return RunInfo(options, out, err);
   if (build->parsed()) return RunBuild(options, out, err, err_is_terminal);

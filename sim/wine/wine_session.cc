@@ -123,8 +123,8 @@ class ProgramPlacement {
     fs::copy_file(exe, temp, fs::copy_options::overwrite_existing, ec);
     if (!ec) fs::rename(temp, where.host, ec);
     if (ec) {
-      fs::remove(temp, ec);
       *error = where.host.string() + ": cannot place the program: " + ec.message();
+      fs::remove(temp, ec);  // clears ec: the reason is taken first
       return nullptr;
     }
     std::ofstream(placement->marker_) << where.host.string() << "\n";

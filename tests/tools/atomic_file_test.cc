@@ -1,6 +1,9 @@
 #include "tools/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "support/scratch_dir.h"
+#include "tools/pending_temporaries.h"
 
 namespace kepla::pkg {
 namespace {
@@ -81,6 +85,63 @@ TEST(AtomicFileTest, AppendPastTheSourcesEndFailsAndLeavesNothing) {
   }
   ::close(fd);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+std::size_t Entries(const kepla_test::ScratchDir& dir) {
+  return static_cast<std::size_t>(
+      std::distance(std::filesystem::directory_iterator(dir.path()), {}));
+}
+
+// A run ended by SIGTERM removes its temporary and still dies of the signal; one killed outright
+// leaves it to the next write of the same output, which removes it but not the temporaries of
+// processes that still exist.
+TEST(AtomicFileTest, TemporariesDoNotOutliveTheirRun) {
+  kepla_test::ScratchDir dir;
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RemoveTemporariesOnSignals();
+    AtomicFile out(dir / "out.img");
+    std::string error;
+    if (!out.Open(&error) || !out.Write("data", 4, &error)) ::_exit(3);
+    ::raise(SIGTERM);
+    ::_exit(4);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(Entries(dir), 0u);
+
+  pid_t gone = ::fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, &status, 0), gone);
+  const std::string stale = ".out.img.tmp." + std::to_string(gone) + ".0";
+  const std::string alive = ".out.img.tmp." + std::to_string(::getppid()) + ".0";
+  dir.Write(stale, "left by a killed run");
+  dir.Write(alive, "still being written");
+  dir.Write(".other.img.tmp." + std::to_string(gone) + ".0", "another output's");
+  AtomicFile out(dir / "out.img");
+  std::string error;
+  ASSERT_TRUE(out.Open(&error)) << error;
+  EXPECT_FALSE(std::filesystem::exists(dir / stale));
+  EXPECT_TRUE(std::filesystem::exists(dir / alive));
+  EXPECT_EQ(Entries(dir), 3u);  // the new temporary included
+}
+
+// Something that takes the destination's name while the file is written is not replaced.
+TEST(AtomicFileTest, CommitDoesNotRenameOverANodeThatAppeared) {
+  kepla_test::ScratchDir dir;
+  AtomicFile out(dir / "out.img");
+  std::string error;
+  ASSERT_TRUE(out.Open(&error)) << error;
+  ASSERT_TRUE(out.Write("data", 4, &error)) << error;
+  ASSERT_EQ(::mkfifo((dir / "out.img").c_str(), 0600), 0);
+  EXPECT_FALSE(out.Commit(&error));
+  EXPECT_EQ(error, (dir / "out.img").string() + ": is a FIFO, not a regular file; not replaced");
+  struct stat info;
+  ASSERT_EQ(::lstat((dir / "out.img").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 }  // namespace

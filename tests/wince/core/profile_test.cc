@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 #include "support/scratch_dir.h"
 
 namespace wce {
@@ -167,6 +171,17 @@ TEST(ProfileTest, SavedDefaultsReloadAsDefaults) {
   ASSERT_EQ(p->cards.size(), 1u);
   EXPECT_EQ(p->cards[0].host, dir.path() / "fs" / "Storage Card");
   EXPECT_EQ(p->clock.mode, ClockMode::kReal);
+}
+
+// The reason a save fails is the rename's, not that of the clean-up after it.
+TEST(ProfileTest, ASaveThatCannotReplaceTheFileSaysWhy) {
+  ScratchDir dir;
+  std::filesystem::create_directories(dir / "device.json" / "in-the-way");
+  std::string error;
+  EXPECT_FALSE(SaveProfile(dir.path(), DeviceProfile{}, &error));
+  EXPECT_EQ(error,
+            (dir / "device.json").string() + ": cannot be written: " + std::strerror(EISDIR));
+  EXPECT_FALSE(std::filesystem::exists(dir / "device.json.tmp"));
 }
 
 struct BadCase {

@@ -445,8 +445,9 @@ bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profi
   std::error_code ec;
   std::filesystem::rename(temp, file, ec);
   if (ec) {
-    std::filesystem::remove(temp, ec);
-    return fail("cannot be written: " + ec.message());
+    const std::string reason = ec.message();
+    std::filesystem::remove(temp, ec);  // clears ec: the reason is taken first
+    return fail("cannot be written: " + reason);
   }
   return true;
 }

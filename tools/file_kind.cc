@@ -1,0 +1,18 @@
+#include "tools/file_kind.h"
+
+#include <sys/stat.h>
+
+namespace kepla::pkg {
+
+const char* FileKind(mode_t mode) {
+  if (S_ISREG(mode)) return "a regular file";
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISLNK(mode)) return "a symbolic link";
+  return "of an unknown kind";
+}
+
+}  // namespace kepla::pkg
