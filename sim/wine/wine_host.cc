@@ -133,6 +133,15 @@ std::string PrefixLoader(std::map<std::string, std::string>* environment) {
   return "wine";
 }
 
+std::string WineHalves() {
+  const std::string loader = Find64BitLoader();
+  if (loader.empty()) return " wine";
+  // Wine starts a 32-bit program with the loader beside the 64-bit one, named without "64".
+  const std::string loader32 = loader.substr(0, loader.size() - 2);
+  const bool has32 = loader.ends_with("64") && access(loader32.c_str(), X_OK) == 0;
+  return has32 ? " wine64+wine32" : " wine64";
+}
+
 std::vector<std::string> WineCommand(std::vector<std::string> args) {
   args.insert(args.begin(), HostWine().loader);
   return args;

@@ -54,6 +54,10 @@ const WineHost& HostWine();
 // `environment` receives what it needs set.
 std::string PrefixLoader(std::map<std::string, std::string>* environment);
 
+// Which halves of Wine this host has installed, as a line for the base prefix's stamp:
+// " wine64+wine32", " wine64", " wine".
+std::string WineHalves();
+
 // The command that runs `args` (a program and its arguments) under this host's Wine.
 std::vector<std::string> WineCommand(std::vector<std::string> args);
 

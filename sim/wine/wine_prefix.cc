@@ -153,14 +153,22 @@ fs::path DefaultBasePrefix() {
 
 bool EnsureBasePrefix(const fs::path& base, std::ostream& note, std::string* error) {
   std::error_code ec;
-  if (fs::exists(base / kReadyMark, ec)) return true;
+  // A base made while Wine's 32-bit half was missing cannot run 32-bit programs once it is
+  // installed (nor the other way round): the stamp says which halves made it.
+  const std::string halves = WineHalves();
+  auto ready = [&] {
+    const std::string stamp = ReadSmallFile(base / kReadyMark);
+    return stamp.size() > halves.size() &&
+           stamp.compare(stamp.size() - halves.size(), halves.size(), halves) == 0;
+  };
+  if (ready()) return true;
   fs::create_directories(base.parent_path(), ec);
   FileLock lock(base.string() + ".lock");
   if (!lock.held()) {
     *error = base.string() + ".lock: cannot be opened";
     return false;
   }
-  if (fs::exists(base / kReadyMark, ec)) return true;  // made while we waited
+  if (ready()) return true;  // made while we waited
 
   note << "kepla: making the Wine prefix in " << base.string() << " (once; about a minute)\n";
   fs::remove_all(base, ec);
@@ -207,7 +215,8 @@ bool EnsureBasePrefix(const fs::path& base, std::ostream& note, std::string* err
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   if (!WriteSmallFile(
           base / kReadyMark,
-          std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()))) {
+          std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) +
+              halves)) {
     *error = base.string() + ": cannot be written";
     return false;
   }
