@@ -43,7 +43,7 @@ bool Scheduler::Wait(std::unique_lock<std::mutex>& lock, const std::function<boo
   if (clock_.NowMs() >= deadline) return false;
 
   const bool counted = self != nullptr;
-  auto it = waiters_.insert(waiters_.end(), Waiter{&ready, deadline, counted});
+  auto it = waiters_.insert(waiters_.end(), Waiter{&ready, deadline, counted, self});
   if (counted) ++counted_waiters_;
   struct Unregister {
     Scheduler* s;
@@ -77,6 +77,8 @@ void Scheduler::MaybeAdvanceLocked() {
   std::uint64_t earliest = kNever;
   for (const Waiter& w : waiters_) {
     if ((*w.ready)()) return;  // someone can run: time stands still
+    // A thread terminated while it waits runs again, to unwind, once it sees it.
+    if (w.thread != nullptr && w.thread->terminated()) return;
     earliest = std::min(earliest, w.deadline);
   }
   if (earliest == kNever || earliest <= clock_.NowMs()) return;

@@ -94,6 +94,7 @@ class Scheduler {
     const std::function<bool()>* ready;
     std::uint64_t deadline;
     bool counted;
+    const DeviceThread* thread;  // the waiting device thread, or null on a host thread
   };
   // With the lock held: when every counted device thread waits and none is ready, jump the
   // virtual clock to the earliest deadline.
