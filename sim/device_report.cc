@@ -70,7 +70,7 @@ ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attr
     file["path"] = device;
     const bool folder = fs::is_directory(host, ec);
     file["folder"] = folder;
-    file["bytes"] = folder ? 0 : static_cast<std::uint64_t>(fs::file_size(host, ec));
+    file["bytes"] = fs::is_regular_file(host, ec) ? fs::file_size(host, ec) : 0;
     file["hidden"] = (attributes.Get(host) & FILE_ATTRIBUTE_HIDDEN) != 0;
     files.push_back(std::move(file));
   }
@@ -179,6 +179,14 @@ std::string UnusablePackage(const fs::path& path, std::size_t device_chars, std:
   if (device_chars > kLongestDevicePath) {
     return "its device path has " + std::to_string(device_chars) +
            " characters; the program opens paths of at most " + std::to_string(kLongestDevicePath);
+  }
+  // The device lists such a name but refuses to open it, as it refuses it in any path.
+  std::u16string name;
+  wce::Utf8ToUtf16(path.filename().native(), &name);
+  const wce::Volume alone[] = {wce::Volume{u"", path.parent_path()}};
+  wce::HostLocation where;
+  if (wce::MapDevicePath(alone, u"\\" + name, &where) == ERROR_INVALID_NAME) {
+    return "the device opens no name holding a control character or any of / : * ? \" < > |";
   }
   if (fs::is_directory(status)) return "a folder: the program cannot read it as a package";
   if (!fs::is_regular_file(status)) return "not a regular file: the program cannot read it";
@@ -324,7 +332,11 @@ std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string*
   const bool reachable = ProgramFolderHost(dir, *profile, &program_folder, &where, &volume_root);
   report["programFolder"] = U8(program_folder);
   std::string unreadable;
-  if (reachable) PackageCandidates(where.host, volume_root, &unreadable);
+  if (reachable) {
+    PackageCandidates(where.host, volume_root, &unreadable);
+  } else {
+    unreadable = "cannot be reached on the device";  // the wizard finds no package either
+  }
   if (!unreadable.empty()) report["programFolderProblem"] = unreadable;
   report["packages"] =
       reachable ? PackageReports(program_folder, where.host, volume_root) : ordered_json::array();

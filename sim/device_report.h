@@ -23,9 +23,9 @@ namespace kepla {
 //                  "romVersion", "extRomVersion", "taken"} or {"name", "bytes", "error", "taken"}],
 //    "programs": [{"pid", "program", "windows": [{"class", "title"}], "events": [...]}]}
 // A card has "problem" when kepla would refuse it or its folder cannot be read; the report has
-// "programFolderProblem" when the program's folder cannot be read. Packages are listed by name;
-// "taken" marks the one the program's search finds (the first the device lists). A package the
-// program cannot use has "error": a folder or other non-regular file (never opened), a device
+// "programFolderProblem" when the program's folder cannot be reached or read. Packages are listed
+// by name; "taken" marks the one the program's search finds (the first the device lists). A package
+// the program cannot use has "error": a folder or other non-regular file (never opened), a device
 // path longer than the program's 259 characters, a file of 512 bytes or less.
 // Files and packages are those the device sees: a host link that leads out of its volume, or to
 // nothing, is left out, and the program's folder is found as the device finds it.
