@@ -1,7 +1,6 @@
 // kepla-device: make, inspect and poke simulated device folders.
 #include <iostream>
 #include <string>
-#include <utility>
 
 #include "core/utf.h"
 #include "device/run_folder.h"
@@ -115,12 +114,6 @@ int main(int argc, char** argv) {
   show->add_option("DIR", dir, "the device folder")->required();
   show->add_flag("--json", json, "print JSON instead of text");
 
-  // The parser would report a mistyped subcommand as a missing one: name it instead.
-  const auto names = [&](const CLI::App* sub) { return argc > 1 && sub->check_name(argv[1]); };
-  if (argc > 1 && argv[1][0] != '-' && std::as_const(app).get_subcommands(names).empty()) {
-    return Fail(std::string(argv[1]) +
-                ": unknown subcommand (init, show, signal or wine-setup; see kepla-device --help)");
-  }
   if (int status = kepla::ParseCommandLine(app, argc, argv); status >= 0) return status;
   if (init->parsed()) return Init(dir, init_options);
   if (signal->parsed()) return Signal(dir, event, platform);
