@@ -1,6 +1,19 @@
 #include "package/card_paths.h"
 
+#include <cstring>
+
 #include "package/text_bounds.h"
+
+namespace {
+
+const WCHAR kPackageMark[] = TEXT(".bin");
+const WCHAR kAllFiles[] = TEXT("*.*");
+
+BOOL IsDotEntry(LPCWSTR name) {
+  return wcscmp(name, TEXT(".")) == 0 || wcscmp(name, TEXT("..")) == 0;
+}
+
+}  // namespace
 
 BOOL GetProgramPath(LPWSTR path) {
   if (path == NULL) return FALSE;
@@ -57,10 +70,36 @@ BOOL PreparedImagePath(LPCWSTR cardRoot, LPWSTR path) {
   return JoinPath(path, cardRoot, PREPARED_IMAGE_NAME);
 }
 
+BOOL FindPackageIn(LPCWSTR folder, LPWSTR name) {
+  if (name == NULL) return FALSE;
+  name[0] = 0;
+  WCHAR pattern[MAX_PATH];
+  if (folder == NULL || !JoinPath(pattern, folder, kAllFiles)) return FALSE;
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW(pattern, &entry);
+  if (search == INVALID_HANDLE_VALUE) return FALSE;
+  do {
+    if (!IsDotEntry(entry.cFileName) && wcsstr(entry.cFileName, kPackageMark) != NULL) {
+      CopyTextCut(name, MAX_PATH, entry.cFileName);
+      break;
+    }
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+  return name[0] != 0;
+}
+
 BOOL DeletePreparedImage() {
+  WCHAR program[MAX_PATH];
   WCHAR root[MAX_PATH];
   WCHAR path[MAX_PATH];
-  if (!FindCardRoot(root)) return FALSE;
+  if (!GetProgramPath(program) || !CardRootOfPath(program, root)) return FALSE;
   if (!PreparedImagePath(root, path)) return FALSE;
+  WCHAR folder[MAX_PATH];
+  FolderOfPath(program, folder);
+  if (wcscmp(folder, root) == 0) {
+    // The program's folder is the card's root: the image's name also marks a package there.
+    WCHAR name[MAX_PATH];
+    if (FindPackageIn(folder, name) && _wcsicmp(name, PREPARED_IMAGE_NAME) == 0) return FALSE;
+  }
   return DeleteFileW(path);
 }

@@ -30,8 +30,16 @@ BOOL FindCardRoot(LPWSTR path);
 // card root gives the bare image name. Returns FALSE with `path` empty when it does not fit.
 BOOL PreparedImagePath(LPCWSTR cardRoot, LPWSTR path);
 
+// Writes the name (without folder) of the first entry of `folder` (with its trailing backslash)
+// whose name contains ".bin" (case-sensitive; folders count too) into `name` (MAX_PATH
+// characters), in the file system's order. Returns TRUE when one was found; `name` is empty
+// otherwise. Reads only the folder: any thread may call.
+BOOL FindPackageIn(LPCWSTR folder, LPWSTR name);
+
 // Deletes the prepared image at the card root; returns what DeleteFileW returned (FALSE also
-// when the card root or the path cannot be had).
+// when the card root or the path cannot be had). A program in the card's root takes its package
+// from there: when the package it would take is the file bearing the image's name, that file is
+// the user's package, not a leftover image, and it is kept (FALSE).
 BOOL DeletePreparedImage();
 
 #endif  // KEPLA_PACKAGE_CARD_PATHS_H_

@@ -4,17 +4,6 @@
 
 #include "package/text_bounds.h"
 
-namespace {
-
-const WCHAR kPackageMark[] = TEXT(".bin");
-const WCHAR kAllFiles[] = TEXT("*.*");
-
-BOOL IsDotEntry(LPCWSTR name) {
-  return wcscmp(name, TEXT(".")) == 0 || wcscmp(name, TEXT("..")) == 0;
-}
-
-}  // namespace
-
 DataUnpacker::DataUnpacker()
     : progressBar(NULL),
       watchdogTick(0),
@@ -64,20 +53,4 @@ void DataUnpacker::ReadTrailer() {
   CloseHandle(file);
 }
 
-BOOL DataUnpacker::FindPackageName(LPWSTR name) {
-  if (name == NULL) return FALSE;
-  name[0] = 0;
-  WCHAR pattern[MAX_PATH];
-  if (!JoinPath(pattern, programDir, kAllFiles)) return FALSE;
-  WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW(pattern, &entry);
-  if (search == INVALID_HANDLE_VALUE) return FALSE;
-  do {
-    if (!IsDotEntry(entry.cFileName) && wcsstr(entry.cFileName, kPackageMark) != NULL) {
-      CopyTextCut(name, MAX_PATH, entry.cFileName);
-      break;
-    }
-  } while (FindNextFileW(search, &entry));
-  FindClose(search);
-  return name[0] != 0;
-}
+BOOL DataUnpacker::FindPackageName(LPWSTR name) { return FindPackageIn(programDir, name); }

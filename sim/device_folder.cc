@@ -33,6 +33,25 @@ wce::DeviceProfile DemoProfile() {
   return profile;
 }
 
+bool CheckDeviceFolder(const std::filesystem::path& dir, std::string* error) {
+  std::string why;
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(dir, ec);
+  if (dir.empty()) {
+    why = "DIR must not be empty (use . for the current folder)";
+  } else if (std::filesystem::is_directory(status)) {
+    return true;
+  } else if (std::filesystem::exists(status)) {
+    why = dir.string() + ": not a folder";
+  } else if (ec && ec != std::errc::no_such_file_or_directory) {
+    why = dir.string() + ": cannot be reached: " + ec.message();
+  } else {
+    why = dir.string() + ": no such device folder";
+  }
+  if (error) *error = why;
+  return false;
+}
+
 std::filesystem::path UpgradeFolder(const std::filesystem::path& dir) {
   return dir / "fs" / "Storage Card" / "Upgrade";
 }
@@ -40,6 +59,10 @@ std::filesystem::path UpgradeFolder(const std::filesystem::path& dir) {
 bool InitDeviceFolder(const std::filesystem::path& dir, const InitOptions& options,
                       std::string* error) {
   std::error_code ec;
+  if (dir.empty()) {
+    if (error) *error = "DIR must not be empty (use . for the current folder)";
+    return false;
+  }
   if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec)) {
     if (error) *error = dir.string() + ": exists and is not a folder";
     return false;

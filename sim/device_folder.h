@@ -25,6 +25,11 @@ wce::DeviceProfile DemoProfile();
 bool InitDeviceFolder(const std::filesystem::path& dir, const InitOptions& options,
                       std::string* error);
 
+// Whether `dir`, as the user named it, is an existing device folder: refuses an empty name (it
+// would mean the current folder without saying so), a missing path and anything but a folder.
+// Sets *error to one line naming `dir`.
+bool CheckDeviceFolder(const std::filesystem::path& dir, std::string* error);
+
 // The program's folder on the default card of a device folder: <dir>/fs/Storage Card/Upgrade.
 std::filesystem::path UpgradeFolder(const std::filesystem::path& dir);
 

@@ -12,6 +12,7 @@
 #include "kernel/device_path.h"
 #include "sim/card_files.h"
 #include "sim/card_volume.h"
+#include "sim/device_folder.h"
 #include "tools/package_file.h"
 
 namespace kepla {
@@ -21,6 +22,9 @@ using nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
 constexpr std::size_t kMostFilesListed = 500;
+// The longest device path the program opens: its buffers hold MAX_PATH (260) characters with
+// the terminator.
+constexpr std::size_t kLongestDevicePath = 259;
 
 std::string U8(std::u16string_view text) { return wce::Utf16ToUtf8(text); }
 
@@ -39,11 +43,15 @@ bool DeviceSees(const fs::directory_entry& entry, const fs::path& root) {
   return !entry.is_symlink(ec) || wce::IsInsideVolume(entry.path(), root);
 }
 
-// Files under a card's host folder, as device paths, folders first within each folder.
-ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attributes) {
+// Files under a card's host folder, as device paths, folders first within each folder. Sets
+// *error when the card's folder cannot be read.
+ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attributes,
+                      std::string* error) {
   ordered_json files = ordered_json::array();
   std::error_code ec;
   std::vector<fs::path> entries;
+  fs::directory_iterator(card.host, ec);
+  if (ec) *error = "cannot be read: " + ec.message();
   for (auto it = fs::recursive_directory_iterator(card.host, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (IsReservedHostName(it->path()) || !DeviceSees(*it, card.host)) continue;
@@ -62,7 +70,7 @@ ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attr
     file["path"] = device;
     const bool folder = fs::is_directory(host, ec);
     file["folder"] = folder;
-    file["bytes"] = folder ? 0 : static_cast<std::uint64_t>(fs::file_size(host, ec));
+    file["bytes"] = fs::is_regular_file(host, ec) ? fs::file_size(host, ec) : 0;
     file["hidden"] = (attributes.Get(host) & FILE_ATTRIBUTE_HIDDEN) != 0;
     files.push_back(std::move(file));
   }
@@ -87,13 +95,18 @@ void AddVolumeReport(const fs::path& host, ordered_json* report) {
   }
 }
 
-ordered_json CardReport(const wce::CardSpec& card, const wce::AttributeStore& attributes) {
+ordered_json CardReport(const fs::path& dir, const wce::CardSpec& card,
+                        const wce::AttributeStore& attributes) {
   ordered_json report;
   report["name"] = U8(card.name);
   report["host"] = card.host.string();
   std::error_code ec;
   const bool exists = fs::is_directory(card.host, ec);
   report["exists"] = exists;
+  // Why kepla would refuse the card (a folder inside the device folder is made when missing).
+  if (std::string problem = wce::CardFolderProblem(dir, card); !problem.empty()) {
+    report["problem"] = problem;
+  }
   if (card.free_bytes) {
     report["freeBytes"] = *card.free_bytes;
     report["freeFrom"] = "profile";
@@ -103,7 +116,9 @@ ordered_json CardReport(const wce::CardSpec& card, const wce::AttributeStore& at
     report["freeFrom"] = "host";
   }
   if (exists) AddVolumeReport(card.host, &report);
-  report["files"] = exists ? ListCard(card, attributes) : ordered_json::array();
+  std::string unreadable;
+  report["files"] = exists ? ListCard(card, attributes, &unreadable) : ordered_json::array();
+  if (!unreadable.empty()) report["problem"] = unreadable;
   return report;
 }
 
@@ -127,31 +142,80 @@ bool ProgramFolderHost(const fs::path& dir, const wce::DeviceProfile& profile,
   return true;
 }
 
-// The files the program would take for packages: those whose name holds ".bin" (case-sensitive),
-// in `folder` of the volume at `root`, sorted.
-std::vector<fs::path> PackageCandidates(const fs::path& folder, const fs::path& root) {
+// Whether the program's package search would take the entry named `name`: the device lists it
+// (a UTF-8 name that is none of the layer's own files) and it holds ".bin" (case-sensitive).
+bool IsPackageName(const fs::path& name) {
+  std::u16string device_name;
+  return wce::Utf8ToUtf16(name.native(), &device_name) && !wce::IsReservedName(device_name) &&
+         name.native().find(".bin") != std::string::npos;
+}
+
+// The entries the program would take for packages, in `folder` of the volume at `root`, in the
+// host's directory order: the order in which the device lists them, so the first is the one the
+// program takes. Sets *error when the folder cannot be read (the program then finds nothing).
+std::vector<fs::path> PackageCandidates(const fs::path& folder, const fs::path& root,
+                                        std::string* error) {
   std::error_code ec;
   std::vector<fs::path> candidates;
-  for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
-       it.increment(ec)) {
-    if (it->path().filename().string().find(".bin") != std::string::npos && DeviceSees(*it, root)) {
+  auto it = fs::directory_iterator(folder, ec);
+  if (ec && error) *error = "cannot be read: " + ec.message();
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    if (IsPackageName(it->path().filename()) && DeviceSees(*it, root)) {
       candidates.push_back(it->path());
     }
   }
-  std::sort(candidates.begin(), candidates.end());
   return candidates;
 }
 
-ordered_json PackageReports(const fs::path& folder, const fs::path& root) {
-  ordered_json packages = ordered_json::array();
+// Why the program cannot take the entry at `path` as its package, without opening anything but
+// a regular file; empty when its trailer can be read. `device_chars` is the length of its device
+// path in UTF-16 characters. Sets *bytes to its size when it is a regular file.
+std::string UnusablePackage(const fs::path& path, std::size_t device_chars, std::uint64_t* bytes) {
   std::error_code ec;
-  for (const fs::path& path : PackageCandidates(folder, root)) {
+  const fs::file_status status = fs::status(path, ec);
+  if (fs::is_regular_file(status)) {
+    *bytes = static_cast<std::uint64_t>(fs::file_size(path, ec));
+  }
+  if (device_chars > kLongestDevicePath) {
+    return "its device path has " + std::to_string(device_chars) +
+           " characters; the program opens paths of at most " + std::to_string(kLongestDevicePath);
+  }
+  // The device lists such a name but refuses to open it, as it refuses it in any path.
+  std::u16string name;
+  wce::Utf8ToUtf16(path.filename().native(), &name);
+  const wce::Volume alone[] = {wce::Volume{u"", path.parent_path()}};
+  wce::HostLocation where;
+  if (wce::MapDevicePath(alone, u"\\" + name, &where) == ERROR_INVALID_NAME) {
+    return "the device opens no name holding a control character or any of / : * ? \" < > |";
+  }
+  if (fs::is_directory(status)) return "a folder: the program cannot read it as a package";
+  if (!fs::is_regular_file(status)) return "not a regular file: the program cannot read it";
+  if (*bytes <= pkg::kTrailerSize) {
+    return ByteCount(*bytes) + ": the program reads the header only from a package of more than " +
+           std::to_string(pkg::kTrailerSize) + " bytes";
+  }
+  return "";
+}
+
+ordered_json PackageReports(const std::u16string& device_folder, const fs::path& folder,
+                            const fs::path& root) {
+  ordered_json packages = ordered_json::array();
+  std::vector<fs::path> candidates = PackageCandidates(folder, root, nullptr);
+  const fs::path taken = candidates.empty() ? fs::path() : candidates.front();
+  std::sort(candidates.begin(), candidates.end());
+  for (const fs::path& path : candidates) {
     ordered_json package;
     package["name"] = path.filename().string();
+    std::u16string name;
+    wce::Utf8ToUtf16(path.filename().native(), &name);
+    std::uint64_t bytes = 0;
+    std::string error = UnusablePackage(path, device_folder.size() + name.size(), &bytes);
     pkg::PackageInfo info;
-    std::string error;
-    if (!pkg::ReadPackageInfo(path, &info, &error)) {
-      package["bytes"] = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
+    if (error.empty() && !pkg::ReadPackageInfo(path, &info, &error) && error.empty()) {
+      error = "cannot be read";
+    }
+    if (!error.empty()) {
+      package["bytes"] = bytes;
       package["error"] = error;
     } else {
       package["bytes"] = info.package_bytes;
@@ -163,6 +227,7 @@ ordered_json PackageReports(const fs::path& folder, const fs::path& root) {
       package["romVersion"] = U8(info.fields.romVersion);
       package["extRomVersion"] = U8(info.fields.extRomVersion);
     }
+    package["taken"] = path == taken;
     packages.push_back(std::move(package));
   }
   return packages;
@@ -189,7 +254,43 @@ ordered_json ProgramReports(const fs::path& dir) {
 
 std::string Bytes(std::uint64_t n) { return ByteCount(n); }
 
-std::string Str(const ordered_json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); }
+}  // namespace
+
+std::string Printable(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else if (c1) {
+      const unsigned char code = static_cast<unsigned char>(text[++i]);
+      out += "\\u00";
+      out += kHex[code >> 4];
+      out += kHex[code & 0xF];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+namespace {
+
+std::string Str(const ordered_json& v) {
+  return v.is_string() ? Printable(v.get<std::string>()) : v.dump();
+}
 
 // "  on fuse.fusefat (its own mount point); attributes kept in the device folder"
 std::string VolumeLine(const ordered_json& card) {
@@ -208,11 +309,8 @@ std::string VolumeLine(const ordered_json& card) {
 }  // namespace
 
 std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string* error) {
+  if (!CheckDeviceFolder(dir, error)) return std::nullopt;
   std::error_code ec;
-  if (!fs::is_directory(dir, ec)) {
-    if (error) *error = dir.string() + ": no such device folder";
-    return std::nullopt;
-  }
   std::optional<wce::DeviceProfile> profile = wce::LoadProfile(dir, error);
   if (!profile) return std::nullopt;
 
@@ -224,14 +322,24 @@ std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string*
   const wce::AttributeStore attributes(wce::AttributeStore::CardRecordsOf(dir, volumes),
                                        /*sidecar_only=*/false, /*read_only=*/true);
   ordered_json cards = ordered_json::array();
-  for (const wce::CardSpec& card : profile->cards) cards.push_back(CardReport(card, attributes));
+  for (const wce::CardSpec& card : profile->cards) {
+    cards.push_back(CardReport(dir, card, attributes));
+  }
   report["cards"] = std::move(cards);
   std::u16string program_folder;
   wce::HostLocation where;
   fs::path volume_root;
   const bool reachable = ProgramFolderHost(dir, *profile, &program_folder, &where, &volume_root);
   report["programFolder"] = U8(program_folder);
-  report["packages"] = reachable ? PackageReports(where.host, volume_root) : ordered_json::array();
+  std::string unreadable;
+  if (reachable) {
+    PackageCandidates(where.host, volume_root, &unreadable);
+  } else {
+    unreadable = "cannot be reached on the device";  // the wizard finds no package either
+  }
+  if (!unreadable.empty()) report["programFolderProblem"] = unreadable;
+  report["packages"] =
+      reachable ? PackageReports(program_folder, where.host, volume_root) : ordered_json::array();
   report["programs"] = ProgramReports(dir);
   return report;
 }
@@ -242,11 +350,25 @@ std::optional<std::string> ProgramFolderWithoutPackage(const fs::path& dir) {
   std::u16string program_folder;
   wce::HostLocation where;
   fs::path volume_root;
+  std::string unreadable;
   if (!ProgramFolderHost(dir, *profile, &program_folder, &where, &volume_root) ||
-      !PackageCandidates(where.host, volume_root).empty()) {
+      !PackageCandidates(where.host, volume_root, &unreadable).empty() || !unreadable.empty()) {
     return std::nullopt;
   }
   return U8(program_folder);
+}
+
+std::optional<std::string> ProgramFolderUnreadable(const fs::path& dir) {
+  std::optional<wce::DeviceProfile> profile = wce::LoadProfile(dir, nullptr);
+  if (!profile) return std::nullopt;
+  std::u16string program_folder;
+  wce::HostLocation where;
+  fs::path volume_root;
+  std::string unreadable;
+  if (!ProgramFolderHost(dir, *profile, &program_folder, &where, &volume_root)) return std::nullopt;
+  PackageCandidates(where.host, volume_root, &unreadable);
+  if (unreadable.empty()) return std::nullopt;
+  return Printable(U8(program_folder)) + " " + unreadable;
 }
 
 std::string FormatDeviceReport(const ordered_json& r) {
@@ -275,14 +397,18 @@ std::string FormatDeviceReport(const ordered_json& r) {
   for (const auto& card : r["cards"]) {
     std::string head = "Card \"" + Str(card["name"]) + "\" at " + Str(card["host"]);
     if (!card["exists"].get<bool>()) {
-      line(head + " (missing)");
+      line(head + (card.contains("problem") ? ": " + Str(card["problem"]) : " (missing)"));
       continue;
     }
     head += ", " + Bytes(card["freeBytes"].get<std::uint64_t>()) + " free";
     if (card["freeFrom"] == "profile") head += " (as device.json says)";
     line(head);
     if (card.contains("fileSystem")) line(VolumeLine(card));
-    if (card["files"].empty()) line("  (empty)");
+    if (card.contains("problem")) {
+      line("  (" + Str(card["problem"]) + ")");
+    } else if (card["files"].empty()) {
+      line("  (empty)");
+    }
     for (const auto& file : card["files"]) {
       std::string entry = "  " + Str(file["path"]);
       if (file["folder"].get<bool>()) {
@@ -294,17 +420,23 @@ std::string FormatDeviceReport(const ordered_json& r) {
       line(entry);
     }
   }
-  if (r["packages"].empty()) {
+  if (r.contains("programFolderProblem")) {
+    line("The program's folder " + Str(r["programFolder"]) + " " + Str(r["programFolderProblem"]));
+  } else if (r["packages"].empty()) {
     line("No package in the program's folder " + Str(r["programFolder"]));
   } else {
     line("Packages in the program's folder " + Str(r["programFolder"]) + ":");
+    const bool several = r["packages"].size() > 1;
     for (const auto& pk : r["packages"]) {
+      // Several names hold ".bin": the wizard takes the first the device lists, and only it.
+      const std::string taken =
+          several && pk.value("taken", false) ? " (the wizard takes this one: listed first)" : "";
       if (pk.contains("error")) {
-        line("  " + Str(pk["name"]) + ": " + Str(pk["error"]));
+        line("  " + Str(pk["name"]) + ": " + Str(pk["error"]) + taken);
         continue;
       }
       line("  " + Str(pk["name"]) + ", " + Bytes(pk["bytes"].get<std::uint64_t>()) +
-           (pk["preparable"].get<bool>() ? "" : " (too small or too large to prepare)"));
+           (pk["preparable"].get<bool>() ? "" : " (too small or too large to prepare)") + taken);
       line("    model \"" + Str(pk["model"]) + "\", language \"" + Str(pk["language"]) +
            "\", code \"" + Str(pk["code"]) + "\"");
       line("    ROM \"" + Str(pk["romVersion"]) + "\", extended ROM \"" + Str(pk["extRomVersion"]) +

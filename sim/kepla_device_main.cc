@@ -36,9 +36,8 @@ int Signal(const std::string& dir, const std::string& event, const std::string& 
   if (event.empty() || !wce::Utf8ToUtf16(event, &name)) {
     return Fail("the event name must be non-empty UTF-8");
   }
-  std::error_code ec;
-  if (!std::filesystem::is_directory(dir, ec)) return Fail(dir + ": no such device folder");
   std::string error;
+  if (!kepla::CheckDeviceFolder(dir, &error)) return Fail(error);
   if (platform == "wine") {
     const int status =
         kepla::wine::SignalEventUnderWine(dir, name, kepla::wine::DefaultWin32Dir(), &error);

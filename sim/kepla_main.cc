@@ -163,7 +163,10 @@ int main(int argc, char** argv) {
   session.device_folder = *device;
   // Without a package the wizard stops at its model check, naming no model: say why beforehand.
   if (o.program_args.empty()) {
-    if (auto folder = kepla::ProgramFolderWithoutPackage(session.device_folder)) {
+    if (auto why = kepla::ProgramFolderUnreadable(session.device_folder)) {
+      std::cerr << "kepla: note: " << *why
+                << ", so the wizard will find no package there and stop at its checks\n";
+    } else if (auto folder = kepla::ProgramFolderWithoutPackage(session.device_folder)) {
       std::cerr
           << "kepla: note: " << *folder
           << " on this device holds no firmware package (no name there contains \".bin\"), so "

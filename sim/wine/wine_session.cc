@@ -196,6 +196,7 @@ int RunWineSession(const WineSessionOptions& options, Frontend& frontend, std::o
   std::string error;
   std::optional<wce::DeviceProfile> profile = wce::LoadProfile(options.device_folder, &error);
   if (!profile) return fail(error);
+  if (!wce::CheckCardFolders(options.device_folder, *profile, &error)) return fail(error);
   if (std::string why = WineRefusal(*profile); !why.empty()) return fail(why);
 
   const WineHost& host = HostWine();

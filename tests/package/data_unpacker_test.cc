@@ -158,6 +158,19 @@ TEST_F(DataUnpackerTest, CardRootWithNoRoomForTheImageNameFails) {
   EXPECT_FALSE(DeletePreparedImage());
 }
 
+// A program in the card's root searches that folder for its package: a package there bearing the
+// image's name is the user's, and start-up must not delete it as a leftover image.
+TEST_F(DataUnpackerTest, ProgramInTheCardRootKeepsThePackageBearingTheImageName) {
+  profile().program = u"\\Storage Card\\KEPLA.exe";
+  PutFile(kImagePath, MakeTestPackage(4000));
+  BootAsUi();
+  EXPECT_FALSE(DeletePreparedImage());
+  EXPECT_TRUE(ImageExists());
+  WCHAR name[MAX_PATH];
+  ASSERT_TRUE(FindPackageIn(u"\\Storage Card\\", name));
+  EXPECT_EQ(Str(name), u"407_QMR_SD.bin");
+}
+
 TEST_F(DataUnpackerTest, DeletePreparedImageRemovesTheImageAtTheCardRoot) {
   BootAsUi();
   EXPECT_FALSE(DeletePreparedImage());

@@ -28,7 +28,8 @@ TEST(CardVolumeTest, TakesTheLongestMountAboveTheFolderAndKnowsTheFatFamily) {
   EXPECT_EQ(volume->file_system, "ext4");
   EXPECT_EQ(volume->mount_point, "/");
 
-  for (const char* fat : {"vfat", "msdos", "exfat", "fuse.fusefat", "fuseblk.exfat", "fuse.FATFS"}) {
+  for (const char* fat :
+       {"vfat", "msdos", "exfat", "fuse.fusefat", "fuseblk.exfat", "fuse.FATFS"}) {
     EXPECT_TRUE(IsFatFamily(fat)) << fat;
   }
   for (const char* other : {"ext4", "fuseblk", "fuse", "fuseblk.ntfs-3g", "tmpfs", ""}) {

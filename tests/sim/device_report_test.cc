@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "kernel/attribute_store.h"
@@ -17,6 +23,13 @@ namespace {
 using kepla_test::ScratchDir;
 using nlohmann::ordered_json;
 namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
 
 class DeviceReportTest : public testing::Test {
  protected:
@@ -204,6 +217,80 @@ TEST_F(DeviceReportTest, FolderWithoutPackageIsNamedOnlyWhenTheProgramWouldFindN
 
   fs::remove_all(upgrade);  // the wizard reports a missing folder itself
   EXPECT_FALSE(ProgramFolderWithoutPackage(dir_.path()));
+}
+
+// Names that hold ".bin" but that the program cannot use are reported as such, and the report
+// says which one the program takes: the first the device lists, as FindFirstFileW does.
+TEST_F(DeviceReportTest, PackagesTheProgramCannotUseSayWhyAndTheTakenOneIsMarked) {
+  const fs::path upgrade = dir_ / "fs/Storage Card/Upgrade";
+  ASSERT_EQ(mkfifo((upgrade / "x.bin").c_str(), 0600), 0);  // opening it would block
+  fs::create_directories(upgrade / "old.bin.d");
+  dir_.Write("fs/Storage Card/Upgrade/exact.bin", std::string(512, 'x'));
+  // 22 characters of folder and 238 of name: one more than the program's buffers hold.
+  const std::string long_name = std::string(234, 'n') + ".bin";
+  dir_.Write("fs/Storage Card/Upgrade/" + long_name, ReadFile(upgrade / kDemoPackageName));
+  dir_.Write("fs/Storage Card/Upgrade/\x1b[2J\a\nbell.bin", "tiny");
+
+  std::string error;
+  auto report = GatherDeviceReport(dir_.path(), &error);
+  ASSERT_TRUE(report) << error;
+  std::map<std::string, std::string> errors;
+  std::string taken;
+  for (const auto& p : (*report)["packages"]) {
+    if (p.contains("error")) errors[p["name"]] = p["error"];
+    if (p["taken"] == true) taken += p["name"].get<std::string>() + ";";
+  }
+  EXPECT_EQ(errors["x.bin"], "not a regular file: the program cannot read it");
+  EXPECT_EQ(errors["old.bin.d"], "a folder: the program cannot read it as a package");
+  EXPECT_EQ(errors["exact.bin"],
+            "512 bytes: the program reads the header only from a package of more than 512 bytes");
+  EXPECT_EQ(errors[long_name],
+            "its device path has 260 characters; the program opens paths of at most 259");
+  std::string first;
+  for (const auto& entry : fs::directory_iterator(upgrade)) {
+    if (entry.path().filename().string().find(".bin") != std::string::npos) {
+      first = entry.path().filename().string();
+      break;
+    }
+  }
+  EXPECT_EQ(taken, first + ";");
+
+  const std::string text = FormatDeviceReport(*report);
+  EXPECT_EQ(text.find_first_of("\x1b\a"), std::string::npos) << text;
+  EXPECT_NE(text.find("  \\x1b[2J\\x07\\nbell.bin: the device opens no name holding a control "
+                      "character"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(" (the wizard takes this one: listed first)\n"), std::string::npos) << text;
+  EXPECT_EQ(Printable("caf\xc3\xa9 \xc2\x9b"
+                      "1m\x7f"),
+            "caf\xc3\xa9 \\u009b1m\\x7f");
+
+  // A card outside the device folder that is not there is named as kepla would refuse it.
+  dir_.Write("device.json", R"({"cards": {"Storage Card": "/nonexistent/SDCARD"}})");
+  report = GatherDeviceReport(dir_.path(), &error);
+  ASSERT_TRUE(report) << error;
+  EXPECT_EQ((*report)["cards"][0]["problem"], "no such folder (card not mounted?)");
+  EXPECT_NE(FormatDeviceReport(*report).find(
+                "Card \"Storage Card\" at /nonexistent/SDCARD: no such folder (card not mounted?)"),
+            std::string::npos);
+}
+
+// A program's folder that cannot be read holds no package for the program, and is named for
+// what it is (only an unprivileged user is kept out).
+TEST_F(DeviceReportTest, UnreadableProgramFolderIsNamedAsSuch) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads any folder";
+  const fs::path upgrade = dir_ / "fs/Storage Card/Upgrade";
+  fs::permissions(upgrade, fs::perms::none);
+  std::string error;
+  auto report = GatherDeviceReport(dir_.path(), &error);
+  const std::optional<std::string> why = ProgramFolderUnreadable(dir_.path());
+  const std::optional<std::string> none = ProgramFolderWithoutPackage(dir_.path());
+  fs::permissions(upgrade, fs::perms::owner_all);
+  ASSERT_TRUE(report) << error;
+  EXPECT_EQ((*report)["programFolderProblem"], "cannot be read: Permission denied");
+  EXPECT_EQ(why, "\\Storage Card\\Upgrade\\ cannot be read: Permission denied");
+  EXPECT_FALSE(none);
 }
 
 }  // namespace

@@ -265,6 +265,47 @@ TEST_F(KeplaProgramsTest, DeviceInitShowAndErrors) {
                               "/device.json: program: must not hold \".\" or \"..\" components\n");
 }
 
+// What a person may mistype or meet on a real card is refused with one line naming it; nothing
+// is made in place of a card that is not there.
+TEST_F(KeplaProgramsTest, HostileFoldersAndCardsAreRefusedWithOneLine) {
+  const std::string device = MakeDemo();
+  dir_.Write("plain", "a file");
+  const std::string plain = (dir_ / "plain").string();
+  struct Case {
+    std::vector<std::string> args;
+    std::string expected;
+  };
+  const std::string empty = "kepla-device: DIR must not be empty (use . for the current folder)\n";
+  const std::vector<Case> cases = {
+      {{"init", ""}, empty},
+      {{"show", ""}, empty},
+      {{"signal", "", "UNPACK_DATA_ABORT"}, empty},
+      {{"show", plain}, "kepla-device: " + plain + ": not a folder\n"},
+      {{"signal", plain, "UNPACK_DATA_ABORT"}, "kepla-device: " + plain + ": not a folder\n"},
+      {{"frob", device}, "kepla-device: unknown command 'frob' (see kepla-device --help)\n"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult run = Device(c.args);
+    EXPECT_EQ(run.status, 2) << c.expected;
+    EXPECT_EQ(run.err, c.expected);
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "device.json"));
+
+  const fs::path mount = dir_ / "media" / "SDCARD";
+  for (const auto& [host, why] : {std::pair{mount, "no such folder (card not mounted?)"},
+                                  std::pair{dir_ / "plain", "not a folder"}}) {
+    dir_.Write("phone/device.json", json{{"cards", {{"Storage Card", host.string()}}}}.dump());
+    const ProcessResult run = Kepla({"--device", device, "--script", "left"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "kepla: " + device + "/device.json: cards.Storage Card: " + host.string() +
+                           ": " + why + "\n");
+    const ProcessResult show = Device({"show", device});
+    EXPECT_EQ(show.status, 0) << show.err;
+    EXPECT_NE(show.out.find(host.string() + ": " + why + "\n"), std::string::npos) << show.out;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "media"));
+}
+
 // Another process reaches the running program through the run folder: `show` lists its window
 // and events, and `signal` sets one of them. The device clock runs a thousand times slower than
 // real time, so the preparation stays in its wait loop, events open, while the test looks on.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/device.h"
 #include "support/scratch_dir.h"
 
 namespace wce {
@@ -256,6 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "faults[0].when: unknown key"},
         BadCase{R"({"faults": [{"kind": "diskFull", "bytes": 5, "card": "CF"}]})",
                 "faults[0].card: names no card of this device"},
+        BadCase{R"({"faults": [{"kind": "readError", "file": "\\CF\\Upgrade\\fw.bin"}]})",
+                "faults[0].file: \"CF\" names no card of this device"},
         BadCase{R"({"faults": [{"kind": "threadCreateFails", "count": 0}]})",
                 "faults[0].count: must be 1..1000000"},
         BadCase{R"({"faults": [{"kind": "readError", "file": "a.bin"}]})",
@@ -280,12 +283,43 @@ TEST(ProfileTest, NamesWithDotsAreNoDotComponents) {
   ScratchDir dir;
   std::string error;
   auto p = LoadText(dir, R"({"program": "\\.Card\\...\\..x\\K..exe",
-                             "faults": [{"kind": "readError", "file": "\\a\\.b"}]})",
+                             "faults": [{"kind": "readError", "file": "\\.Card\\.b"}]})",
                     &error);
   ASSERT_TRUE(p) << error;
   EXPECT_EQ(p->program, u"\\.Card\\...\\..x\\K..exe");
   ASSERT_EQ(p->faults.size(), 1u);
-  EXPECT_EQ(p->faults[0].file, u"\\a\\.b");
+  EXPECT_EQ(p->faults[0].file, u"\\.Card\\.b");
+}
+
+// A card mapped outside the device folder is a real card's mount point: when it is not there
+// (no card in the reader) the device does not boot, and nothing is made in its place.
+TEST(ProfileTest, CardFolderOutsideTheDeviceFolderMustBeThereAndAFolder) {
+  ScratchDir dir;
+  ScratchDir mount;
+  mount.Write("file", "not a card");
+  std::string error;
+  auto inside = LoadText(dir, R"({"cards": {"Storage Card": "cards/sd"}})", &error);
+  ASSERT_TRUE(inside) << error;
+  EXPECT_TRUE(CheckCardFolders(dir.path(), *inside, &error)) << error;  // the device makes it
+
+  const std::pair<std::filesystem::path, std::string> cases[] = {
+      {mount / "SDCARD", "no such folder (card not mounted?)"},
+      {mount / "file", "not a folder"},
+      {dir / "device.json", "not a folder"}};
+  for (const auto& [host, why] : cases) {
+    DeviceOptions options;
+    options.folder = dir.path();
+    options.profile = DeviceProfile{};
+    options.profile->cards = {CardSpec{u"Storage Card", host, {}}};
+    const std::string expected =
+        (dir / "device.json").string() + ": cards.Storage Card: " + host.string() + ": " + why;
+    EXPECT_FALSE(CheckCardFolders(dir.path(), *options.profile, &error));
+    EXPECT_EQ(error, expected);
+    error.clear();
+    EXPECT_FALSE(Device::Boot(options, &error));
+    EXPECT_EQ(error, expected);
+  }
+  EXPECT_FALSE(std::filesystem::exists(mount / "SDCARD"));
 }
 
 TEST(ProfileTest, BrokenJsonIsReportedWithItsPlace) {

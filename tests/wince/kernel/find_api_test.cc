@@ -99,6 +99,7 @@ TEST_F(FindApiTest, TheRootListsEachCardOnceAsAFolder) {
   wce::CardSpec card;
   card.name = u"SD Card";
   card.host = mount / "sd";
+  std::filesystem::create_directories(card.host);
   profile().cards = {wce::CardSpec{u"Storage Card", {}, {}}, card};
   Boot();
   ASSERT_TRUE(CreateDirectoryW(u"\\Windows", nullptr));

@@ -40,6 +40,9 @@ std::unique_ptr<Device> Device::Boot(const DeviceOptions& options, std::string* 
   if (profile.cards.empty()) {
     profile.cards.push_back(CardSpec{u"Storage Card", options.folder / "fs" / "Storage Card", {}});
   }
+  // A card mapped onto a host folder that is not there (a card not in its reader) is refused
+  // rather than made: the image would land on the host's own disk.
+  if (!CheckCardFolders(options.folder, profile, error)) return nullptr;
   std::unique_ptr<Device> device(new Device(options, std::move(profile)));
   Device* expected = nullptr;
   if (!g_device.compare_exchange_strong(expected, device.get())) {

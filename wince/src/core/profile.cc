@@ -243,6 +243,24 @@ FaultKeys KeysOf(FaultSpec::Kind kind) {
   return {};
 }
 
+// The first folder of a device path ("Storage Card" of "\Storage Card\fw.bin"); empty for a file
+// in the root.
+std::u16string_view FirstFolder(std::u16string_view path) {
+  const std::size_t end = path.find(u'\\', 1);
+  return end == std::u16string_view::npos ? std::u16string_view() : path.substr(1, end - 1);
+}
+
+// A fault's file lies on a card of the device, or in the folder tree the program itself lies in
+// (a program off the cards, as in \Windows\): a first folder that is neither is a card that the
+// device does not have, and the fault would never fire.
+void CheckFaultVolume(std::u16string_view file, const std::string& key, const DeviceProfile& p) {
+  const std::u16string_view first = FirstFolder(file);
+  if (first.empty() || IEquals(first, FirstFolder(p.program))) return;
+  const bool known = std::any_of(p.cards.begin(), p.cards.end(),
+                                 [&](const CardSpec& c) { return IEquals(c.name, first); });
+  if (!known) Fail(key, "\"" + Utf16ToUtf8(first) + "\" names no card of this device");
+}
+
 FaultSpec ReadFault(const json& v, const std::string& key, const DeviceProfile& p) {
   CheckObject(v, key, {"kind", "file", "offset", "ms", "bytes", "card", "count", "skip"});
   if (!v.contains("kind")) Fail(Join(key, "kind"), "is missing");
@@ -269,7 +287,10 @@ FaultSpec ReadFault(const json& v, const std::string& key, const DeviceProfile& 
   for (std::string_view required : keys.required) {
     if (!v.contains(required)) Fail(Join(key, required), "is missing");
   }
-  if (v.contains("file")) fault.file = ReadDevicePath(v["file"], Join(key, "file"));
+  if (v.contains("file")) {
+    fault.file = ReadDevicePath(v["file"], Join(key, "file"));
+    CheckFaultVolume(fault.file, Join(key, "file"), p);
+  }
   if (v.contains("offset")) fault.offset = ReadU64(v["offset"], Join(key, "offset"));
   if (v.contains("ms"))
     fault.ms = static_cast<std::uint32_t>(ReadInt(v["ms"], Join(key, "ms"), 1, 3600000));
@@ -448,6 +469,49 @@ bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profi
     const std::string reason = ec.message();
     std::filesystem::remove(temp, ec);  // clears ec: the reason is taken first
     return fail("cannot be written: " + reason);
+  }
+  return true;
+}
+
+bool IsInsideDeviceFolder(const std::filesystem::path& folder, const std::filesystem::path& host) {
+  std::error_code ec;
+  const std::filesystem::path base = std::filesystem::absolute(folder, ec).lexically_normal();
+  const std::filesystem::path rel =
+      std::filesystem::absolute(host, ec).lexically_normal().lexically_relative(base);
+  return !ec && !rel.empty() && *rel.begin() != "..";
+}
+
+namespace {
+
+std::filesystem::path CardHostFolder(const std::filesystem::path& folder, const CardSpec& card) {
+  if (card.host.empty()) return folder / "fs" / card.name;
+  return card.host.is_absolute() ? card.host : folder / card.host;
+}
+
+}  // namespace
+
+std::string CardFolderProblem(const std::filesystem::path& folder, const CardSpec& card) {
+  const std::filesystem::path host = CardHostFolder(folder, card);
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(host, ec);
+  if (std::filesystem::is_directory(status)) return "";
+  if (ec && ec != std::errc::no_such_file_or_directory) return "cannot be reached: " + ec.message();
+  if (std::filesystem::exists(status)) return "not a folder";
+  if (IsInsideDeviceFolder(folder, host)) return "";
+  return "no such folder (card not mounted?)";
+}
+
+bool CheckCardFolders(const std::filesystem::path& folder, const DeviceProfile& profile,
+                      std::string* error) {
+  for (const CardSpec& card : profile.cards) {
+    const std::string problem = CardFolderProblem(folder, card);
+    if (problem.empty()) continue;
+    const std::filesystem::path host = CardHostFolder(folder, card);
+    if (error) {
+      *error = (folder / kFileName).string() + ": " + Join("cards", Utf16ToUtf8(card.name)) + ": " +
+               host.string() + ": " + problem;
+    }
+    return false;
   }
   return true;
 }

@@ -98,6 +98,21 @@ bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profi
 // The text SaveProfile writes for `profile` in `folder`.
 std::string FormatProfile(const std::filesystem::path& folder, const DeviceProfile& profile);
 
+// Whether `host` lies inside the device folder `folder` (compared as absolute, normalized paths;
+// links are not followed). Such a card folder is the device's own storage: the device makes it
+// when it is missing. A card folder elsewhere (a real card's mount point) is used only as found.
+bool IsInsideDeviceFolder(const std::filesystem::path& folder, const std::filesystem::path& host);
+// What keeps `card` of the device in `folder` from serving: "no such folder (card not
+// mounted?)" for a missing card folder outside the device folder, "not a folder" for anything
+// but a folder, "cannot be reached: REASON" when the host cannot tell; empty when it serves.
+// Reads the host file system.
+std::string CardFolderProblem(const std::filesystem::path& folder, const CardSpec& card);
+// Checks every card of `profile` with CardFolderProblem. On the first problem returns false and
+// sets *error to one line naming the file, the card and its host folder
+// ("DIR/device.json: cards.Storage Card: /media/me/SDCARD: no such folder (card not mounted?)").
+bool CheckCardFolders(const std::filesystem::path& folder, const DeviceProfile& profile,
+                      std::string* error);
+
 }  // namespace wce
 
 #endif  // WINCE_CORE_PROFILE_H_

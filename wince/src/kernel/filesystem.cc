@@ -31,7 +31,7 @@ bool IsOpenOnTheDevice(const std::filesystem::path& host) {
   return held;
 }
 
-// The root "\" and the profile's cards, each on its absolute host folder (made when missing).
+// The root "\" and the profile's cards, each on its absolute host folder.
 std::vector<Volume> MakeVolumes(const Device& device) {
   std::vector<Volume> volumes;
   volumes.push_back(Volume{u"", device.folder() / "fs"});
@@ -39,9 +39,12 @@ std::vector<Volume> MakeVolumes(const Device& device) {
     volumes.push_back(Volume{card.name, CardHost(device.folder(), card)});
   }
   for (Volume& volume : volumes) {
-    // A volume that cannot be made (an unplugged card) reports its paths as not found.
+    // The device's own storage is made when missing; a card folder elsewhere (a real card's
+    // mount point) is never made. A volume that is not there reports its paths as not found.
     std::error_code ec;
-    std::filesystem::create_directories(volume.host, ec);
+    if (&volume == &volumes.front() || IsInsideDeviceFolder(device.folder(), volume.host)) {
+      std::filesystem::create_directories(volume.host, ec);
+    }
     const std::filesystem::path absolute = std::filesystem::absolute(volume.host, ec);
     if (!ec) volume.host = absolute.lexically_normal();
   }
