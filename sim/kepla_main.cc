@@ -17,6 +17,7 @@
 #include "sim/card_warnings.h"
 #include "sim/device_report.h"
 #include "sim/driver.h"
+#include "sim/run_checks.h"
 #include "sim/screen_on_demand.h"
 #include "sim/script.h"
 #include "core/profile.h"
@@ -48,7 +49,7 @@ int Fail(const std::string& message) {
 
 struct Options {
   std::string platform = "sim";
-  std::string device;
+  std::optional<std::string> device;
   std::optional<std::string> script;
   std::optional<std::string> script_file;
   std::optional<std::string> transcript;
@@ -60,13 +61,13 @@ struct Options {
 // The device folder to run on: the one named, or the demo device (made or repaired as needed).
 std::optional<std::filesystem::path> ChooseDevice(const Options& options, std::string* error) {
   std::error_code ec;
-  if (!options.device.empty()) {
-    if (!std::filesystem::is_directory(options.device, ec)) {
-      *error = options.device + ": no such device folder (make one with: kepla-device init " +
-               options.device + ")";
+  if (options.device) {
+    if (!std::filesystem::is_directory(*options.device, ec)) {
+      *error = *options.device + ": no such device folder (make one with: kepla-device init " +
+               *options.device + ")";
       return std::nullopt;
     }
-    return std::filesystem::path(options.device);
+    return std::filesystem::path(*options.device);
   }
   const std::filesystem::path demo = kepla::DefaultDemoFolder();
   if (demo.empty()) {
@@ -96,14 +97,17 @@ int main(int argc, char** argv) {
       "--script", o.script,
       "run headless, pressing these comma-separated actions: left, right, ok, rotate:DEG, "
       "signal:EVENT, wait:MS");
-  app.add_option("--script-file", o.script_file, "run headless with the actions in FILE")
+  app.add_option("--script-file", o.script_file,
+                 "run headless with the actions in FILE (a regular file of at most 1 MiB)")
       ->excludes(script);
   app.add_option("--transcript", o.transcript,
                  "write what happens as JSON lines (screens, message boxes, actions, progress, "
-                 "exit) to FILE");
-  app.add_option("--clock", o.clock, "device clock: real, xN (N times faster) or virtual");
+                 "exit) to FILE; not a file of the device or the script, nor a FIFO");
+  app.add_option("--clock", o.clock,
+                 "device clock: real, xN (N times faster, N from 0.001 to 1000) or virtual");
   app.add_option("--timeout", o.timeout_s,
-                 "device seconds to wait for each scripted action, and for the end (default 60)");
+                 "device seconds to wait for each scripted action, and for the end (0.001 to "
+                 "86400, default 60)");
   app.add_option("PROGRAM_ARGS", o.program_args,
                  "after --: the program's command line (install, uninstall, ...)");
   app.footer(
@@ -111,18 +115,25 @@ int main(int argc, char** argv) {
       "window (a run that shows none, such as install removing an image or uninstall, needs no "
       "terminal). Exit status: the program's own (0 or 16); 1 when quit from the screen; 2 for a "
       "usage or device-folder error, or a window with no terminal to show it; 3 when a scripted "
-      "action was not offered in time (the screen is printed); 128 + the signal (130, 143, 129) "
+      "action was not offered in time (the screen is printed); 4 when the program ended but the "
+      "transcript could not be written in full; 128 + the signal (130, 143, 129) "
       "when SIGINT, SIGTERM or SIGHUP (or Ctrl-C on the screen) stopped it, which ends the "
       "program as q does and says what the card holds.");
   if (int status = kepla::ParseCommandLine(app, argc, argv); status >= 0) return status;
 
+  if (o.device && o.device->empty()) {
+    return Fail(
+        "--device: is empty; name a device folder, or leave --device out for the demo "
+        "device");
+  }
   kepla::SessionOptions session;
   if (o.clock) {
     session.clock = wce::ClockSpec::Parse(*o.clock);
-    if (!session.clock) return Fail("--clock: must be real, xN (N > 0) or virtual");
+    if (!session.clock) return Fail("--clock " + *o.clock + ": must be " + wce::ClockSpec::kForms);
   }
-  if (!std::isfinite(o.timeout_s) || o.timeout_s <= 0 || o.timeout_s > 86400) {
-    return Fail("--timeout: must be more than 0 and at most 86400 seconds");
+  // Device time counts in milliseconds: a shorter time-out could only be rounded up.
+  if (!std::isfinite(o.timeout_s) || o.timeout_s < 0.001 || o.timeout_s > 86400) {
+    return Fail("--timeout: must be from 0.001 to 86400 seconds");
   }
   const auto timeout_ms = static_cast<std::uint32_t>(std::ceil(o.timeout_s * 1000));
 
@@ -161,6 +172,17 @@ int main(int argc, char** argv) {
   auto device = ChooseDevice(o, &error);
   if (!device) return Fail(error);
   session.device_folder = *device;
+  // Everything that can refuse the run is checked before the program starts or the transcript
+  // is emptied, so that a refused run changes nothing.
+  auto profile = wce::LoadProfile(session.device_folder, &error);
+  if (!profile) return Fail(error);
+  const kepla::RunFiles run_files =
+      kepla::FilesOfRun(session.device_folder, *profile, o.script_file);
+  if (o.transcript) {
+    if (auto clash = kepla::TranscriptClash(*o.transcript, run_files)) {
+      return Fail("--transcript " + *o.transcript + ": " + *clash);
+    }
+  }
   // Without a package the wizard stops at its model check, naming no model: say why beforehand.
   if (o.program_args.empty()) {
     if (auto why = kepla::ProgramFolderUnreadable(session.device_folder)) {
@@ -184,18 +206,32 @@ int main(int argc, char** argv) {
   // them: the screen runs on a real or sped-up clock, and a device whose profile says virtual
   // runs on the real clock when there is a terminal to show it on.
   if (!steps && !wine && !session.clock && kepla::TerminalScreen::Available(nullptr)) {
-    auto profile = wce::LoadProfile(session.device_folder, &error);
-    if (!profile) return Fail(error);
     if (profile->clock.mode == wce::ClockMode::kVirtual) {
       std::cerr << "kepla: the device's clock is virtual; the screen uses the real clock\n";
       session.clock = wce::ClockSpec{};
     }
   }
 
+  // A run that will show a window it has nowhere to show is refused before the program starts:
+  // started, it would delete a prepared image before stopping at its first window.
+  const bool virtual_clock = session.clock && session.clock->mode == wce::ClockMode::kVirtual;
+  if (!steps && !user_display &&
+      kepla::RunShowsAWindow(session.command_line, session.device_folder, *profile)) {
+    std::string why;
+    if (!kepla::TerminalScreen::Available(&why)) return Fail(why + "; nothing was run");
+    if (virtual_clock) {
+      return Fail("--clock virtual needs --script; the device screen runs on real or xN time");
+    }
+  }
+
   std::unique_ptr<kepla::Transcript> transcript;
   if (o.transcript) {
-    transcript = kepla::Transcript::Open(*o.transcript, &error);
-    if (!transcript) return Fail(error);
+    transcript = kepla::Transcript::Open(*o.transcript, &error, [&](int fd, std::string* why) {
+      auto clash = kepla::OpenedTranscriptClash(fd, *o.transcript, run_files);
+      if (clash) *why = *clash;
+      return !clash;
+    });
+    if (!transcript) return Fail("--transcript " + error);
     session.transcript = transcript.get();
   }
   session.program_resources = kepla::ProgramResources();
@@ -229,7 +265,13 @@ int main(int argc, char** argv) {
     status = kepla::RunSession(session, *frontend, std::cerr);
   }
   if (transcript && !transcript->ok()) {
-    std::cerr << "kepla: " << *o.transcript << ": the transcript could not be written in full\n";
+    std::cerr << "kepla: " << *o.transcript << ": the transcript is incomplete ("
+              << transcript->error() << ")\n";
+    // A run that ended by itself reports the lost transcript; a run cut short keeps its status.
+    if (status != kepla::kExitUsage && status != kepla::kExitStuck && status != kepla::kExitQuit &&
+        status < kepla::kExitSignalBase) {
+      return kepla::kExitTranscriptIncomplete;
+    }
   }
   return status;
 }

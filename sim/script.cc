@@ -3,17 +3,22 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cerrno>
+#include <cstring>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "core/utf.h"
+#include "sim/file_kind.h"
 
 namespace kepla {
 namespace {
 
 constexpr std::uint32_t kLongestWaitMs = 24u * 3600u * 1000u;
+constexpr std::size_t kLargestScriptFile = 1u << 20;  // bytes
 
 std::string_view Trim(std::string_view s) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
@@ -185,20 +190,44 @@ std::optional<std::vector<ScriptStep>> ParseScriptFile(std::string_view text,
 }
 
 std::optional<std::vector<ScriptStep>> LoadScriptFile(const std::string& path, std::string* error) {
-  // A folder opens as a stream that reads nothing, which would pass for an empty script.
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    if (error) *error = path + ": is a folder, not a file";
+  auto fail = [&](const std::string& why) -> std::optional<std::vector<ScriptStep>> {
+    if (error) *error = path + ": " + why;
     return std::nullopt;
+  };
+  // Opened without blocking, so that a FIFO is refused below instead of waiting for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return fail(std::string("cannot be read: ") + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const std::string kind = FileKindName(st.st_mode);
+    ::close(fd);
+    // A folder reads as nothing, a FIFO may block, and a device such as /dev/zero never ends.
+    if (S_ISDIR(st.st_mode)) return fail("is a folder, not a file");
+    return fail("is " + kind + ", not a regular file");
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = path + ": cannot be read";
-    return std::nullopt;
+  // The size the file reports may be wrong (a file of /proc reports 0), so reading stops one byte
+  // past the bound, whatever the size said.
+  std::string text;
+  char buffer[65536];
+  bool failed = false;
+  int read_errno = 0;
+  while (text.size() <= kLargestScriptFile) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      failed = true;
+      read_errno = errno;
+      break;
+    }
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  return ParseScriptFile(text.str(), path, error);
+  ::close(fd);
+  if (failed) return fail(std::string("cannot be read: ") + std::strerror(read_errno));
+  if (text.size() > kLargestScriptFile) {
+    return fail("is larger than 1 MiB, the most a script file may hold");
+  }
+  return ParseScriptFile(text, path, error);
 }
 
 }  // namespace kepla

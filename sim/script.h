@@ -44,7 +44,8 @@ std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::s
 std::optional<std::vector<ScriptStep>> ParseScriptFile(std::string_view text,
                                                        const std::string& name, std::string* error);
 
-// Reads and parses a script file. Errors name the file and the line.
+// Reads and parses a script file. Only a regular file of at most 1 MiB is read (a FIFO, a device
+// or a larger file is refused without blocking). Errors name the file and the line.
 std::optional<std::vector<ScriptStep>> LoadScriptFile(const std::string& path, std::string* error);
 
 }  // namespace kepla

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "device/automation.h"
+#include "device/run_folder.h"
 #include "kernel/filesystem.h"
 #include "sim/card_files.h"
 #include "sim/program_run.h"
@@ -82,6 +83,10 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
       if (options.stop) options.stop->Attach(device.get());
     };
     result = frontend.Drive(port, start);
+    if (result.outcome == FrontendResult::Outcome::kStuck && !port.ProgramRunning() &&
+        device->run_folder().closed_by_another_process()) {
+      result.reason += "; another process on the device closed it (as kepla -- uninstall does)";
+    }
     if (!run.started()) start();
     // A front end that gave up on a program that has ended by itself meanwhile (a script step
     // it never offered) stops nothing: that exit is the program's own.

@@ -26,6 +26,8 @@ constexpr int kExitStuck = 3;  // a scripted action was not offered in time
 constexpr int kExitQuit = 1;   // the user stopped the program from the terminal screen
 // A run stopped by a signal ends with 128 + the signal's number, as shells expect.
 constexpr int kExitSignalBase = 128;
+// The program ended, but the transcript asked for could not be written in full (kepla).
+constexpr int kExitTranscriptIncomplete = 4;
 
 struct SessionOptions {
   std::filesystem::path device_folder;

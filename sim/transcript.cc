@@ -2,8 +2,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/utf.h"
+#include "sim/file_kind.h"
 
 namespace kepla {
 namespace {
@@ -57,16 +63,56 @@ ordered_json ScreenJson(const wce::ScreenSnapshot& snap) {
   return screen;
 }
 
-std::unique_ptr<Transcript> Transcript::Open(const std::filesystem::path& file,
-                                             std::string* error) {
-  auto stream = std::make_unique<std::ofstream>(file, std::ios::binary | std::ios::trunc);
-  if (!*stream) {
-    if (error) *error = file.string() + ": cannot be written: " + std::strerror(errno);
+std::unique_ptr<Transcript> Transcript::Open(const std::filesystem::path& file, std::string* error,
+                                             const Vet& vet) {
+  auto fail = [&](const std::string& why) -> std::unique_ptr<Transcript> {
+    if (error) *error = file.string() + ": " + why;
     return nullptr;
+  };
+  // O_NONBLOCK: opening a FIFO for writing would otherwise wait for a reader. Nothing is
+  // truncated yet: the file may still be refused.
+  const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+  bool created = true;
+  int fd = ::open(file.c_str(), flags | O_CREAT | O_EXCL, 0666);
+  if (fd < 0 && errno == EEXIST) {
+    created = false;
+    fd = ::open(file.c_str(), flags);
   }
-  auto transcript = std::make_unique<Transcript>(stream.get());
-  transcript->file_ = std::move(stream);
-  return transcript;
+  if (fd < 0) {
+    // A FIFO without a reader answers ENXIO; a folder answers EISDIR.
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
+      return fail(std::string("is ") + FileKindName(st.st_mode) + ", not a regular file");
+    }
+    return fail(std::string("cannot be written: ") + std::strerror(errno));
+  }
+  auto refuse = [&](const std::string& why) {
+    ::close(fd);
+    if (created) ::unlink(file.c_str());
+    return fail(why);
+  };
+  struct stat st {};
+  if (::fstat(fd, &st) != 0)
+    return refuse(std::string("cannot be written: ") + std::strerror(errno));
+  if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
+    return refuse(std::string("is ") + FileKindName(st.st_mode) + ", not a regular file");
+  }
+  if (vet) {
+    std::string why;
+    if (!vet(fd, &why)) {
+      return refuse(why);
+    }
+  }
+  if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+    return refuse(std::string("cannot be written: ") + std::strerror(errno));
+  }
+  // Writes block again from here on (a terminal that is busy is waited for).
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return std::unique_ptr<Transcript>(new Transcript(fd));
+}
+
+Transcript::~Transcript() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 void Transcript::WriteLine(std::uint64_t time_ms, const char* type, ordered_json body) {
@@ -74,10 +120,27 @@ void Transcript::WriteLine(std::uint64_t time_ms, const char* type, ordered_json
   line["t"] = time_ms;
   line["type"] = type;
   for (auto& item : body.items()) line[item.key()] = std::move(item.value());
-  // Called with mu_ held.
-  *out_ << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-  out_->flush();
-  if (!*out_) failed_ = true;
+  // Called with mu_ held. A text that is not UTF-8 is written with U+FFFD in place of its bad
+  // bytes, rather than throwing.
+  std::string text = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
+  if (out_) {
+    *out_ << text;
+    out_->flush();
+    if (!*out_) failed_ = true;
+    return;
+  }
+  if (failed_) return;  // a line after a lost one would make the transcript lie
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const ssize_t wrote = ::write(fd_, rest.data(), rest.size());
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      failed_ = true;
+      write_errno_ = wrote < 0 ? errno : EIO;
+      return;
+    }
+    rest.remove_prefix(static_cast<std::size_t>(wrote));
+  }
 }
 
 void Transcript::WriteScreen(const wce::ScreenSnapshot& snap) {
@@ -119,6 +182,12 @@ void Transcript::OnProgress(std::uint64_t time_ms, int control_id, int pos) {
 bool Transcript::ok() const {
   std::lock_guard<std::mutex> lock(mu_);
   return !failed_;
+}
+
+std::string Transcript::error() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!failed_) return "";
+  return write_errno_ != 0 ? std::strerror(write_errno_) : "the stream failed";
 }
 
 }  // namespace kepla

@@ -20,7 +20,7 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,10 +39,22 @@ nlohmann::ordered_json ScreenJson(const wce::ScreenSnapshot& snap);
 
 class Transcript final : public wce::AutomationObserver {
  public:
-  // Creates (or truncates) `file`. Returns null and sets *error (one line) on failure.
-  static std::unique_ptr<Transcript> Open(const std::filesystem::path& file, std::string* error);
+  // Decides, on the opened file, whether it may be written: returns false and sets *error (the
+  // reason, which Open puts after the file's name) to refuse it. Called before anything is
+  // truncated.
+  using Vet = std::function<bool(int fd, std::string* error)>;
+  // Creates `file`, or empties it once it is known to be a regular file that `vet` (may be empty)
+  // accepts. A file that exists and is not a regular file or a character device (/dev/null, a
+  // terminal) is refused: a FIFO, a socket, a folder, a block device. The open never blocks (a
+  // FIFO that appears meanwhile is refused too). A file this call created and then refused is
+  // removed again. Returns null and sets *error (one line naming the file) on failure.
+  static std::unique_ptr<Transcript> Open(const std::filesystem::path& file, std::string* error,
+                                          const Vet& vet = {});
   // Writes to `out`, which must outlive the transcript (tests).
   explicit Transcript(std::ostream* out) : out_(out) {}
+  ~Transcript() override;
+  Transcript(const Transcript&) = delete;
+  Transcript& operator=(const Transcript&) = delete;
 
   // Writes a screen line unless the screen shows the same as the last one written.
   void WriteScreen(const wce::ScreenSnapshot& snap);
@@ -61,18 +73,23 @@ class Transcript final : public wce::AutomationObserver {
   // Writes a progress line when the bar's position differs from the last one written for it.
   void OnProgress(std::uint64_t time_ms, int control_id, int pos) override;
 
-  // False once a write has failed (the disk filled up, ...).
+  // False once a write has failed (the disk filled up, ...); error() is then why ("No space left
+  // on device").
   bool ok() const;
+  std::string error() const;
 
  private:
   void WriteLine(std::uint64_t time_ms, const char* type, nlohmann::ordered_json body);
 
-  std::unique_ptr<std::ofstream> file_;
-  std::ostream* out_;
+  explicit Transcript(int fd) : out_(nullptr), fd_(fd) {}
+
+  std::ostream* out_;      // null when writing to fd_
+  int fd_ = -1;            // owned
   mutable std::mutex mu_;  // guards everything below and the stream
   std::optional<nlohmann::ordered_json> last_screen_;
   std::optional<std::pair<int, int>> last_progress_;
   bool failed_ = false;
+  int write_errno_ = 0;
 };
 
 }  // namespace kepla

@@ -9,6 +9,7 @@
 
 #include "res/resource.h"
 #include "scenario/fault_matrix.h"
+#include "support/scratch_dir.h"
 
 namespace kepla_test::matrix {
 namespace {
@@ -129,7 +130,9 @@ std::string Uninstall(Phone& phone) {
 }
 
 std::string SecondCopy(Phone& phone) {
-  const fs::path transcript = phone.folder() / "second-copy.jsonl";
+  // kepla writes no transcript into the device folder.
+  const kepla_test::ScratchDir outside;
+  const fs::path transcript = outside / "second-copy.jsonl";
   const ProcessResult run =
       phone.Other("kepla", {"--device", phone.folder().string(), "--script", "left,left,ok",
                             "--timeout", "60", "--transcript", transcript.string()});

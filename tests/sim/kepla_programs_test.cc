@@ -3,6 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -137,7 +139,16 @@ TEST_F(KeplaProgramsTest, UsageAndDeviceErrorsExitTwoWithOneLine) {
   };
   const std::vector<Case> cases = {
       {{"--device", device, "--script", "left", "--clock", "slow"},
-       "kepla: --clock: must be real, xN (N > 0) or virtual\n"},
+       "kepla: --clock slow: must be real, xN (N from 0.001 to 1000) or virtual\n"},
+      // A clock that would never let the run end, and texts that only start like a number.
+      {{"--device", device, "--script", "left", "--clock", "x1e-9"}, "kepla: --clock x1e-9: "},
+      {{"--device", device, "--script", "left", "--clock", "x0x10"}, "kepla: --clock x0x10: "},
+      {{"--device", device, "--script", "left", "--clock", "x 5"}, "kepla: --clock x 5: "},
+      {{"--device", device, "--script", "left", "--timeout", "0.0001"},
+       "kepla: --timeout: must be from 0.001 to 86400 seconds\n"},
+      {{"--device", "", "--script", "left"}, "kepla: --device: is empty"},
+      {{"--device", device, "--script-file", "/dev/zero"},
+       "kepla: /dev/zero: is a character device, not a regular file\n"},
       {{"--device", device, "--script", "left,hop"}, "kepla: script: action 2, \"hop\": unknown"},
       {{"--device", device, "--script", "left", "--script-file", "x"}, "kepla: "},
       {{"--device", device, "--script", "left", "--timeout", "0"}, "kepla: --timeout: "},
@@ -218,13 +229,111 @@ TEST_F(KeplaProgramsTest, RunModesThatShowNoWindowNeedNoTerminal) {
   EXPECT_EQ(uninstall.status, 0) << uninstall.err;
   EXPECT_EQ(uninstall.err, "");
 
+  // Any other run would show a window: it is refused before the program could delete the image.
   dir_.Write(image, "old image");
-  const ProcessResult wizard = Kepla({"--device", device});
-  EXPECT_EQ(wizard.status, 2);
-  EXPECT_EQ(wizard.err,
-            "kepla: the device screen needs a terminal; run with --script ACTIONS to drive it "
-            "headless; the program was stopped at its first window, after it had deleted "
-            "\\Storage Card\\407_QMR_SD.bin (9 bytes)\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--device", device}, {"--device", device, "--", "Install"}}) {
+    const ProcessResult wizard = Kepla(args);
+    EXPECT_EQ(wizard.status, 2);
+    EXPECT_EQ(wizard.err,
+              "kepla: the device screen needs a terminal; run with --script ACTIONS to drive it "
+              "headless; nothing was run\n");
+    EXPECT_EQ(dir_.Read(image), "old image");
+  }
+}
+
+// A transcript path that names a file the run needs is refused before anything is written, and
+// so is one that would block; /dev/null takes a transcript, and /dev/full loses it, which the
+// exit status says.
+TEST_F(KeplaProgramsTest, TranscriptAndScriptFilesAreCheckedBeforeTheRun) {
+  const std::string device = MakeDemo();
+  const fs::path package = fs::path(device) / "fs/Storage Card/Upgrade" / kDemoPackageName;
+  const std::uintmax_t package_size = fs::file_size(package);
+  dir_.Write("script.txt", "left\n");
+  dir_.Write("other-card/keep.txt", "kept");
+  fs::create_symlink(fs::path(device) / "device.json", dir_ / "profile-link");
+  fs::create_hard_link(package, dir_ / "package-copy");
+  ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  const std::string profile = dir_.Read("phone/device.json");
+
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {device + "/device.json", "lies in the device folder"},
+      {(dir_ / "profile-link").string(), "lies in the device folder"},
+      {package.string(), "lies in the device folder"},
+      {device + "/run/new.jsonl", "lies in the device folder"},
+      {device, "lies in the device folder"},
+      {(dir_ / "package-copy").string(), "is another name of"},
+      {(dir_ / "script.txt").string(), "is the script file"},
+      {(dir_ / "fifo").string(), "is a FIFO, not a regular file"},
+      {dir_.path().string(), "is a folder, not a regular file"},
+  };
+  for (const auto& [transcript, why] : refused) {
+    const ProcessResult run =
+        Kepla({"--device", device, "--script-file", (dir_ / "script.txt").string(), "--clock",
+               "virtual", "--transcript", transcript});
+    ASSERT_FALSE(run.timed_out) << transcript;
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.err.rfind("kepla: --transcript " + transcript + ": " + why, 0), 0u) << run.err;
+    EXPECT_TRUE(OneLine(run.err)) << run.err;
+  }
+  EXPECT_EQ(dir_.Read("phone/device.json"), profile);
+  EXPECT_EQ(fs::file_size(package), package_size);
+  EXPECT_EQ(dir_.Read("script.txt"), "left\n");
+  EXPECT_FALSE(fs::exists(fs::path(device) / "run/new.jsonl"));
+
+  // A card mapped outside the device folder is the device's all the same.
+  dir_.Write("phone/device.json", R"({"cards": {"Storage Card": "fs/Storage Card", "SD2": ")" +
+                                      (dir_ / "other-card").string() + R"("}})");
+  const ProcessResult card = Kepla({"--device", device, "--script", "", "--transcript",
+                                    (dir_ / "other-card/keep.txt").string()});
+  EXPECT_EQ(card.status, 2);
+  EXPECT_NE(card.err.find(": lies on the card \"SD2\""), std::string::npos) << card.err;
+  EXPECT_EQ(dir_.Read("other-card/keep.txt"), "kept");
+  dir_.Write("phone/device.json", profile);
+
+  const ProcessResult script_fifo =
+      Kepla({"--device", device, "--script-file", (dir_ / "fifo").string()});
+  ASSERT_FALSE(script_fifo.timed_out);
+  EXPECT_EQ(script_fifo.err,
+            "kepla: " + (dir_ / "fifo").string() + ": is a FIFO, not a regular file\n");
+
+  const std::vector<std::string> run = {"--device", device,    "--script",    "left,left,right",
+                                        "--clock",  "virtual", "--transcript"};
+  auto with = [&run](const std::string& transcript) {
+    std::vector<std::string> args = run;
+    args.push_back(transcript);
+    return args;
+  };
+  const ProcessResult to_null = Kepla(with("/dev/null"));
+  EXPECT_EQ(to_null.status, 16) << to_null.err;
+  const ProcessResult to_full = Kepla(with("/dev/full"));
+  EXPECT_EQ(to_full.status, 4);
+  EXPECT_EQ(to_full.err,
+            "kepla: /dev/full: the transcript is incomplete (No space left on device)\n");
+}
+
+// A copy of the program closed by another process's "uninstall" while a script still waited
+// names that as the reason it ended.
+TEST_F(KeplaProgramsTest, ARunClosedByAnotherProcessSaysSo) {
+  const std::string device = MakeDemo();
+  kepla_test::SimProcess first(SimProgram("kepla"), {"--device", device, "--script", "ok"},
+                               dir_.path());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  bool shown = false;
+  while (!shown && std::chrono::steady_clock::now() < deadline) {
+    const json report = json::parse(Device({"show", device, "--json"}).out, nullptr, false);
+    shown = report.is_object() && !report["programs"].empty() &&
+            !report["programs"][0]["windows"].empty();
+    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // poll
+  }
+  ASSERT_TRUE(shown) << "the first copy never showed its window";
+  EXPECT_EQ(Kepla({"--device", device, "--", "uninstall"}).status, 0);
+  const ProcessResult closed = first.Wait(60);
+  EXPECT_EQ(closed.status, 3);
+  EXPECT_NE(closed.err.find("the program ended before action 1 \"ok\" was offered; another "
+                            "process on the device closed it (as kepla -- uninstall does)"),
+            std::string::npos)
+      << closed.err;
 }
 
 TEST_F(KeplaProgramsTest, DeviceInitShowAndErrors) {

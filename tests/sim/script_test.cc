@@ -118,7 +118,7 @@ TEST(ScriptFileTest, ErrorsNameFileAndLine) {
   EXPECT_EQ(error, (dir / "run.txt").string() +
                        ":3: action 3, \"rotate:1\": the angle must be 0, 90, 180 or 270");
   EXPECT_FALSE(LoadScriptFile((dir / "missing.txt").string(), &error));
-  EXPECT_EQ(error, (dir / "missing.txt").string() + ": cannot be read");
+  EXPECT_EQ(error, (dir / "missing.txt").string() + ": cannot be read: No such file or directory");
   // A folder reads as nothing: it must not pass for an empty script.
   EXPECT_FALSE(LoadScriptFile(dir.path().string(), &error));
   EXPECT_EQ(error, dir.path().string() + ": is a folder, not a file");

@@ -192,6 +192,8 @@ struct BadCase {
 
 class ProfileErrorTest : public testing::TestWithParam<BadCase> {};
 
+constexpr char kClockForms[] = R"(clock: must be "real", "xN" (N from 0.001 to 1000) or "virtual")";
+
 TEST_P(ProfileErrorTest, NamesFileAndKeyInOneLine) {
   ScratchDir dir;
   std::string error;
@@ -240,8 +242,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"cards": {"SD": {"path": "x", "free": 1}}})", "cards.SD.free: unknown key"},
         BadCase{R"({"cards": {"SD": {"path": "x", "freeBytes": -5}}})",
                 "cards.SD.freeBytes: must be 0 or more"},
-        BadCase{R"({"clock": "fast"})", "clock: must be \"real\", \"xN\" (N > 0) or \"virtual\""},
-        BadCase{R"({"clock": "x0"})", "clock: must be \"real\", \"xN\" (N > 0) or \"virtual\""},
+        BadCase{R"({"clock": "fast"})", kClockForms}, BadCase{R"({"clock": "x0"})", kClockForms},
+        BadCase{R"({"clock": "x1e-9"})", kClockForms},
+        BadCase{R"({"clock": "x1001"})", kClockForms},
+        BadCase{R"({"clock": "x0x10"})", kClockForms}, BadCase{R"({"clock": "x 5"})", kClockForms},
+        BadCase{R"({"clock": "x5 "})", kClockForms}, BadCase{R"({"clock": "x+5"})", kClockForms},
+        BadCase{R"({"clock": "xinf"})", kClockForms}, BadCase{R"({"clock": "x1e"})", kClockForms},
+        // The library would keep the last of two equal keys: a typo'd copy must not pass.
+        BadCase{R"({"battery": {"percent": 50, "fails": false, "percent": 20}})",
+                "battery.percent: is given twice"},
+        BadCase{R"({"clock": "real", "clock": "virtual"})", "clock: is given twice"},
+        BadCase{
+            R"({"faults": [{"kind": "diskFull"}, {"kind": "diskFull", "bytes": 1, "bytes": 2}]})",
+            "faults[1].bytes: is given twice"},
         BadCase{R"({"faults": {}})", "faults: must be a list of faults"},
         BadCase{R"({"faults": [{"file": "\\a"}]})", "faults[0].kind: is missing"},
         BadCase{R"({"faults": [{"kind": "explode"}]})",

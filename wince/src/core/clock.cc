@@ -9,11 +9,17 @@ std::optional<ClockSpec> ClockSpec::Parse(std::string_view text) {
   if (text == "real") return ClockSpec{ClockMode::kReal, 1.0};
   if (text == "virtual") return ClockSpec{ClockMode::kVirtual, 1.0};
   if (text.size() >= 2 && (text[0] == 'x' || text[0] == 'X')) {
-    std::string digits(text.substr(1));
-    char* end = nullptr;
-    double factor = std::strtod(digits.c_str(), &end);
-    if (end == digits.c_str() || *end != '\0' || !std::isfinite(factor) || factor <= 0 ||
-        factor > 1e6) {
+    const std::string_view digits = text.substr(1);
+    // from_chars reads neither blanks nor a sign nor "0x"; anything it leaves over is refused.
+    const bool starts_plain = (digits[0] >= '0' && digits[0] <= '9') || digits[0] == '.';
+    if (!starts_plain || digits.find_first_not_of("0123456789.eE+-") != std::string_view::npos) {
+      return std::nullopt;
+    }
+    double factor = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), factor,
+                                           std::chars_format::general);
+    if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(factor) ||
+        factor < kMinFactor || factor > kMaxFactor) {
       return std::nullopt;
     }
     return ClockSpec{ClockMode::kScaled, factor};

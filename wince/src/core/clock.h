@@ -12,12 +12,21 @@ namespace wce {
 
 enum class ClockMode { kReal, kScaled, kVirtual };
 
-// "real", "xN" (N times faster than wall time, N > 0) or "virtual".
+// "real", "xN" (N times faster than wall time, kMinFactor <= N <= kMaxFactor) or "virtual".
 struct ClockSpec {
+  // A thousand times slower still lets a test watch the preparation wait; a thousand times faster
+  // turns its eleven seconds into a blink. Past either end a run never ends or never waits.
+  static constexpr double kMinFactor = 0.001;
+  static constexpr double kMaxFactor = 1000;
+  // How messages name the forms: "real, xN (N from 0.001 to 1000) or virtual".
+  static constexpr char kForms[] = "real, xN (N from 0.001 to 1000) or virtual";
+
   ClockMode mode = ClockMode::kReal;
   double factor = 1.0;
 
-  // Returns nullopt for a text that is none of the three forms.
+  // Returns nullopt for a text that is none of the three forms. N is a plain decimal number
+  // (digits, one point, an exponent) that makes up the whole rest of the text: no blanks, sign,
+  // hexadecimal, "inf" or "nan".
   static std::optional<ClockSpec> Parse(std::string_view text);
   std::string ToString() const;
 };

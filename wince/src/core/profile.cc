@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <set>
 #include <sstream>
 #include <string_view>
 #include <system_error>
@@ -332,7 +333,7 @@ DeviceProfile ReadProfile(const json& root, const std::filesystem::path& folder)
   if (root.contains("clock")) {
     if (!root["clock"].is_string()) Fail("clock", "must be a string");
     auto clock = ClockSpec::Parse(root["clock"].get<std::string>());
-    if (!clock) Fail("clock", "must be \"real\", \"xN\" (N > 0) or \"virtual\"");
+    if (!clock) Fail("clock", "must be \"real\", \"xN\" (N from 0.001 to 1000) or \"virtual\"");
     p.clock = *clock;
   }
   if (root.contains("faults")) ReadFaults(root["faults"], &p);
@@ -394,6 +395,52 @@ ordered_json ToJson(const std::filesystem::path& folder, const DeviceProfile& p)
   return root;
 }
 
+// Parses `text` as JSON, setting *duplicate to the dotted path of the first key that an object
+// holds twice ("battery.percent", "faults[1].ms"): the library would keep the last one silently.
+// Throws json::exception on a syntax error.
+json ParseNoDuplicateKeys(std::string_view text, std::string* duplicate) {
+  struct Frame {
+    bool object;
+    std::string path;
+    std::set<std::string> keys;
+    std::string key;        // in an object: the key of the value being read
+    std::size_t index = 0;  // in a list: the index of the value being read
+  };
+  std::vector<Frame> stack;
+  auto child_path = [&stack]() -> std::string {
+    if (stack.empty()) return "";
+    const Frame& top = stack.back();
+    return top.object ? Join(top.path, top.key) : top.path + "[" + std::to_string(top.index) + "]";
+  };
+  auto element_done = [&stack] {
+    if (!stack.empty() && !stack.back().object) ++stack.back().index;
+  };
+  json::parser_callback_t callback = [&](int, json::parse_event_t event, json& parsed) {
+    switch (event) {
+      case json::parse_event_t::object_start:
+      case json::parse_event_t::array_start:
+        stack.push_back(Frame{event == json::parse_event_t::object_start, child_path(), {}, {}});
+        break;
+      case json::parse_event_t::key:
+        stack.back().key = parsed.get<std::string>();
+        if (!stack.back().keys.insert(stack.back().key).second && duplicate->empty()) {
+          *duplicate = Join(stack.back().path, stack.back().key);
+        }
+        break;
+      case json::parse_event_t::object_end:
+      case json::parse_event_t::array_end:
+        stack.pop_back();
+        element_done();
+        break;
+      case json::parse_event_t::value:
+        element_done();
+        break;
+    }
+    return true;
+  };
+  return json::parse(text, callback);
+}
+
 }  // namespace
 
 std::optional<DeviceProfile> ParseProfile(std::string_view text,
@@ -403,8 +450,9 @@ std::optional<DeviceProfile> ParseProfile(std::string_view text,
     return std::nullopt;
   };
   json root;
+  std::string duplicate;
   try {
-    root = json::parse(text);
+    root = ParseNoDuplicateKeys(text, &duplicate);
   } catch (const json::exception& e) {
     // A syntax error (parse_error), or a number too large for any type (out_of_range, "1e400").
     std::string what = e.what();
@@ -412,6 +460,7 @@ std::optional<DeviceProfile> ParseProfile(std::string_view text,
     if (auto pos = what.find("] "); pos != std::string::npos) what = what.substr(pos + 2);
     return fail("not valid JSON: " + what);
   }
+  if (!duplicate.empty()) return fail(duplicate + ": is given twice");
   try {
     return ReadProfile(root, folder);
   } catch (const KeyError& e) {

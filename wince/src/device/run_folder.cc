@@ -230,6 +230,7 @@ std::string RunFolder::Serve(const std::string& line) {
       const auto wparam = static_cast<WPARAM>(request->wparam);
       const auto lparam = static_cast<LPARAM>(request->lparam);
       if (CrossesProcesses(msg, wparam, lparam) && device_.windows().IsLocalWindow(hwnd)) {
+        if (msg == WM_CLOSE) closed_remotely_.store(true);
         reply.result = SendMessageW(hwnd, msg, wparam, lparam);
         reply.ok = true;
       }

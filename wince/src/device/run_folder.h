@@ -95,6 +95,10 @@ class RunFolder {
   // Sets the named event `name` in every other live process that has one. True if any did.
   bool SetRemoteEvent(std::u16string_view name);
 
+  // Whether another process has sent WM_CLOSE to one of this process's windows (as the program's
+  // "uninstall" run does), so that a program that ended can be told apart from one that was closed.
+  bool closed_by_another_process() const { return closed_remotely_.load(); }
+
   // Rewrites this process's <pid>.json from the current windows and named events. Called by the
   // window manager and the event registry after a change, with no lock held. No-op unless open.
   void PublishWindowsChanged();
@@ -115,6 +119,7 @@ class RunFolder {
   Device& device_;
   const bool publish_;
   std::atomic<bool> listening_{false};
+  std::atomic<bool> closed_remotely_{false};
   std::mutex publish_mu_;  // serialises writers of <pid>.json
   std::unique_ptr<SocketServer> server_;
 };
