@@ -493,7 +493,9 @@ std::optional<DeviceProfile> LoadProfile(const std::filesystem::path& folder, st
 }
 
 std::string FormatProfile(const std::filesystem::path& folder, const DeviceProfile& profile) {
-  return ToJson(folder, profile).dump(2) + "\n";
+  // A host path that is not UTF-8 (a card's folder) is shown with U+FFFD in its place.
+  return ToJson(folder, profile).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+         "\n";
 }
 
 bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profile,
@@ -504,7 +506,13 @@ bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profi
     if (error) *error = file.string() + ": " + why;
     return false;
   };
-  const std::string text = FormatProfile(folder, profile);
+  std::string text;
+  try {
+    text = ToJson(folder, profile).dump(2) + "\n";
+  } catch (const nlohmann::json::type_error&) {
+    // Written with U+FFFD in its place, the path would name another folder.
+    return fail("a card's folder has a name that is not UTF-8, which device.json cannot hold");
+  }
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) return fail(std::string("cannot be written: ") + std::strerror(errno));

@@ -95,7 +95,8 @@ std::optional<DeviceProfile> ParseProfile(std::string_view text,
 // written relative to it). Replaces the file atomically. Returns false and sets *error on failure.
 bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profile,
                  std::string* error);
-// The text SaveProfile writes for `profile` in `folder`.
+// The text SaveProfile writes for `profile` in `folder`, for showing: a host path that is not
+// UTF-8 appears with U+FFFD in its place (SaveProfile refuses such a profile).
 std::string FormatProfile(const std::filesystem::path& folder, const DeviceProfile& profile);
 
 // Whether `host` lies inside the device folder `folder` (compared as absolute, normalized paths;
