@@ -63,8 +63,12 @@ std::optional<std::filesystem::path> ChooseDevice(const Options& options, std::s
   std::error_code ec;
   if (options.device) {
     if (!std::filesystem::is_directory(*options.device, ec)) {
-      *error = *options.device + ": no such device folder (make one with: kepla-device init " +
-               *options.device + ")";
+      if (std::filesystem::exists(*options.device, ec)) {
+        *error = *options.device + ": not a folder; --device names a device folder";
+      } else {
+        *error = *options.device + ": no such device folder (make one with: kepla-device init " +
+                 *options.device + ")";
+      }
       return std::nullopt;
     }
     return std::filesystem::path(*options.device);

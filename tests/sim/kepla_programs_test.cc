@@ -154,6 +154,8 @@ TEST_F(KeplaProgramsTest, UsageAndDeviceErrorsExitTwoWithOneLine) {
       {{"--device", device, "--script", "left", "--timeout", "0"}, "kepla: --timeout: "},
       {{"--device", (dir_ / "none").string(), "--script", "left"},
        "kepla: " + (dir_ / "none").string() + ": no such device folder"},
+      {{"--device", device + "/device.json", "--script", "left"},
+       "kepla: " + device + "/device.json: not a folder"},
       {{"--device", device}, "kepla: the device screen needs a terminal"},
       {{"--bogus"}, "kepla: "},
   };
