@@ -28,6 +28,7 @@
 #include "sim/transcript.h"
 #include "sim/wine/desktop_frontend.h"
 #include "sim/wine/wine_session.h"
+#include "tools/standard_streams.h"
 
 // The program's entry point (app/).
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR command_line, int show);
@@ -42,9 +43,28 @@ extern "C" const char* __lsan_default_options() { return "print_suppressions=0";
 
 namespace {
 
+// Paths in messages are the user's own and may hold a newline or an escape: made printable.
 int Fail(const std::string& message) {
-  std::cerr << "kepla: " << message << "\n";
+  std::cerr << "kepla: " << kepla::Printable(message) << "\n";
   return kepla::kExitUsage;
+}
+
+// `word` as one shell word that a command line can take as an argument, not an option: quoted
+// when it holds anything but letters, digits and a few safe signs, and after -- when it begins
+// with '-'.
+std::string ShellArgument(const std::string& word) {
+  const bool plain = !word.empty() && word.find_first_not_of(
+                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                          "0123456789_./+:,@%=-") == std::string::npos;
+  std::string quoted;
+  if (plain) {
+    quoted = word;
+  } else {
+    quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    quoted += "'";
+  }
+  return (!word.empty() && word.front() == '-' ? "-- " : "") + quoted;
 }
 
 struct Options {
@@ -63,11 +83,14 @@ std::optional<std::filesystem::path> ChooseDevice(const Options& options, std::s
   std::error_code ec;
   if (options.device) {
     if (!std::filesystem::is_directory(*options.device, ec)) {
-      if (std::filesystem::exists(*options.device, ec)) {
+      const std::filesystem::file_status status = std::filesystem::status(*options.device, ec);
+      if (std::filesystem::exists(status)) {
         *error = *options.device + ": not a folder; --device names a device folder";
+      } else if (ec && ec != std::errc::no_such_file_or_directory) {
+        *error = *options.device + ": cannot be reached: " + ec.message();
       } else {
         *error = *options.device + ": no such device folder (make one with: kepla-device init " +
-                 *options.device + ")";
+                 ShellArgument(*options.device) + ")";
       }
       return std::nullopt;
     }
@@ -86,9 +109,7 @@ std::optional<std::filesystem::path> ChooseDevice(const Options& options, std::s
   return demo;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   Options o;
   CLI::App app{"Runs the KEPLA upgrade wizard on a simulated Windows Mobile device.", "kepla"};
   app.add_option("--platform", o.platform,
@@ -269,7 +290,7 @@ int main(int argc, char** argv) {
     status = kepla::RunSession(session, *frontend, std::cerr);
   }
   if (transcript && !transcript->ok()) {
-    std::cerr << "kepla: " << *o.transcript << ": the transcript is incomplete ("
+    std::cerr << "kepla: " << kepla::Printable(*o.transcript) << ": the transcript is incomplete ("
               << transcript->error() << ")\n";
     // A run that ended by itself reports the lost transcript; a run cut short keeps its status.
     if (status != kepla::kExitUsage && status != kepla::kExitStuck && status != kepla::kExitQuit &&
@@ -278,4 +299,12 @@ int main(int argc, char** argv) {
     }
   }
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kepla::pkg::KeepStandardStreamsOpen();
+  // Help that did not reach its reader (a full disk behind >) is a failure.
+  return kepla::pkg::CheckStandardOutput("kepla", Main(argc, argv));
 }
