@@ -10,6 +10,7 @@
 #include "sim/wine/wine_host.h"
 #include "sim/wine/wine_prefix.h"
 #include "sim/wine/wine_session.h"
+#include "tools/pending_temporaries.h"
 #include "tools/standard_streams.h"
 
 namespace {
@@ -126,6 +127,8 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   kepla::pkg::KeepStandardStreamsOpen();
+  // A demo package being written by init is removed when a signal ends the program.
+  kepla::pkg::RemoveTemporariesOnSignals();
   // A report or help that did not reach its reader (a full disk behind >) is a failure.
   return kepla::pkg::CheckStandardOutput("kepla-device", Main(argc, argv));
 }

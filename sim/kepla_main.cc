@@ -28,6 +28,7 @@
 #include "sim/transcript.h"
 #include "sim/wine/desktop_frontend.h"
 #include "sim/wine/wine_session.h"
+#include "tools/pending_temporaries.h"
 #include "tools/standard_streams.h"
 
 // The program's entry point (app/).
@@ -305,6 +306,9 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   kepla::pkg::KeepStandardStreamsOpen();
+  // A demo package being written for the demo device is removed when a signal ends kepla before
+  // the run starts (the run then takes the signals as requests to stop).
+  kepla::pkg::RemoveTemporariesOnSignals();
   // Help that did not reach its reader (a full disk behind >) is a failure.
   return kepla::pkg::CheckStandardOutput("kepla", Main(argc, argv));
 }
