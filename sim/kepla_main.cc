@@ -212,11 +212,11 @@ int Main(int argc, char** argv) {
   // Without a package the wizard stops at its model check, naming no model: say why beforehand.
   if (o.program_args.empty()) {
     if (auto why = kepla::ProgramFolderUnreadable(session.device_folder)) {
-      std::cerr << "kepla: note: " << *why
+      std::cerr << "kepla: note: " << kepla::Printable(*why)
                 << ", so the wizard will find no package there and stop at its checks\n";
     } else if (auto folder = kepla::ProgramFolderWithoutPackage(session.device_folder)) {
       std::cerr
-          << "kepla: note: " << *folder
+          << "kepla: note: " << kepla::Printable(*folder)
           << " on this device holds no firmware package (no name there contains \".bin\"), so "
              "the wizard will stop at its checks; put one there (kepla-pkg build makes one) "
              "or use a device made by kepla-device init --demo\n";
