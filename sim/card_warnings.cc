@@ -6,6 +6,7 @@
 #include "core/utf.h"
 #include "kernel/attribute_store.h"
 #include "sim/card_volume.h"
+#include "sim/device_report.h"
 
 namespace kepla {
 
@@ -20,7 +21,8 @@ std::vector<std::string> CardWarnings(const fs::path& dir) {
   for (const wce::CardSpec& card : profile->cards) {
     const fs::path real = fs::canonical(card.host, ec);
     if (ec || !fs::is_directory(real, ec)) continue;
-    const std::string name = "card \"" + wce::Utf16ToUtf8(card.name) + "\" (" + real.string();
+    const std::string name =
+        Printable("card \"" + wce::Utf16ToUtf8(card.name) + "\" (" + real.string());
     const std::optional<CardVolume> volume = DescribeCardVolume(real);
     const std::string file_system = volume ? volume->file_system : "an unknown file system";
     auto [dir_end, unused] =
@@ -32,11 +34,12 @@ std::vector<std::string> CardWarnings(const fs::path& dir) {
                       "will not see what is written there\n");
     }
     if (wce::AttributeStore::FormFor(real) == wce::AttributeStore::Form::kRecord) {
-      lines.push_back("kepla: note: " + name + ", " + file_system +
-                      ") keeps no file attributes: the image's hidden attribute is kept only in "
-                      "the device folder (" +
-                      (fs::absolute(dir, ec) / "attributes").lexically_normal().string() +
-                      "), not on the card\n");
+      lines.push_back(
+          "kepla: note: " + name + ", " + file_system +
+          ") keeps no file attributes: the image's hidden attribute is kept only in "
+          "the device folder (" +
+          Printable((fs::absolute(dir, ec) / "attributes").lexically_normal().string()) +
+          "), not on the card\n");
     }
   }
   return lines;

@@ -43,21 +43,27 @@ bool DeviceSees(const fs::directory_entry& entry, const fs::path& root) {
   return !entry.is_symlink(ec) || wce::IsInsideVolume(entry.path(), root);
 }
 
-// Files under a card's host folder, as device paths, folders first within each folder. Sets
-// *error when the card's folder cannot be read.
-ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attributes,
+// Files under a card's host folder, as device paths, folders first within each folder (at most
+// kMostFilesListed: *more is set when there are others). A folder below that cannot be read is
+// passed over. Sets *error when the card's folder cannot be read, or the listing stopped early.
+ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attributes, bool* more,
                       std::string* error) {
   ordered_json files = ordered_json::array();
   std::error_code ec;
   std::vector<fs::path> entries;
   fs::directory_iterator(card.host, ec);
   if (ec) *error = "cannot be read: " + ec.message();
-  for (auto it = fs::recursive_directory_iterator(card.host, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+  auto it = fs::recursive_directory_iterator(card.host,
+                                             fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (IsReservedHostName(it->path()) || !DeviceSees(*it, card.host)) continue;
+    if (entries.size() == kMostFilesListed) {
+      *more = true;
+      break;
+    }
     entries.push_back(it->path());
-    if (entries.size() >= kMostFilesListed) break;
   }
+  if (ec && error->empty()) *error = "listed only in part: " + ec.message();
   std::sort(entries.begin(), entries.end());
   for (const fs::path& host : entries) {
     std::string device = "\\";
@@ -117,7 +123,9 @@ ordered_json CardReport(const fs::path& dir, const wce::CardSpec& card,
   }
   if (exists) AddVolumeReport(card.host, &report);
   std::string unreadable;
-  report["files"] = exists ? ListCard(card, attributes, &unreadable) : ordered_json::array();
+  bool more = false;
+  report["files"] = exists ? ListCard(card, attributes, &more, &unreadable) : ordered_json::array();
+  if (more) report["moreFiles"] = true;
   if (!unreadable.empty()) report["problem"] = unreadable;
   return report;
 }
@@ -418,6 +426,9 @@ std::string FormatDeviceReport(const ordered_json& r) {
       }
       if (file["hidden"].get<bool>()) entry += "  hidden";
       line(entry);
+    }
+    if (card.contains("moreFiles")) {
+      line("  (only " + std::to_string(card["files"].size()) + " are listed; the card holds more)");
     }
   }
   if (r.contains("programFolderProblem")) {

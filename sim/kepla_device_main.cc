@@ -10,22 +10,25 @@
 #include "sim/wine/wine_host.h"
 #include "sim/wine/wine_prefix.h"
 #include "sim/wine/wine_session.h"
+#include "tools/pending_temporaries.h"
+#include "tools/standard_streams.h"
 
 namespace {
 
+// Paths in messages are the user's own and may hold a newline or an escape: made printable.
 int Fail(const std::string& message) {
-  std::cerr << "kepla-device: " << message << "\n";
+  std::cerr << "kepla-device: " << kepla::Printable(message) << "\n";
   return 2;
 }
 
 int Init(const std::string& dir, const kepla::InitOptions& options) {
   std::string error;
   if (!kepla::InitDeviceFolder(dir, options, &error)) return Fail(error);
-  std::cout << "Made device folder " << dir << (options.demo ? " with the demo package" : "")
-            << "\n";
+  std::cout << "Made device folder " << kepla::Printable(dir)
+            << (options.demo ? " with the demo package" : "") << "\n";
   if (!options.demo && kepla::ProgramFolderWithoutPackage(dir)) {
     std::cout << "It holds no firmware package yet: put one made by kepla-pkg build in "
-              << (kepla::UpgradeFolder(dir) / "").string()
+              << kepla::Printable((kepla::UpgradeFolder(dir) / "").string())
               << " (or make the folder with --demo to get the demo package)\n";
   }
   return 0;
@@ -43,11 +46,12 @@ int Signal(const std::string& dir, const std::string& event, const std::string& 
         kepla::wine::SignalEventUnderWine(dir, name, kepla::wine::DefaultWin32Dir(), &error);
     if (status == 2) return Fail(error);
     if (status == 1)
-      std::cerr << "kepla-device: no program on " << dir << " has the event " << event << "\n";
+      std::cerr << "kepla-device: no program on " << kepla::Printable(dir) << " has the event "
+                << kepla::Printable(event) << "\n";
     return status;
   }
   if (!wce::RunFolder::SignalEventInFolder(dir, name, &error)) {
-    std::cerr << "kepla-device: " << error << "\n";
+    std::cerr << "kepla-device: " << kepla::Printable(error) << "\n";
     return 1;
   }
   return 0;
@@ -77,9 +81,7 @@ int Show(const std::string& dir, bool json) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   CLI::App app{"Makes, shows and signals simulated devices for kepla.", "kepla-device"};
   app.require_subcommand(1);
 
@@ -119,4 +121,14 @@ int main(int argc, char** argv) {
   if (signal->parsed()) return Signal(dir, event, platform);
   if (wine_setup->parsed()) return WineSetup();
   return Show(dir, json);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kepla::pkg::KeepStandardStreamsOpen();
+  // A demo package being written by init is removed when a signal ends the program.
+  kepla::pkg::RemoveTemporariesOnSignals();
+  // A report or help that did not reach its reader (a full disk behind >) is a failure.
+  return kepla::pkg::CheckStandardOutput("kepla-device", Main(argc, argv));
 }

@@ -28,6 +28,8 @@
 #include "sim/transcript.h"
 #include "sim/wine/desktop_frontend.h"
 #include "sim/wine/wine_session.h"
+#include "tools/pending_temporaries.h"
+#include "tools/standard_streams.h"
 
 // The program's entry point (app/).
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR command_line, int show);
@@ -42,9 +44,28 @@ extern "C" const char* __lsan_default_options() { return "print_suppressions=0";
 
 namespace {
 
+// Paths in messages are the user's own and may hold a newline or an escape: made printable.
 int Fail(const std::string& message) {
-  std::cerr << "kepla: " << message << "\n";
+  std::cerr << "kepla: " << kepla::Printable(message) << "\n";
   return kepla::kExitUsage;
+}
+
+// `word` as one shell word that a command line can take as an argument, not an option: quoted
+// when it holds anything but letters, digits and a few safe signs, and after -- when it begins
+// with '-'.
+std::string ShellArgument(const std::string& word) {
+  const bool plain = !word.empty() && word.find_first_not_of(
+                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                          "0123456789_./+:,@%=-") == std::string::npos;
+  std::string quoted;
+  if (plain) {
+    quoted = word;
+  } else {
+    quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    quoted += "'";
+  }
+  return (!word.empty() && word.front() == '-' ? "-- " : "") + quoted;
 }
 
 struct Options {
@@ -63,11 +84,14 @@ std::optional<std::filesystem::path> ChooseDevice(const Options& options, std::s
   std::error_code ec;
   if (options.device) {
     if (!std::filesystem::is_directory(*options.device, ec)) {
-      if (std::filesystem::exists(*options.device, ec)) {
+      const std::filesystem::file_status status = std::filesystem::status(*options.device, ec);
+      if (std::filesystem::exists(status)) {
         *error = *options.device + ": not a folder; --device names a device folder";
+      } else if (ec && ec != std::errc::no_such_file_or_directory) {
+        *error = *options.device + ": cannot be reached: " + ec.message();
       } else {
         *error = *options.device + ": no such device folder (make one with: kepla-device init " +
-                 *options.device + ")";
+                 ShellArgument(*options.device) + ")";
       }
       return std::nullopt;
     }
@@ -86,9 +110,7 @@ std::optional<std::filesystem::path> ChooseDevice(const Options& options, std::s
   return demo;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   Options o;
   CLI::App app{"Runs the KEPLA upgrade wizard on a simulated Windows Mobile device.", "kepla"};
   app.add_option("--platform", o.platform,
@@ -190,11 +212,11 @@ int main(int argc, char** argv) {
   // Without a package the wizard stops at its model check, naming no model: say why beforehand.
   if (o.program_args.empty()) {
     if (auto why = kepla::ProgramFolderUnreadable(session.device_folder)) {
-      std::cerr << "kepla: note: " << *why
+      std::cerr << "kepla: note: " << kepla::Printable(*why)
                 << ", so the wizard will find no package there and stop at its checks\n";
     } else if (auto folder = kepla::ProgramFolderWithoutPackage(session.device_folder)) {
       std::cerr
-          << "kepla: note: " << *folder
+          << "kepla: note: " << kepla::Printable(*folder)
           << " on this device holds no firmware package (no name there contains \".bin\"), so "
              "the wizard will stop at its checks; put one there (kepla-pkg build makes one) "
              "or use a device made by kepla-device init --demo\n";
@@ -269,7 +291,7 @@ int main(int argc, char** argv) {
     status = kepla::RunSession(session, *frontend, std::cerr);
   }
   if (transcript && !transcript->ok()) {
-    std::cerr << "kepla: " << *o.transcript << ": the transcript is incomplete ("
+    std::cerr << "kepla: " << kepla::Printable(*o.transcript) << ": the transcript is incomplete ("
               << transcript->error() << ")\n";
     // A run that ended by itself reports the lost transcript; a run cut short keeps its status.
     if (status != kepla::kExitUsage && status != kepla::kExitStuck && status != kepla::kExitQuit &&
@@ -278,4 +300,15 @@ int main(int argc, char** argv) {
     }
   }
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kepla::pkg::KeepStandardStreamsOpen();
+  // A demo package being written for the demo device is removed when a signal ends kepla before
+  // the run starts (the run then takes the signals as requests to stop).
+  kepla::pkg::RemoveTemporariesOnSignals();
+  // Help that did not reach its reader (a full disk behind >) is a failure.
+  return kepla::pkg::CheckStandardOutput("kepla", Main(argc, argv));
 }

@@ -6,6 +6,7 @@
 #include "device/run_folder.h"
 #include "kernel/filesystem.h"
 #include "sim/card_files.h"
+#include "sim/device_report.h"
 #include "sim/program_run.h"
 #include "sim/screen_port.h"
 #include "sim/screen_recorder.h"
@@ -58,8 +59,15 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
   std::string error;
   std::unique_ptr<wce::Device> device = wce::Device::Boot(boot, &error);
   if (!device) {
-    err << "kepla: " << error << "\n";
+    err << "kepla: " << Printable(error) << "\n";
     return kExitUsage;
+  }
+  // Unpublished, the run is invisible to kepla-device signal and kepla -- uninstall, which would
+  // then say that no program is running.
+  if (!device->run_folder().published()) {
+    err << "kepla: warning: " << Printable((options.device_folder / "run").string())
+        << " cannot be written, so other processes (kepla-device signal, kepla -- uninstall) will "
+           "not find this run\n";
   }
   wce::Automation& automation = device->automation();
   if (options.transcript) automation.SetObserver(options.transcript);

@@ -2,7 +2,9 @@
 // three are blocked in every thread, and one host thread of their own takes them with sigwait and
 // passes the first to a StopRequest. A second one, while the first is still being acted on (a
 // shutdown that takes too long), ends the process at once with 128 + its number, after putting
-// the terminal's modes back as they were.
+// the terminal's modes back as they were; the same signal from the same process within a second
+// is the first one repeated (timeout(1) sends it to the program and to its process group) and
+// changes nothing.
 #ifndef KEPLA_SIM_STOP_SIGNALS_H_
 #define KEPLA_SIM_STOP_SIGNALS_H_
 

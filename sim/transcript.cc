@@ -79,12 +79,13 @@ std::unique_ptr<Transcript> Transcript::Open(const std::filesystem::path& file, 
     fd = ::open(file.c_str(), flags);
   }
   if (fd < 0) {
+    const int open_error = errno;  // the stat below may set its own
     // A FIFO without a reader answers ENXIO; a folder answers EISDIR.
     struct stat st {};
     if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
       return fail(std::string("is ") + FileKindName(st.st_mode) + ", not a regular file");
     }
-    return fail(std::string("cannot be written: ") + std::strerror(errno));
+    return fail(std::string("cannot be written: ") + std::strerror(open_error));
   }
   auto refuse = [&](const std::string& why) {
     ::close(fd);

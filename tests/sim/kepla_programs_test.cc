@@ -156,6 +156,10 @@ TEST_F(KeplaProgramsTest, UsageAndDeviceErrorsExitTwoWithOneLine) {
        "kepla: " + (dir_ / "none").string() + ": no such device folder"},
       {{"--device", device + "/device.json", "--script", "left"},
        "kepla: " + device + "/device.json: not a folder"},
+      // The user's path is escaped, and the command offered takes it as one argument.
+      {{"--device", "-new\nphone", "--script", "left"},
+       "kepla: -new\\nphone: no such device folder (make one with: kepla-device init -- "
+       "'-new\\nphone')\n"},
       {{"--device", device}, "kepla: the device screen needs a terminal"},
       {{"--bogus"}, "kepla: "},
   };
@@ -415,6 +419,31 @@ TEST_F(KeplaProgramsTest, HostileFoldersAndCardsAreRefusedWithOneLine) {
     EXPECT_NE(show.out.find(host.string() + ": " + why + "\n"), std::string::npos) << show.out;
   }
   EXPECT_FALSE(fs::exists(dir_ / "media"));
+}
+
+// A standard stream the user closed is not taken by a file the run opens (the transcript would
+// receive kepla's messages), and output that cannot be written is a failure, not a success.
+TEST_F(KeplaProgramsTest, ClosedAndFullStandardStreams) {
+  const std::string device = MakeDemo();
+  const std::string transcript = (dir_ / "t.jsonl").string();
+  const ProcessResult closed =
+      RunProcess("/bin/sh",
+                 {"-c", "exec \"$0\" \"$@\" <&- >&- 2>&-", SimProgram("kepla").string(), "--device",
+                  device, "--clock", "virtual", "--script", "left,left,left", "--timeout", "1",
+                  "--transcript", transcript},
+                 dir_.path());
+  EXPECT_EQ(closed.status, 3);
+  for (const json& line : JsonLines(dir_.Read("t.jsonl"))) EXPECT_TRUE(line.is_object());
+
+  for (const std::string& args : {"show " + device, std::string("--help")}) {
+    const ProcessResult full = RunProcess(
+        "/bin/sh",
+        {"-c", "exec \"$0\" " + args + " >/dev/full", SimProgram("kepla-device").string()},
+        dir_.path());
+    EXPECT_EQ(full.status, 2) << args;
+    EXPECT_EQ(full.err,
+              "kepla-device: standard output: cannot be written: No space left on device\n");
+  }
 }
 
 // Another process reaches the running program through the run folder: `show` lists its window

@@ -1,6 +1,7 @@
 #include "core/profile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -358,6 +359,30 @@ TEST(ProfileTest, FolderInPlaceOfTheFileIsAnError) {
   std::string error;
   EXPECT_FALSE(LoadProfile(dir.path(), &error));
   EXPECT_EQ(error, (dir / "device.json").string() + ": is a folder, not a file");
+}
+
+// A profile that is a FIFO or a device would block the read or never end, and a link whose file
+// has gone must not quietly give the defaults: each is refused without being read.
+TEST(ProfileTest, OnlyARegularFileOfAtMostOneMebibyteIsRead) {
+  ScratchDir dir;
+  const std::filesystem::path file = dir / "device.json";
+  const std::string name = file.string();
+  std::string error;
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0) << std::strerror(errno);
+  EXPECT_FALSE(LoadProfile(dir.path(), &error));
+  EXPECT_EQ(error, name + ": is not a regular file");
+  std::filesystem::remove(file);
+  std::filesystem::create_symlink("/dev/zero", file);
+  EXPECT_FALSE(LoadProfile(dir.path(), &error));
+  EXPECT_EQ(error, name + ": is not a regular file");
+  std::filesystem::remove(file);
+  std::filesystem::create_symlink(dir / "gone.json", file);
+  EXPECT_FALSE(LoadProfile(dir.path(), &error));
+  EXPECT_EQ(error, name + ": is a link to nothing");
+  std::filesystem::remove(file);
+  EXPECT_FALSE(LoadText(dir, "{}" + std::string(1 << 20, ' '), &error));
+  EXPECT_EQ(error, name + ": larger than 1 MiB");
+  EXPECT_TRUE(LoadText(dir, "{}" + std::string((1 << 20) - 2, ' '), &error)) << error;
 }
 
 }  // namespace

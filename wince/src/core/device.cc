@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "device/automation.h"
 #include "device/hardware.h"
@@ -43,6 +45,33 @@ std::unique_ptr<Device> Device::Boot(const DeviceOptions& options, std::string* 
   // A card mapped onto a host folder that is not there (a card not in its reader) is refused
   // rather than made: the image would land on the host's own disk.
   if (!CheckCardFolders(options.folder, profile, error)) return nullptr;
+  // The device's own card folders are made now, so that one that cannot be made (fs/ a link to
+  // nothing, a read-only device folder) is told here rather than met by the program as no card.
+  for (const CardSpec& card : profile.cards) {
+    const std::filesystem::path host = card.host.empty()         ? options.folder / "fs" / card.name
+                                       : card.host.is_absolute() ? card.host
+                                                                 : options.folder / card.host;
+    std::error_code ec;
+    if (std::filesystem::is_directory(host, ec)) continue;
+    std::filesystem::create_directories(host, ec);
+    if (ec || !std::filesystem::is_directory(host, ec)) {
+      std::string why = ec ? ec.message() : "not made";
+      // What stands in the way: a file, or a link to nothing, where a folder should be.
+      for (std::filesystem::path up = host; up.has_relative_path(); up = up.parent_path()) {
+        std::error_code ignored;
+        const std::filesystem::file_status own = std::filesystem::symlink_status(up, ignored);
+        if (std::filesystem::exists(own) && !std::filesystem::is_directory(up, ignored)) {
+          why = up.string() +
+                (std::filesystem::is_symlink(own) && !std::filesystem::exists(up, ignored)
+                     ? " is a link to nothing"
+                     : " is not a folder");
+          break;
+        }
+      }
+      if (error) *error = host.string() + ": the card folder cannot be made: " + why;
+      return nullptr;
+    }
+  }
   std::unique_ptr<Device> device(new Device(options, std::move(profile)));
   Device* expected = nullptr;
   if (!g_device.compare_exchange_strong(expected, device.get())) {

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <initializer_list>
 #include <set>
-#include <sstream>
 #include <string_view>
 #include <system_error>
 
@@ -22,7 +21,8 @@ using json = nlohmann::json;
 using ordered_json = nlohmann::ordered_json;
 
 constexpr char kFileName[] = "device.json";
-constexpr std::size_t kMaxPath = 260;  // device paths hold at most 259 characters
+constexpr std::size_t kMaxPath = 260;              // device paths hold at most 259 characters
+constexpr std::size_t kMaxProfileBytes = 1 << 20;  // a real profile is some hundred bytes
 
 // A bad value: the dotted key path ("battery.percent", "faults[1].ms") and what is wrong.
 struct KeyError {
@@ -478,16 +478,24 @@ std::optional<DeviceProfile> LoadProfile(const std::filesystem::path& folder, st
   std::error_code ec;
   const auto status = std::filesystem::status(file, ec);
   if (!std::filesystem::exists(status)) {
+    // No profile at all means the defaults; a link to nothing is a profile that went missing.
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ec))) {
+      return fail("is a link to nothing");
+    }
     json empty = json::object();
     return ReadProfile(empty, folder);
   }
   if (std::filesystem::is_directory(status)) return fail("is a folder, not a file");
+  // A FIFO or a device would block the read or never end; nor is a profile a large file.
+  if (!std::filesystem::is_regular_file(status)) return fail("is not a regular file");
   std::ifstream in(file, std::ios::binary);
   if (!in) return fail(std::string("cannot be read: ") + std::strerror(errno));
-  std::stringstream buffer;
-  buffer << in.rdbuf();
+  std::string text(kMaxProfileBytes + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (text.size() > kMaxProfileBytes) return fail("larger than 1 MiB");
   std::string why;
-  auto profile = ParseProfile(buffer.str(), folder, &why);
+  auto profile = ParseProfile(text, folder, &why);
   if (!profile) return fail(why);
   return profile;
 }

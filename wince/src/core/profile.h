@@ -82,9 +82,11 @@ struct DeviceProfile {
   std::vector<FaultSpec> faults;
 };
 
-// Reads `folder`/device.json (a missing file gives the defaults). The result always lists at
-// least one card, with its host folder made absolute. On error returns nullopt and sets *error to
-// one line naming the file and the key ("DIR/device.json: battery.percent: must be 0..100 or 255").
+// Reads `folder`/device.json (a missing file gives the defaults; a link to nothing, a file that
+// is not regular, such as a FIFO or a device, and one over 1 MiB are refused unread). The result
+// always lists at least one card, with its host folder made absolute. On error returns nullopt and
+// sets *error to one line naming the file and the key ("DIR/device.json: battery.percent: must be
+// 0..100 or 255").
 std::optional<DeviceProfile> LoadProfile(const std::filesystem::path& folder, std::string* error);
 // Parses the text of a device.json whose device folder is `folder` (relative card folders are
 // resolved against it). Pure apart from making `folder` absolute. On error returns nullopt and

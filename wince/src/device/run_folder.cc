@@ -1,11 +1,13 @@
 #include "device/run_folder.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -314,6 +316,19 @@ bool RunFolder::SignalEventInFolder(const fs::path& device_folder, std::u16strin
   if (error) {
     *error = answered == 0 ? "no program is running on " + device_folder.string()
                            : "no running program has the event " + Utf16ToUtf8(name);
+    // Another user's program is there but its socket is not ours to write to: say so, rather
+    // than that nothing runs.
+    const fs::path run_dir = RunDirOf(device_folder);
+    for (const PublishedProgram& program : ScanEntries(run_dir, ::getpid())) {
+      if (answered == 0 &&
+          faccessat(AT_FDCWD, SocketPath(run_dir, program.pid).c_str(), W_OK, AT_EACCESS) != 0 &&
+          errno == EACCES) {
+        *error = "the program running on " + device_folder.string() + " (process " +
+                 std::to_string(program.pid) + ") cannot be reached: " + std::strerror(EACCES) +
+                 " (another user's?)";
+        break;
+      }
+    }
   }
   return false;
 }
