@@ -14,6 +14,7 @@
 #include "sim/card_volume.h"
 #include "sim/device_folder.h"
 #include "tools/package_file.h"
+#include "tools/terminal_text.h"
 
 namespace kepla {
 namespace {
@@ -264,35 +265,7 @@ std::string Bytes(std::uint64_t n) { return ByteCount(n); }
 
 }  // namespace
 
-std::string Printable(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const bool c1 = c == 0xC2 && i + 1 < text.size() &&
-                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c == 0x7F) {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    } else if (c1) {
-      const unsigned char code = static_cast<unsigned char>(text[++i]);
-      out += "\\u00";
-      out += kHex[code >> 4];
-      out += kHex[code & 0xF];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
+std::string Printable(std::string_view text) { return pkg::ForTerminal(text); }
 
 namespace {
 
@@ -352,31 +325,41 @@ std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string*
   return report;
 }
 
-std::optional<std::string> ProgramFolderWithoutPackage(const fs::path& dir) {
+namespace {
+
+// What the program's folder holds, as the package search sees it; nullopt when the profile cannot
+// be read or the folder cannot be reached.
+struct ProgramFolderListing {
+  std::u16string folder;
+  std::size_t candidates = 0;
+  std::string unreadable;  // why it cannot be listed, or empty
+};
+
+std::optional<ProgramFolderListing> ListProgramFolder(const fs::path& dir) {
   std::optional<wce::DeviceProfile> profile = wce::LoadProfile(dir, nullptr);
   if (!profile) return std::nullopt;
-  std::u16string program_folder;
+  ProgramFolderListing listing;
   wce::HostLocation where;
   fs::path volume_root;
-  std::string unreadable;
-  if (!ProgramFolderHost(dir, *profile, &program_folder, &where, &volume_root) ||
-      !PackageCandidates(where.host, volume_root, &unreadable).empty() || !unreadable.empty()) {
+  if (!ProgramFolderHost(dir, *profile, &listing.folder, &where, &volume_root)) {
     return std::nullopt;
   }
-  return U8(program_folder);
+  listing.candidates = PackageCandidates(where.host, volume_root, &listing.unreadable).size();
+  return listing;
+}
+
+}  // namespace
+
+std::optional<std::string> ProgramFolderWithoutPackage(const fs::path& dir) {
+  std::optional<ProgramFolderListing> listing = ListProgramFolder(dir);
+  if (!listing || listing->candidates != 0 || !listing->unreadable.empty()) return std::nullopt;
+  return U8(listing->folder);
 }
 
 std::optional<std::string> ProgramFolderUnreadable(const fs::path& dir) {
-  std::optional<wce::DeviceProfile> profile = wce::LoadProfile(dir, nullptr);
-  if (!profile) return std::nullopt;
-  std::u16string program_folder;
-  wce::HostLocation where;
-  fs::path volume_root;
-  std::string unreadable;
-  if (!ProgramFolderHost(dir, *profile, &program_folder, &where, &volume_root)) return std::nullopt;
-  PackageCandidates(where.host, volume_root, &unreadable);
-  if (unreadable.empty()) return std::nullopt;
-  return Printable(U8(program_folder)) + " " + unreadable;
+  std::optional<ProgramFolderListing> listing = ListProgramFolder(dir);
+  if (!listing || listing->unreadable.empty()) return std::nullopt;
+  return Printable(U8(listing->folder)) + " " + listing->unreadable;
 }
 
 std::string FormatDeviceReport(const ordered_json& r) {

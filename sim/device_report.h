@@ -45,8 +45,9 @@ std::optional<std::string> ProgramFolderWithoutPackage(const std::filesystem::pa
 // cannot be reached, or the profile cannot be read. Touches no device.
 std::optional<std::string> ProgramFolderUnreadable(const std::filesystem::path& dir);
 
-// `text` with what would steer a terminal written as escapes: control characters (\n, \r, \t,
-// \xHH) and the C1 controls in UTF-8 (\u0080 to \u009f).
+// `text` with what would steer a terminal written as escapes, as kepla-pkg prints it
+// (tools/terminal_text.h): control characters (\n, \r, \t, \xHH), the C1 controls in UTF-8
+// (\u0080 to \u009f) and bytes that are not UTF-8 (\xHH).
 std::string Printable(std::string_view text);
 
 // The report as lines for people (texts from the device and its files made printable).

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "core/utf.h"
-#include "sim/file_kind.h"
+#include "tools/file_kind.h"
 
 namespace kepla {
 namespace {
@@ -199,7 +199,7 @@ std::optional<std::vector<ScriptStep>> LoadScriptFile(const std::string& path, s
   if (fd < 0) return fail(std::string("cannot be read: ") + std::strerror(errno));
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const std::string kind = FileKindName(st.st_mode);
+    const std::string kind = pkg::FileKind(st.st_mode);
     ::close(fd);
     // A folder reads as nothing, a FIFO may block, and a device such as /dev/zero never ends.
     if (S_ISDIR(st.st_mode)) return fail("is a folder, not a file");

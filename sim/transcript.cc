@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "core/utf.h"
-#include "sim/file_kind.h"
+#include "tools/file_kind.h"
 
 namespace kepla {
 namespace {
@@ -83,7 +83,7 @@ std::unique_ptr<Transcript> Transcript::Open(const std::filesystem::path& file, 
     // A FIFO without a reader answers ENXIO; a folder answers EISDIR.
     struct stat st {};
     if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
-      return fail(std::string("is ") + FileKindName(st.st_mode) + ", not a regular file");
+      return fail(std::string("is ") + pkg::FileKind(st.st_mode) + ", not a regular file");
     }
     return fail(std::string("cannot be written: ") + std::strerror(open_error));
   }
@@ -96,7 +96,7 @@ std::unique_ptr<Transcript> Transcript::Open(const std::filesystem::path& file, 
   if (::fstat(fd, &st) != 0)
     return refuse(std::string("cannot be written: ") + std::strerror(errno));
   if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
-    return refuse(std::string("is ") + FileKindName(st.st_mode) + ", not a regular file");
+    return refuse(std::string("is ") + pkg::FileKind(st.st_mode) + ", not a regular file");
   }
   if (vet) {
     std::string why;
