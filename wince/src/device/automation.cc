@@ -165,10 +165,12 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
   }
   // A named event may not exist yet: the program makes it in answer to an earlier action. Try
   // now, then each time the program has settled (waits for input) after a change of screen.
+  // The screen's generation is taken before the try: a change the program makes while the try
+  // runs (it makes the event and settles) must count as one after it.
+  std::uint64_t tried_at = device_.windows().generation();
   lock.unlock();
   if (Apply(action)) return true;
   lock.lock();
-  std::uint64_t tried_at = device_.windows().generation();
   for (;;) {
     const std::function<bool()> settled = [&] {
       return ProgramEndedLocked() ||
