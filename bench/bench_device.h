@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "support/device_thread.h"
 #include "support/scratch_dir.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench_device.h"
-#include "device/automation.h"
+#include "system/automation.h"
 #include "support/program_thread.h"
 
 namespace kepla_bench {

@@ -2,9 +2,9 @@
 
 #include <system_error>
 
-#include "core/utf.h"
-#include "kernel/attribute_store.h"
-#include "kernel/device_path.h"
+#include "host/utf.h"
+#include "host/attribute_store.h"
+#include "host/device_path.h"
 
 namespace kepla {
 namespace {

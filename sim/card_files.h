@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "kernel/device_path.h"
+#include "host/device_path.h"
 
 namespace kepla {
 

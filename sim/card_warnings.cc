@@ -2,9 +2,9 @@
 
 #include <system_error>
 
-#include "core/profile.h"
-#include "core/utf.h"
-#include "kernel/attribute_store.h"
+#include "model/profile.h"
+#include "host/utf.h"
+#include "host/attribute_store.h"
 #include "sim/card_volume.h"
 #include "sim/device_report.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/profile.h"
+#include "model/profile.h"
 
 namespace kepla {
 

@@ -5,11 +5,11 @@
 #include <system_error>
 #include <vector>
 
-#include "core/profile.h"
-#include "core/utf.h"
-#include "device/run_folder.h"
-#include "kernel/attribute_store.h"
-#include "kernel/device_path.h"
+#include "model/profile.h"
+#include "host/utf.h"
+#include "system/run_folder.h"
+#include "host/attribute_store.h"
+#include "host/device_path.h"
 #include "sim/card_files.h"
 #include "sim/card_volume.h"
 #include "sim/device_folder.h"

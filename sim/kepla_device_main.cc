@@ -2,8 +2,8 @@
 #include <iostream>
 #include <string>
 
-#include "core/utf.h"
-#include "device/run_folder.h"
+#include "host/utf.h"
+#include "system/run_folder.h"
 #include "sim/cli_errors.h"
 #include "sim/device_folder.h"
 #include "sim/device_report.h"

@@ -12,12 +12,12 @@ void ProgramRun::Start() {
   wce::Scheduler& scheduler = device_.scheduler();
   thread_ = std::thread([this, &scheduler] {
     const int code = device_.RunProgram(entry_, command_line_);
-    std::lock_guard<std::mutex> lock(scheduler.mutex());
+    wce::MutexLock lock(scheduler.mutex());
     exit_code_ = code;
     ended_ = true;
     scheduler.NotifyAll();
   });
-  std::unique_lock<std::mutex> lock(scheduler.mutex());
+  wce::UniqueLock lock(scheduler.mutex());
   scheduler.Wait(lock, [this] { return begun_locked(); });
 }
 
@@ -26,7 +26,7 @@ int ProgramRun::Join() {
     thread_.join();
     joined_ = true;
   }
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  wce::MutexLock lock(device_.scheduler().mutex());
   return exit_code_;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "core/device.h"
+#include "system/device.h"
 
 namespace kepla {
 

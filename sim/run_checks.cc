@@ -9,8 +9,8 @@
 #include <iterator>
 #include <system_error>
 
-#include "core/utf.h"
-#include "kernel/device_path.h"
+#include "host/utf.h"
+#include "host/device_path.h"
 #include "package/card_paths.h"
 
 namespace kepla {

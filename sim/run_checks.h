@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/profile.h"
+#include "model/profile.h"
 
 namespace kepla {
 

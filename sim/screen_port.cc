@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "kernel/threads.h"
 
 namespace kepla {
@@ -34,20 +34,20 @@ bool DeviceScreenPort::ProgramThreadsRunning() {
 
 bool DeviceScreenPort::WaitFor(std::uint32_t ms) {
   wce::Scheduler& scheduler = device_.scheduler();
-  std::unique_lock<std::mutex> lock(scheduler.mutex());
+  wce::UniqueLock lock(scheduler.mutex());
   return !scheduler.Wait(
       lock, [&] { return !device_.program_running(); }, scheduler.DeadlineAfterLocked(ms));
 }
 
 bool DeviceScreenPort::WaitForEnd(std::uint64_t deadline_ms) {
   wce::Scheduler& scheduler = device_.scheduler();
-  std::unique_lock<std::mutex> lock(scheduler.mutex());
+  wce::UniqueLock lock(scheduler.mutex());
   return scheduler.Wait(
       lock, [&] { return !device_.program_running(); }, deadline_ms);
 }
 
 bool DeviceScreenPort::ProgramRunning() {
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  wce::MutexLock lock(device_.scheduler().mutex());
   return device_.program_running();
 }
 

@@ -14,7 +14,7 @@
 #include <functional>
 #include <memory>
 
-#include "device/automation.h"
+#include "system/automation.h"
 
 namespace wce {
 class Device;

@@ -4,8 +4,8 @@
 #include <future>
 #include <mutex>
 
-#include "core/device.h"
-#include "device/automation.h"
+#include "system/device.h"
+#include "system/automation.h"
 #include "kernel/threads.h"
 #include "sim/program_run.h"
 #include "sim/transcript.h"
@@ -33,7 +33,7 @@ ScreenRecorder::~ScreenRecorder() {
 void ScreenRecorder::Run() {
   {
     wce::Scheduler& scheduler = device_.scheduler();
-    std::unique_lock<std::mutex> lock(scheduler.mutex());
+    wce::UniqueLock lock(scheduler.mutex());
     scheduler.Wait(lock, [this] { return run_.begun_locked(); });
     if (run_.ended_locked()) return;
   }

@@ -1,6 +1,6 @@
 #include "sim/screen_render.h"
 
-#include "core/utf.h"
+#include "host/utf.h"
 
 #include <algorithm>
 #include <string>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/automation.h"
+#include "system/automation.h"
 
 namespace kepla {
 

@@ -1,6 +1,6 @@
 #include "sim/screen_text.h"
 
-#include "core/utf.h"
+#include "host/utf.h"
 
 namespace kepla {
 namespace {

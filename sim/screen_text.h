@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "device/automation.h"
+#include "system/automation.h"
 
 namespace kepla {
 

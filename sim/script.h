@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/automation.h"
+#include "system/automation.h"
 
 namespace kepla {
 

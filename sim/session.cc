@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "device/automation.h"
-#include "device/run_folder.h"
+#include "system/automation.h"
+#include "system/run_folder.h"
 #include "kernel/filesystem.h"
 #include "sim/card_files.h"
 #include "sim/device_report.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/clock.h"
-#include "core/device.h"
+#include "model/clock.h"
+#include "system/device.h"
 #include "sim/card_files.h"
 #include "sim/frontend.h"
 

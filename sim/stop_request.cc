@@ -2,7 +2,7 @@
 
 #include <csignal>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "kernel/threads.h"
 
 namespace kepla {

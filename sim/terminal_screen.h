@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "device/automation.h"
+#include "system/automation.h"
 #include "sim/frontend.h"
 
 namespace kepla {

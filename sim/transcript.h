@@ -29,7 +29,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "device/automation.h"
+#include "system/automation.h"
 #include "sim/script.h"
 
 namespace kepla {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/utf.h"
+#include "host/utf.h"
 
 namespace kepla::pkg {
 namespace {

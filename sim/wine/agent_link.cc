@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/utf.h"
+#include "host/utf.h"
 
 namespace kepla::wine {
 namespace {

@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "device/automation.h"
+#include "system/automation.h"
 
 namespace kepla::wine {
 

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/profile.h"
+#include "model/profile.h"
 
 namespace kepla::wine {
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <sstream>
 
-#include "core/utf.h"
-#include "kernel/device_path.h"
+#include "host/utf.h"
+#include "host/device_path.h"
 #include "sim/card_files.h"
 #include "sim/session.h"
 #include "sim/transcript.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/profile.h"
+#include "model/profile.h"
 #include "sim/frontend.h"
 
 namespace kepla {

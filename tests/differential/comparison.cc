@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "kernel/attribute_store.h"
-#include "kernel/device_path.h"
+#include "host/attribute_store.h"
+#include "host/device_path.h"
 
 namespace kepla_test {
 namespace {

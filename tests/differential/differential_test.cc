@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "core/profile.h"
+#include "model/profile.h"
 #include "differential/comparison.h"
 #include "sim/demo_package.h"
 #include "sim/device_folder.h"

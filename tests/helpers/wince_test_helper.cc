@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "core/device.h"
-#include "core/utf.h"
-#include "device/run_folder.h"
+#include "system/device.h"
+#include "host/utf.h"
+#include "system/run_folder.h"
 
 namespace {
 

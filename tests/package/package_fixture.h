@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/profile.h"
+#include "model/profile.h"
 #include "support/device_fixture.h"
 #include "support/device_thread.h"
 #include "tools/package_file.h"

@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/profile.h"
-#include "device/automation.h"
+#include "model/profile.h"
+#include "system/automation.h"
 #include "support/program_device.h"
 #include "support/sim_process.h"
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "kernel/attribute_store.h"
+#include "host/attribute_store.h"
 #include "sim/demo_package.h"
 #include "sim/device_folder.h"
 #include "support/scratch_dir.h"

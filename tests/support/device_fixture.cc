@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/utf.h"
+#include "host/utf.h"
 #include "kernel/threads.h"
 
 namespace kepla_test {
@@ -110,7 +110,7 @@ bool DeviceThreadRunner::Join(std::chrono::milliseconds timeout) {
 }
 
 void DeviceThreadRunner::Terminate() {
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  wce::MutexLock lock(device_.scheduler().mutex());
   record_->MarkTerminated();
   device_.scheduler().NotifyAll();
 }

@@ -22,8 +22,8 @@
 #include <string_view>
 #include <thread>
 
-#include "core/device.h"
-#include "core/profile.h"
+#include "system/device.h"
+#include "model/profile.h"
 #include "support/scratch_dir.h"
 
 namespace kepla_test {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "kernel/threads.h"
 
 namespace kepla_test {
@@ -20,7 +20,7 @@ DeviceThreadGuard::DeviceThreadGuard(std::chrono::milliseconds limit) {
     if (cv_.wait_for(lock, limit, [this] { return done_; })) return;
     ADD_FAILURE() << "the test did not finish within " << limit.count() << " ms of real time";
     wce::Scheduler& scheduler = wce::Device::Get().scheduler();
-    std::lock_guard<std::mutex> device_lock(scheduler.mutex());
+    wce::MutexLock device_lock(scheduler.mutex());
     record_->MarkTerminated();
     scheduler.NotifyAll();
   });

@@ -11,7 +11,7 @@
 #include <optional>
 #include <thread>
 
-#include "core/scheduler.h"
+#include "model/scheduler.h"
 #include "support/device_fixture.h"
 
 namespace kepla_test {

@@ -25,9 +25,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/device.h"
-#include "core/profile.h"
-#include "device/automation.h"
+#include "system/device.h"
+#include "model/profile.h"
+#include "system/automation.h"
 #include "support/device_thread.h"
 #include "support/program_thread.h"
 #include "support/scratch_dir.h"

@@ -58,7 +58,7 @@ std::optional<int> ProgramThread::Finish(std::uint32_t timeout_ms) {
   wce::Scheduler& scheduler = device_.scheduler();
   bool ended;
   {
-    std::unique_lock<std::mutex> lock(scheduler.mutex());
+    wce::UniqueLock lock(scheduler.mutex());
     const std::uint64_t deadline = scheduler.DeadlineAfterLocked(timeout_ms);
     // The program's thread stops counting for the virtual clock before ProgramRun records its
     // end; the device's own flag drops while it still counts, so waiting on it cannot let the

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "sim/program_run.h"
 
 namespace kepla_test {

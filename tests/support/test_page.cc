@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <aygshell.h>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "resource/modules.h"
 #include "support/test_resources.h"
 #include "wince/testdata/test_resource.h"

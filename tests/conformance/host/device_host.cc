@@ -14,8 +14,8 @@
 #include <span>
 #include <string>
 
-#include "core/device.h"
-#include "core/utf.h"
+#include "system/device.h"
+#include "host/utf.h"
 
 namespace kepla {
 std::span<const std::uint8_t> ConformanceResources();

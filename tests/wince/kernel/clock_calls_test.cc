@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/clock.h"
+#include "model/clock.h"
 #include "support/device_thread.h"
 
 namespace {

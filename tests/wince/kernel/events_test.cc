@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "kernel/threads.h"
 #include "support/device_thread.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/scheduler.h"
+#include "model/scheduler.h"
 #include "kernel/threads.h"
 #include "support/device_fixture.h"
 
@@ -156,7 +156,7 @@ TEST_F(FileFaultsTest, TerminatingAStalledReaderWakesIt) {
     // The clock reaches 1000 only once the worker waits too, which it does inside its stall.
     {
       wce::Scheduler& scheduler = device().scheduler();
-      std::unique_lock<std::mutex> lock(scheduler.mutex());
+      wce::UniqueLock lock(scheduler.mutex());
       scheduler.Wait(
           lock, [] { return false; }, 1000);
     }

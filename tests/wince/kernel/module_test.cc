@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device/oem.h"
+#include "model/oem.h"
 #include "support/device_thread.h"
 
 namespace {

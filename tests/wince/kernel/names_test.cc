@@ -1,8 +1,8 @@
 // Case-blind names and search patterns.
 #include <gtest/gtest.h>
 
-#include "kernel/fold_case.h"
-#include "kernel/wildcard.h"
+#include "host/fold_case.h"
+#include "host/wildcard.h"
 
 namespace wce {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "kernel/wait.h"
 #include "support/device_thread.h"
 
@@ -107,7 +107,7 @@ class WaitEngineTest : public WaitTest {
   DWORD WaitEngine(const std::vector<std::shared_ptr<wce::KernelObject>>& objects, DWORD timeout_ms,
                    const std::function<bool()>& extra) {
     wce::Scheduler& scheduler = device().scheduler();
-    std::unique_lock<std::mutex> lock(scheduler.mutex());
+    wce::UniqueLock lock(scheduler.mutex());
     return wce::WaitForObjectsLocked(lock, objects, scheduler.DeadlineAfterLocked(timeout_ms),
                                      extra);
   }
@@ -130,7 +130,7 @@ TEST_F(WaitEngineTest, ExtraReadinessSetByAnotherThreadEndsTheWait) {
       [](LPVOID) -> DWORD {
         Sleep(300);
         wce::Scheduler& scheduler = wce::Device::Get().scheduler();
-        std::lock_guard<std::mutex> lock(scheduler.mutex());
+        wce::MutexLock lock(scheduler.mutex());
         flag = true;
         scheduler.NotifyAll();
         return 0;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device/automation.h"
+#include "system/automation.h"
 #include "support/device_fixture.h"
 #include "support/device_thread.h"
 #include "support/program_thread.h"
@@ -122,7 +122,7 @@ TEST_F(MenuBarTest, DisabledKeysIgnorePresses) {
 
   // A tap on the disabled key that reaches the bar anyway is dropped there.
   {
-    std::lock_guard<std::mutex> lock(device().scheduler().mutex());
+    wce::MutexLock lock(device().scheduler().mutex());
     ASSERT_TRUE(
         device().windows().PostInputLocked(page.bar(), WM_LBUTTONUP, 0, MAKELPARAM(30, 13)));
   }

@@ -6,7 +6,7 @@
 
 #include <mutex>
 
-#include "device/automation.h"
+#include "system/automation.h"
 #include "support/device_fixture.h"
 #include "support/device_thread.h"
 #include "support/program_thread.h"

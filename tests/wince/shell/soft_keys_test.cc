@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/display.h"
+#include "model/display.h"
 
 namespace {
 

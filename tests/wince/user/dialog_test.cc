@@ -79,7 +79,7 @@ TEST_F(DialogTest, TemplateBecomesADialogAndControlsInPixels) {
     HWND items[3] = {GetDlgItem(dlg, IDC_T_LABEL), GetDlgItem(dlg, IDC_T_BAR),
                      GetDlgItem(dlg, IDC_T_OK)};
     {
-      std::lock_guard<std::mutex> lock(device_mutex());
+      wce::MutexLock lock(device_mutex());
       dialog = wm().InfoLocked(dlg);
       label = wm().InfoLocked(items[0]);
       bar = wm().InfoLocked(items[1]);
@@ -154,7 +154,7 @@ TEST_F(DialogTest, MessageBoxOverAModalDialogDisablesEachOwnerInTurn) {
       return wm().IsUiThreadWaitingForInputLocked() && !wm().MessageBoxesLocked().empty();
     });
     if (!seen.box_open) return;
-    std::lock_guard<std::mutex> lock(device_mutex());
+    wce::MutexLock lock(device_mutex());
     seen.box = wm().MessageBoxesLocked().back();
     seen.main_enabled = wm().InfoLocked(main)->enabled;
     seen.dialog_enabled = wm().InfoLocked(seen.box.owner)->enabled;
@@ -176,7 +176,7 @@ TEST_F(DialogTest, MessageBoxOverAModalDialogDisablesEachOwnerInTurn) {
   EXPECT_EQ(box_result, IDOK);
   EXPECT_FALSE(IsWindow(dialog_seen));
   EXPECT_TRUE(IsWindowEnabled(main));
-  std::lock_guard<std::mutex> lock(device_mutex());
+  wce::MutexLock lock(device_mutex());
   EXPECT_TRUE(wm().MessageBoxesLocked().empty());
 }
 
@@ -192,7 +192,7 @@ struct ModalTicks {
       EndDialog(dialog, 5);
     } else if (times.size() == 3) {
       {
-        std::lock_guard<std::mutex> lock(wce::Device::Get().scheduler().mutex());
+        wce::MutexLock lock(wce::Device::Get().scheduler().mutex());
         box = wce::Device::Get().windows().MessageBoxesLocked().back().hwnd;
       }
       PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -310,7 +310,7 @@ TEST_F(DialogTest, TemplateOutsideAnyResourceIsRefusedUnread) {
   EXPECT_EQ(DialogBoxIndirectParamW(nullptr, page.get(), nullptr, &TestDialogProc, 0), -1);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   EXPECT_TRUE(g_dialog_messages.empty()) << "no dialog was made";
-  std::lock_guard<std::mutex> lock(device_mutex());
+  wce::MutexLock lock(device_mutex());
   EXPECT_TRUE(wm().TopLevelWindowsLocked().empty());
 }
 

@@ -248,7 +248,7 @@ TEST_F(MessageTest, MsgWaitWakesOnlyForNewInputOfTheMask) {
 
   // Input injected by automation counts as key input.
   {
-    std::lock_guard<std::mutex> lock(device_mutex());
+    wce::MutexLock lock(device_mutex());
     ASSERT_TRUE(wm().PostInputLocked(hwnd, WM_COMMAND, IDOK, 0));
   }
   EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, nullptr, 1000, QS_KEY, 0), WAIT_OBJECT_0);
@@ -289,11 +289,11 @@ TEST_F(MessageTest, WaitingForInputIsSeenFromOutside) {
   bool saw_wait = false;
   DeviceThreadRunner automation(device(), [&] {
     saw_wait = WaitUntil([&] { return wm().IsUiThreadWaitingForInputLocked(); });
-    std::lock_guard<std::mutex> lock(device_mutex());
+    wce::MutexLock lock(device_mutex());
     wm().PostInputLocked(hwnd, WM_COMMAND, IDOK, 0);
   });
   {
-    std::lock_guard<std::mutex> lock(device_mutex());
+    wce::MutexLock lock(device_mutex());
     EXPECT_FALSE(wm().IsUiThreadWaitingForInputLocked()) << "the thread is running";
   }
   MSG msg;

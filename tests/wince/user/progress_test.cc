@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "device/automation.h"
+#include "system/automation.h"
 #include "user_fixture.h"
 
 namespace {
@@ -71,7 +71,7 @@ TEST_F(ProgressTest, MovesAreVisibleToAutomation) {
   device().automation().SetObserver(nullptr);
   EXPECT_EQ(recorder.reports, (std::vector<std::pair<int, int>>{{1003, 40}, {1003, 50}}));
   EXPECT_GT(wm().generation(), before);
-  std::lock_guard<std::mutex> lock(device_mutex());
+  wce::MutexLock lock(device_mutex());
   auto info = wm().InfoLocked(bar_);
   ASSERT_TRUE(info && info->progress);
   EXPECT_EQ(info->progress->pos, 50);

@@ -55,7 +55,7 @@ int UserTest::Count(HWND hwnd, UINT message) {
 
 bool UserTest::WaitUntil(const std::function<bool()>& ready, std::uint32_t device_ms) {
   wce::Scheduler& scheduler = device().scheduler();
-  std::unique_lock<std::mutex> lock(scheduler.mutex());
+  wce::UniqueLock lock(scheduler.mutex());
   return scheduler.Wait(lock, ready, scheduler.DeadlineAfterLocked(device_ms));
 }
 

@@ -32,7 +32,7 @@ class UserTest : public DeviceFixture {
   void TearDown() override;
 
   wce::WindowManager& wm() { return device().windows(); }
-  std::mutex& device_mutex() { return device().scheduler().mutex(); }
+  wce::Mutex& device_mutex() { return device().scheduler().mutex(); }
 
   // A visible top-level window of the recording class ("Recorder"), or a child of `parent`.
   HWND MakeWindow(HWND parent = nullptr, int id = 0, LPVOID param = nullptr);

@@ -76,7 +76,7 @@ TEST_F(WindowTest, DefaultSizeFillsTheWorkArea) {
   HWND hwnd = MakeWindow();
   RECT r{};
   ASSERT_TRUE(GetWindowRect(hwnd, &r));
-  std::lock_guard<std::mutex> lock(device_mutex());
+  wce::MutexLock lock(device_mutex());
   const RECT work = wm().ScreenLocked().work_area;
   EXPECT_EQ(r.left, work.left);
   EXPECT_EQ(r.top, work.top);
@@ -238,7 +238,7 @@ TEST_F(WindowTest, VisibleChangesMoveTheGenerationAndTheForeground) {
   HWND hidden =
       CreateWindowExW(0, u"Recorder", u"hidden", 0, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
   {
-    std::lock_guard<std::mutex> lock(device_mutex());
+    wce::MutexLock lock(device_mutex());
     EXPECT_EQ(wm().ForegroundWindowLocked(), second) << "invisible windows are never foreground";
     EXPECT_EQ(wm().UiThreadIdLocked(), GetCurrentThreadId());
   }
@@ -252,7 +252,7 @@ TEST_F(WindowTest, VisibleChangesMoveTheGenerationAndTheForeground) {
   ShowWindow(first, SW_SHOW);
   EXPECT_TRUE(changed());
   {
-    std::lock_guard<std::mutex> lock(device_mutex());
+    wce::MutexLock lock(device_mutex());
     EXPECT_EQ(wm().ForegroundWindowLocked(), first) << "showing raises";
   }
   EnableWindow(first, FALSE);

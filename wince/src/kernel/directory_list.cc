@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/utf.h"
+#include "host/utf.h"
 #include "kernel/filesystem.h"
-#include "kernel/fold_case.h"
-#include "kernel/wildcard.h"
+#include "host/fold_case.h"
+#include "host/wildcard.h"
 
 namespace wce {
 namespace {

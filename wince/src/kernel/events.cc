@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/device.h"
-#include "core/scheduler.h"
+#include "system/device.h"
+#include "model/scheduler.h"
 #include "kernel/threads.h"
 
 namespace wce {
@@ -46,7 +46,7 @@ HANDLE EventRegistry::Create(bool manual_reset, bool initially_set, std::u16stri
   *existed = false;
   HANDLE handle;
   {
-    std::lock_guard<std::mutex> lock(scheduler_.mutex());
+    MutexLock lock(scheduler_.mutex());
     if (!name.empty()) {
       if (std::shared_ptr<Event> event = FindLocked(name)) {
         *existed = true;
@@ -62,7 +62,7 @@ HANDLE EventRegistry::Create(bool manual_reset, bool initially_set, std::u16stri
 }
 
 HANDLE EventRegistry::Open(std::u16string_view name) {
-  std::lock_guard<std::mutex> lock(scheduler_.mutex());
+  MutexLock lock(scheduler_.mutex());
   std::shared_ptr<Event> event = FindLocked(name);
   if (event == nullptr) return nullptr;
   // Added under the lock so that Forget() sees the new handle.
@@ -70,7 +70,7 @@ HANDLE EventRegistry::Open(std::u16string_view name) {
 }
 
 bool EventRegistry::SetNamedEvent(std::u16string_view name) {
-  std::lock_guard<std::mutex> lock(scheduler_.mutex());
+  MutexLock lock(scheduler_.mutex());
   std::shared_ptr<Event> event = FindLocked(name);
   if (event == nullptr) return false;
   event->SetLocked();
@@ -79,7 +79,7 @@ bool EventRegistry::SetNamedEvent(std::u16string_view name) {
 }
 
 std::vector<std::u16string> EventRegistry::Names() {
-  std::lock_guard<std::mutex> lock(scheduler_.mutex());
+  MutexLock lock(scheduler_.mutex());
   std::vector<std::u16string> names;
   for (const auto& [name, event] : named_) {
     if (!event.expired()) names.push_back(name);
@@ -89,7 +89,7 @@ std::vector<std::u16string> EventRegistry::Names() {
 
 void EventRegistry::Forget(const Event* event) {
   {
-    std::lock_guard<std::mutex> lock(scheduler_.mutex());
+    MutexLock lock(scheduler_.mutex());
     auto it = named_.find(event->name());
     if (it == named_.end() || it->second.lock().get() != event) return;
     if (Device::Get().handles().CountHandlesTo(event) > 0) return;

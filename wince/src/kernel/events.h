@@ -15,7 +15,7 @@
 
 #include <windows.h>
 
-#include "core/handles.h"
+#include "kernel/handles.h"
 
 namespace wce {
 

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <limits>
 
-#include "kernel/errors.h"
-#include "kernel/faults.h"
+#include "host/errors.h"
+#include "model/faults.h"
 #include "kernel/filesystem.h"
 
 namespace wce {
@@ -52,7 +52,7 @@ std::int64_t SizeOf(int fd) {
 
 void FileSystem::Stall(std::uint32_t ms) {
   Scheduler& scheduler = device_.scheduler();
-  std::unique_lock<std::mutex> lock(scheduler.mutex());
+  UniqueLock lock(scheduler.mutex());
   scheduler.Wait(
       lock, [] { return false; }, scheduler.DeadlineAfterLocked(ms));
 }

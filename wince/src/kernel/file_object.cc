@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "kernel/filesystem.h"
 
 namespace wce {

@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "core/handles.h"
+#include "kernel/handles.h"
 #include "kernel/share_table.h"
 
 namespace wce {

@@ -4,10 +4,10 @@
 
 #include <cerrno>
 
-#include "kernel/errors.h"
-#include "kernel/faults.h"
+#include "host/errors.h"
+#include "model/faults.h"
 #include "kernel/filesystem.h"
-#include "kernel/host_share_locks.h"
+#include "host/host_share_locks.h"
 
 namespace wce {
 namespace {
@@ -76,7 +76,7 @@ std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const Ope
                         std::move(where.device)};
   auto file = std::make_shared<FileObject>(this, fd, std::move(info));
   {
-    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    MutexLock lock(device_.scheduler().mutex());
     if (!shares_.TryAdd(file->info().key, file.get(), request.access, request.share)) {
       *error = ERROR_SHARING_VIOLATION;
       return nullptr;
@@ -111,7 +111,7 @@ std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const Ope
 
 void FileSystem::Release(const FileObject& file) {
   DropShareLocks(file.fd());
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  MutexLock lock(device_.scheduler().mutex());
   shares_.Remove(file.info().key, &file);
 }
 

@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <system_error>
 
-#include "kernel/errors.h"
-#include "kernel/faults.h"
-#include "kernel/host_share_locks.h"
+#include "host/errors.h"
+#include "model/faults.h"
+#include "host/host_share_locks.h"
 
 namespace wce {
 namespace {
@@ -94,7 +94,7 @@ DWORD FileSystem::Delete(std::u16string_view path) {
   {
     // Unlinking under the lock keeps an open of this process from slipping in between the check
     // and the removal (another process's open may, as a race the device does not have).
-    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    MutexLock lock(device_.scheduler().mutex());
     if (shares_.IsOpen(FileKey{st.st_dev, st.st_ino}) || IsOpenOnTheDevice(where.host)) {
       return ERROR_SHARING_VIOLATION;
     }

@@ -29,9 +29,9 @@
 
 #include <windows.h>
 
-#include "core/device.h"
-#include "kernel/attribute_store.h"
-#include "kernel/device_path.h"
+#include "system/device.h"
+#include "host/attribute_store.h"
+#include "host/device_path.h"
 #include "kernel/file_object.h"
 #include "kernel/share_table.h"
 

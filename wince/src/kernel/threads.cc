@@ -3,8 +3,8 @@
 #include <system_error>
 #include <vector>
 
-#include "core/device.h"
-#include "kernel/faults.h"
+#include "system/device.h"
+#include "model/faults.h"
 
 namespace wce {
 
@@ -41,7 +41,7 @@ std::shared_ptr<ThreadObject> Threads::Start(LPTHREAD_START_ROUTINE routine, voi
   scheduler.AddDeviceThread();
   bool started = true;
   {
-    std::lock_guard<std::mutex> lock(workers_mu_);
+    MutexLock lock(workers_mu_);
     try {
       w.host = std::thread([this, &w, record, routine, parameter] {
         {
@@ -73,7 +73,7 @@ void Threads::Run(Worker& worker, LPTHREAD_START_ROUTINE routine, void* paramete
     // Terminate() has already ended the thread object with its exit code.
   }
   Scheduler& scheduler = device_.scheduler();
-  std::lock_guard<std::mutex> lock(scheduler.mutex());
+  MutexLock lock(scheduler.mutex());
   worker.object->EndLocked(code);
   scheduler.NotifyAll();
 }
@@ -81,7 +81,7 @@ void Threads::Run(Worker& worker, LPTHREAD_START_ROUTINE routine, void* paramete
 void Threads::Terminate(ThreadObject& thread, DWORD exit_code) {
   {
     Scheduler& scheduler = device_.scheduler();
-    std::lock_guard<std::mutex> lock(scheduler.mutex());
+    MutexLock lock(scheduler.mutex());
     if (!thread.EndLocked(exit_code)) return;
     // Marked under the lock, so a thread about to wait either sees the mark or gets the wake-up.
     thread.record().MarkTerminated();
@@ -94,13 +94,13 @@ void Threads::TerminateAllAndJoin() {
   for (;;) {
     std::list<std::unique_ptr<Worker>> all;
     {
-      std::lock_guard<std::mutex> lock(workers_mu_);
+      MutexLock lock(workers_mu_);
       all.swap(workers_);
     }
     if (all.empty()) return;
     {
       Scheduler& scheduler = device_.scheduler();
-      std::lock_guard<std::mutex> lock(scheduler.mutex());
+      MutexLock lock(scheduler.mutex());
       for (const auto& worker : all) {
         worker->object->EndLocked(0xFFFFFFFF);
         worker->object->record().MarkTerminated();
@@ -115,10 +115,10 @@ void Threads::TerminateAllAndJoin() {
 bool Threads::AnyRunning() {
   std::vector<std::shared_ptr<ThreadObject>> objects;
   {
-    std::lock_guard<std::mutex> lock(workers_mu_);
+    MutexLock lock(workers_mu_);
     for (const auto& worker : workers_) objects.push_back(worker->object);
   }
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  MutexLock lock(device_.scheduler().mutex());
   for (const auto& object : objects) {
     if (!object->ended_locked()) return true;
   }
@@ -128,7 +128,7 @@ bool Threads::AnyRunning() {
 void Threads::ReapFinished() {
   std::list<std::unique_ptr<Worker>> done;
   {
-    std::lock_guard<std::mutex> lock(workers_mu_);
+    MutexLock lock(workers_mu_);
     for (auto it = workers_.begin(); it != workers_.end();) {
       auto next = std::next(it);
       if ((*it)->finished.load(std::memory_order_acquire)) done.splice(done.end(), workers_, it);

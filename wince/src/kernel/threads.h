@@ -16,9 +16,10 @@
 
 #include <windows.h>
 
-#include "core/handles.h"
-#include "core/scheduler.h"
+#include "kernel/handles.h"
+#include "model/scheduler.h"
 #include "kernel/events.h"
+#include "host/mutex.h"
 
 namespace wce {
 
@@ -100,7 +101,7 @@ class Threads {
   Device& device_;
   EventRegistry events_;
   std::atomic<std::uint32_t> next_id_{0};
-  std::mutex workers_mu_;  // guards workers_; never held while taking the scheduler's mutex
+  Mutex workers_mu_;  // guards workers_; never held while taking the scheduler's mutex
   std::list<std::unique_ptr<Worker>> workers_;
 };
 

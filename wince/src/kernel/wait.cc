@@ -1,7 +1,7 @@
 #include "kernel/wait.h"
 
-#include "core/device.h"
-#include "core/scheduler.h"
+#include "system/device.h"
+#include "model/scheduler.h"
 #include "kernel/events.h"
 
 namespace wce {
@@ -30,8 +30,7 @@ class WaiterCount {
 
 }  // namespace
 
-DWORD WaitForObjectsLocked(std::unique_lock<std::mutex>& lock,
-                           std::span<const std::shared_ptr<KernelObject>> objects,
+DWORD WaitForObjectsLocked(UniqueLock& lock, std::span<const std::shared_ptr<KernelObject>> objects,
                            std::uint64_t deadline, const std::function<bool()>& extra_ready) {
   auto lowest_signalled = [objects]() -> std::size_t {
     for (std::size_t i = 0; i < objects.size(); ++i) {

@@ -17,7 +17,7 @@
 
 #include <windows.h>
 
-#include "core/handles.h"
+#include "kernel/handles.h"
 
 namespace wce {
 
@@ -35,8 +35,7 @@ namespace wce {
 // by other threads deciding whether the virtual clock may jump: it must only read state guarded
 // by the scheduler's mutex. Throws ThreadTerminated when the calling device thread is terminated
 // while it waits (the lock is then still held by `lock`).
-DWORD WaitForObjectsLocked(std::unique_lock<std::mutex>& lock,
-                           std::span<const std::shared_ptr<KernelObject>> objects,
+DWORD WaitForObjectsLocked(UniqueLock& lock, std::span<const std::shared_ptr<KernelObject>> objects,
                            std::uint64_t deadline,
                            const std::function<bool()>& extra_ready = nullptr);
 

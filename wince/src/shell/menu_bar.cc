@@ -4,11 +4,11 @@
 
 #include <mutex>
 
-#include "core/device.h"
+#include "system/device.h"
 #include "resource/menu_template.h"
 #include "resource/modules.h"
 #include "resource/res_file.h"
-#include "shell/display.h"
+#include "model/display.h"
 #include "shell/shell.h"
 #include "user/window_manager.h"
 
@@ -46,7 +46,7 @@ BOOL Shell::CreateMenuBar(SHMENUBARINFO* info) {
   }
   RECT where;
   {
-    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    MutexLock lock(device_.scheduler().mutex());
     where = MenuBarRect(ScreenRectLocked());
   }
   HWND bar = windows.CreateWindowEx(0, kMenuBarClass, u"", WS_POPUP | WS_VISIBLE, where.left,
@@ -54,7 +54,7 @@ BOOL Shell::CreateMenuBar(SHMENUBARINFO* info) {
                                     info->hwndParent, nullptr, info->hInstRes, nullptr);
   if (bar == nullptr) return FALSE;
   {
-    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    MutexLock lock(device_.scheduler().mutex());
     bars_[bar] = MenuBar{info->hwndParent, std::move(*keys)};
     windows.BumpGenerationLocked();
   }
@@ -63,12 +63,12 @@ BOOL Shell::CreateMenuBar(SHMENUBARINFO* info) {
 }
 
 HWND Shell::FindMenuBar(HWND owner) {
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  MutexLock lock(device_.scheduler().mutex());
   return MenuBarOfLocked(owner);
 }
 
 HRESULT Shell::EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable) {
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  MutexLock lock(device_.scheduler().mutex());
   MenuBar* record = BarLocked(bar);
   if (record == nullptr || !record->keys.Enable(uid, by_index != FALSE, enable != FALSE)) {
     return E_FAIL;
@@ -139,7 +139,7 @@ LRESULT CALLBACK Shell::MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
 
 LRESULT Shell::OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* info) {
   if (info == nullptr || info->cbSize != sizeof(TBBUTTONINFOW)) return FALSE;
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  MutexLock lock(device_.scheduler().mutex());
   MenuBar* record = BarLocked(bar);
   if (record == nullptr) return FALSE;
   bool known = false;
@@ -157,7 +157,7 @@ void Shell::OnTap(HWND bar, int x) {
   HWND owner;
   int command;
   {
-    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    MutexLock lock(device_.scheduler().mutex());
     MenuBar* record = BarLocked(bar);
     const Window* w = device_.windows().FindLocked(bar);
     if (record == nullptr || w == nullptr) return;
@@ -173,7 +173,7 @@ void Shell::OnTap(HWND bar, int x) {
 }
 
 void Shell::Forget(HWND bar) {
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  MutexLock lock(device_.scheduler().mutex());
   if (bars_.erase(bar) != 0) device_.windows().BumpGenerationLocked();
 }
 

@@ -4,8 +4,8 @@
 #include <mutex>
 #include <utility>
 
-#include "core/device.h"
-#include "shell/display.h"
+#include "system/device.h"
+#include "model/display.h"
 #include "user/window_manager.h"
 
 namespace wce {
@@ -27,7 +27,7 @@ Shell::Shell(Device& device)
       native_height_(device.profile().display_height) {
   const int rotation = device.profile().display_rotation;
   device_.windows().RegisterInternalClass(kMenuBarClass, &Shell::MenuBarProc);
-  std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+  MutexLock lock(device_.scheduler().mutex());
   rotation_ = IsValidRotation(rotation) ? rotation : 0;
   PushScreenLocked();
 }
@@ -52,7 +52,7 @@ bool Shell::Rotate(int degrees) {
   WindowManager& windows = device_.windows();
   std::vector<std::pair<HWND, RECT>> moves;
   {
-    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    MutexLock lock(device_.scheduler().mutex());
     if (degrees == rotation_) return true;
     const RECT old_work = WorkAreaLocked();
     rotation_ = degrees;
@@ -90,7 +90,7 @@ BOOL Shell::InitDialog(SHINITDLGINFO* info) {
   if ((info->dwMask & SHIDIM_FLAGS) == 0 || (info->dwFlags & sizing) == 0) return TRUE;
   RECT work;
   {
-    std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+    MutexLock lock(device_.scheduler().mutex());
     work = WorkAreaLocked();
     full_screen_.insert(info->hDlg);
   }
@@ -107,7 +107,7 @@ LONG Shell::ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD fla
       return DISP_CHANGE_SUCCESSFUL;
     }
     if (mode->dmFields & DM_DISPLAYORIENTATION) {
-      std::lock_guard<std::mutex> lock(device_.scheduler().mutex());
+      MutexLock lock(device_.scheduler().mutex());
       mode->dmDisplayOrientation = OrientationCode(rotation_);
       return DISP_CHANGE_SUCCESSFUL;
     }

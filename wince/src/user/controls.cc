@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "device/automation.h"
+#include "system/automation.h"
 #include "user/class_procs.h"
 #include "user/window_manager.h"
 
@@ -77,7 +77,7 @@ LRESULT CALLBACK ProgressClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
   bool moved;
   int id, pos;
   {
-    std::lock_guard<std::mutex> lock(device.scheduler().mutex());
+    MutexLock lock(device.scheduler().mutex());
     Window* w = wm.FindLocked(hwnd);
     if (w == nullptr) return 0;
     const ProgressState before = w->progress;

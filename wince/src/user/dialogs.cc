@@ -14,7 +14,7 @@
 // refused with ERROR_INVALID_PARAMETER rather than read past an end nobody knows.
 #include <algorithm>
 
-#include "device/automation.h"
+#include "system/automation.h"
 #include "resource/dialog_template.h"
 #include "resource/modules.h"
 #include "user/class_procs.h"
@@ -72,7 +72,7 @@ HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTA
   {
     // Placed relative to the owner's client area, or centred in the work area.
     Device& device = Device::Get();
-    std::lock_guard<std::mutex> lock(device.scheduler().mutex());
+    MutexLock lock(device.scheduler().mutex());
     const RECT work = wm.ScreenLocked().work_area;
     POINT origin{work.left, work.top};
     if (const Window* o = wm.FindLocked(owner)) origin = wm.ClientOriginLocked(*o);
@@ -92,7 +92,7 @@ HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTA
   {
     // The procedure is set once the dialog window exists: it never sees WM_CREATE or the WM_SIZE
     // of the creation, and WM_INITDIALOG is the first message it gets.
-    std::lock_guard<std::mutex> lock(Device::Get().scheduler().mutex());
+    MutexLock lock(Device::Get().scheduler().mutex());
     if (Window* w = wm.FindLocked(dialog)) w->dlg_proc = proc;
   }
 
@@ -142,7 +142,7 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
   }
   HWND root_owner;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     root_owner = owner ? RootLocked(owner) : nullptr;
   }
   const int template_id = TemplateIdOf(device_, dialog_template);
@@ -151,7 +151,7 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
 
   HWND first_control = nullptr;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     if (const Window* w = FindLocked(dialog); w && !w->children.empty()) {
       first_control = w->children.front();
     }
@@ -166,7 +166,7 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
 
 BOOL WindowManager::MapDialogRect(HWND dialog, RECT* rect) {
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     const Window* w = FindLocked(dialog);
     if (w == nullptr || w->kind != WindowKind::kDialog) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -181,7 +181,7 @@ BOOL WindowManager::MapDialogRect(HWND dialog, RECT* rect) {
 }
 
 BOOL WindowManager::EndDialog(HWND dialog, INT_PTR result) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   Window* w = FindLocked(dialog);
   if (w == nullptr || (w->kind != WindowKind::kDialog && w->kind != WindowKind::kMessageBox)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -207,7 +207,7 @@ INT_PTR WindowManager::RunModal(HWND window, HWND owner, bool owner_disabled, bo
     bool ended = false;
     bool got;
     {
-      std::unique_lock<std::mutex> lock(mu_);
+      UniqueLock lock(mu_);
       const std::function<bool()> is_ended = [this, window] {
         const Window* w = FindLocked(window);
         return w == nullptr || w->dialog_ended;
@@ -231,7 +231,7 @@ INT_PTR WindowManager::RunModal(HWND window, HWND owner, bool owner_disabled, bo
   INT_PTR result = 0;
   bool alive;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     const Window* w = FindLocked(window);
     alive = w != nullptr;
     if (alive) result = w->dialog_result;
@@ -245,7 +245,7 @@ LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
   WindowManager& wm = Device::Get().windows();
   DLGPROC proc;
   {
-    std::lock_guard<std::mutex> lock(Device::Get().scheduler().mutex());
+    MutexLock lock(Device::Get().scheduler().mutex());
     Window* w = wm.FindLocked(hwnd);
     if (w == nullptr) return 0;
     proc = w->dlg_proc;
@@ -254,7 +254,7 @@ LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
   const INT_PTR handled = proc ? proc(hwnd, message, wparam, lparam) : FALSE;
   if (handled) {
     if (message == WM_INITDIALOG) return handled;
-    std::lock_guard<std::mutex> lock(Device::Get().scheduler().mutex());
+    MutexLock lock(Device::Get().scheduler().mutex());
     const Window* w = wm.FindLocked(hwnd);
     return w ? w->msg_result : 0;
   }

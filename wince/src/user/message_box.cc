@@ -1,5 +1,5 @@
 // Message boxes: a small modal window with the text and one OK button.
-#include "device/automation.h"
+#include "system/automation.h"
 #include "user/class_procs.h"
 #include "user/window_manager.h"
 
@@ -26,7 +26,7 @@ int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT ty
   spec.title = snapshot.caption;
   spec.style = WS_POPUP;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     spec.parent = owner ? RootLocked(owner) : nullptr;
     if (const Window* o = FindLocked(spec.parent)) snapshot.owner_title = o->text;
     const RECT work = screen_.work_area;
@@ -66,7 +66,7 @@ int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT ty
     return 0;
   }
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     message_boxes_.push_back(box);
     BumpGenerationLocked();
   }

@@ -6,7 +6,7 @@
 // are blocked for good reasons.
 #include <algorithm>
 
-#include "device/run_folder.h"
+#include "system/run_folder.h"
 #include "user/window_manager.h"
 
 namespace wce {
@@ -20,7 +20,7 @@ constexpr UINT kMinimumTimerMs = 10;  // shorter periods are raised to this, as 
 LRESULT WindowManager::CallProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   WNDPROC proc;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     const Window* w = FindLocked(hwnd);
     if (w == nullptr || w->proc == nullptr) return 0;
     proc = w->proc;
@@ -28,11 +28,11 @@ LRESULT WindowManager::CallProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
   return proc(hwnd, message, wparam, lparam);
 }
 
-void WindowManager::RunSentLocked(std::unique_lock<std::mutex>& lock, ThreadQueue& queue) {
+void WindowManager::RunSentLocked(UniqueLock& lock, ThreadQueue& queue) {
   while (auto sent = queue.PopSent()) {
     // Whatever happens in the procedure, the sender gets a reply (0 if it unwinds).
     struct Reply {
-      std::unique_lock<std::mutex>& lock;
+      UniqueLock& lock;
       SentMessage& sent;
       Scheduler& scheduler;
       ~Reply() {
@@ -57,9 +57,8 @@ MessageFilter WindowManager::MakeFilterLocked(HWND hwnd, UINT min, UINT max) con
   return filter;
 }
 
-bool WindowManager::RetrieveLocked(std::unique_lock<std::mutex>& lock, MSG* msg,
-                                   const MessageFilter& filter, bool remove, bool wait,
-                                   const std::function<bool()>& stop) {
+bool WindowManager::RetrieveLocked(UniqueLock& lock, MSG* msg, const MessageFilter& filter,
+                                   bool remove, bool wait, const std::function<bool()>& stop) {
   auto queue = CurrentQueueLocked();
   if (!queue) return false;
   Scheduler& scheduler = device_.scheduler();
@@ -93,7 +92,7 @@ BOOL WindowManager::GetMessage(MSG* msg, HWND hwnd, UINT min, UINT max) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return -1;
   }
-  std::unique_lock<std::mutex> lock(mu_);
+  UniqueLock lock(mu_);
   if (hwnd != nullptr && hwnd != reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)) &&
       FindLocked(hwnd) == nullptr) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -116,7 +115,7 @@ BOOL WindowManager::PeekMessage(MSG* msg, HWND hwnd, UINT min, UINT max, UINT re
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  std::unique_lock<std::mutex> lock(mu_);
+  UniqueLock lock(mu_);
   return RetrieveLocked(lock, msg, MakeFilterLocked(hwnd, min, max), (remove & PM_REMOVE) != 0,
                         /*wait=*/false, nullptr)
              ? TRUE
@@ -129,7 +128,7 @@ LRESULT WindowManager::DispatchMessage(const MSG* msg) {
     auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
     DWORD now;
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      MutexLock lock(mu_);
       auto queue = CurrentQueueLocked();
       // Only a procedure this thread set a timer with is called: a forged lParam is not code.
       if (!queue || !queue->HasTimerProc(proc)) return 0;
@@ -143,7 +142,7 @@ LRESULT WindowManager::DispatchMessage(const MSG* msg) {
 }
 
 void WindowManager::PostQuitMessage(int exit_code) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   if (auto queue = CurrentQueueLocked()) {
     queue->PostQuit(exit_code);
     device_.scheduler().NotifyAll();
@@ -151,7 +150,7 @@ void WindowManager::PostQuitMessage(int exit_code) {
 }
 
 BOOL WindowManager::PostMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   std::shared_ptr<ThreadQueue> queue;
   if (hwnd == nullptr) {
     queue = CurrentQueueLocked();
@@ -175,7 +174,7 @@ BOOL WindowManager::PostMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
 }
 
 BOOL WindowManager::PostThreadMessage(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   auto it = queues_.find(thread_id);
   auto queue = it == queues_.end() ? nullptr : it->second.lock();
   if (!queue || queue->closed()) {
@@ -190,7 +189,7 @@ BOOL WindowManager::PostThreadMessage(DWORD thread_id, UINT message, WPARAM wpar
 }
 
 LRESULT WindowManager::SendMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  std::unique_lock<std::mutex> lock(mu_);
+  UniqueLock lock(mu_);
   Window* w = FindLocked(hwnd);
   if (w == nullptr) {
     const RemoteWindow* remote = ProxyLocked(hwnd);
@@ -239,7 +238,7 @@ LRESULT WindowManager::SendMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
 }
 
 UINT_PTR WindowManager::SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC proc) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   std::shared_ptr<ThreadQueue> queue;
   if (hwnd == nullptr) {
     queue = CurrentQueueLocked();
@@ -272,7 +271,7 @@ UINT_PTR WindowManager::SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPR
 }
 
 BOOL WindowManager::KillTimer(HWND hwnd, UINT_PTR id) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   std::shared_ptr<ThreadQueue> queue;
   if (hwnd == nullptr) {
     queue = CurrentQueueLocked();

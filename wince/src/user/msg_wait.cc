@@ -24,7 +24,7 @@ DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* hand
     return WAIT_FAILED;
   }
 
-  std::unique_lock<std::mutex> lock(mu_);
+  UniqueLock lock(mu_);
   Scheduler& scheduler = device_.scheduler();
   auto queue = CurrentQueueLocked();  // null on a host thread: no input can arrive
   const std::uint64_t deadline = scheduler.DeadlineAfterLocked(timeout_ms);

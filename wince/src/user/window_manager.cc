@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "device/run_folder.h"
-#include "kernel/fold_case.h"
-#include "shell/display.h"
+#include "system/run_folder.h"
+#include "host/fold_case.h"
+#include "model/display.h"
 #include "user/class_procs.h"
 
 namespace wce {
@@ -24,7 +24,7 @@ WindowManager::WindowManager(Device& device)
   screen_.width = screen.right - screen.left;
   screen_.height = screen.bottom - screen.top;
   screen_.work_area = WorkArea(screen);
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   RegisterSystemClassesLocked();
   device.scheduler().on_thread_exit = [this](DeviceThread& thread) { ThreadEnded(thread); };
 }
@@ -76,7 +76,7 @@ ATOM WindowManager::RegisterClass(const WNDCLASSW& wc) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   if (FindClassLocked(wc.lpszClassName)) {
     SetLastError(ERROR_CLASS_ALREADY_EXISTS);
     return 0;
@@ -94,7 +94,7 @@ ATOM WindowManager::RegisterClass(const WNDCLASSW& wc) {
 }
 
 ATOM WindowManager::RegisterInternalClass(std::u16string_view name, WNDPROC proc) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   std::u16string text(name);
   if (FindClassLocked(text.c_str())) return 0;
   auto cls = std::make_shared<WindowClass>();
@@ -107,7 +107,7 @@ ATOM WindowManager::RegisterInternalClass(std::u16string_view name, WNDPROC proc
 }
 
 BOOL WindowManager::UnregisterClass(LPCWSTR name) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   auto cls = FindClassLocked(name);
   if (!cls || cls->system) {
     SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -200,7 +200,7 @@ void WindowManager::ForgetWindowLocked(HWND hwnd) {
 void WindowManager::ThreadEnded(DeviceThread& thread) {
   bool published_change = false;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     std::shared_ptr<ThreadQueue> queue = std::move(thread.queue);
     if (!queue) return;
     queue->Close();
@@ -306,7 +306,7 @@ std::vector<MessageBoxInfo> WindowManager::MessageBoxesLocked() const {
 }
 
 std::vector<PublishedWindow> WindowManager::PublishedWindows() {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   std::vector<PublishedWindow> published;
   for (auto it = z_order_.rbegin(); it != z_order_.rend(); ++it) {
     const Window* w = FindLocked(*it);

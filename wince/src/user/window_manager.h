@@ -29,10 +29,11 @@
 
 #include <windows.h>
 
-#include "core/device.h"
-#include "device/run_folder.h"
+#include "system/device.h"
+#include "system/run_folder.h"
 #include "user/thread_queue.h"
 #include "user/window.h"
+#include "host/mutex.h"
 
 namespace wce {
 
@@ -245,17 +246,17 @@ class WindowManager {
   HWND ProxyFor(const RemoteWindow& remote);
   const RemoteWindow* ProxyLocked(HWND hwnd) const;
   // Runs the sent messages waiting in `queue` (unlocks around each procedure).
-  void RunSentLocked(std::unique_lock<std::mutex>& lock, ThreadQueue& queue);
+  void RunSentLocked(UniqueLock& lock, ThreadQueue& queue);
   // Runs the sent messages first, then takes a message the filter accepts. With `wait`, blocks
   // until there is one (or stop() holds), running sent messages as they arrive. False when
   // nothing was taken.
-  bool RetrieveLocked(std::unique_lock<std::mutex>& lock, MSG* msg, const MessageFilter& filter,
-                      bool remove, bool wait, const std::function<bool()>& stop);
+  bool RetrieveLocked(UniqueLock& lock, MSG* msg, const MessageFilter& filter, bool remove,
+                      bool wait, const std::function<bool()>& stop);
   MessageFilter MakeFilterLocked(HWND hwnd, UINT min, UINT max) const;
   void PublishWindowsChanged();
 
   Device& device_;
-  std::mutex& mu_;
+  Mutex& mu_;
   ScreenMetrics screen_;
   std::atomic<std::uint64_t> generation_{1};
   std::uintptr_t next_handle_ = 0x20000;

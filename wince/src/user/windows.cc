@@ -1,8 +1,8 @@
 // Creating, destroying, showing, sizing and naming windows.
 #include <algorithm>
 
-#include "device/run_folder.h"
-#include "kernel/fold_case.h"
+#include "system/run_folder.h"
+#include "host/fold_case.h"
 #include "user/window_manager.h"
 
 namespace wce {
@@ -21,7 +21,7 @@ std::u16string TextOf(LPCWSTR text) {
 }  // namespace
 
 std::shared_ptr<const WindowClass> WindowManager::FindClass(LPCWSTR name) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   return FindClassLocked(name);
 }
 
@@ -65,7 +65,7 @@ HWND WindowManager::CreateWindowInternal(std::shared_ptr<const WindowClass> cls,
   const bool child = (spec.style & WS_CHILD) != 0;
   HWND hwnd;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     auto queue = CurrentQueueLocked();
     if (!queue) {
       SetLastError(ERROR_ACCESS_DENIED);  // a host thread has no message queue
@@ -129,7 +129,7 @@ HWND WindowManager::CreateWindowInternal(std::shared_ptr<const WindowClass> cls,
   const LPARAM create_param = reinterpret_cast<LPARAM>(&cs);
 
   if (CallProc(hwnd, WM_NCCREATE, 0, create_param) == 0) {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     ForgetWindowLocked(hwnd);
     return nullptr;
   }
@@ -143,7 +143,7 @@ HWND WindowManager::CreateWindowInternal(std::shared_ptr<const WindowClass> cls,
 
   bool publish;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     const Window* w = FindLocked(hwnd);
     if (w == nullptr) return nullptr;
     publish = !child && !cls->internal;
@@ -156,7 +156,7 @@ HWND WindowManager::CreateWindowInternal(std::shared_ptr<const WindowClass> cls,
 BOOL WindowManager::DestroyWindow(HWND hwnd) {
   std::vector<HWND> owned;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     Window* w = FindLocked(hwnd);
     if (w == nullptr) {
       FailInvalidWindow();
@@ -181,7 +181,7 @@ BOOL WindowManager::DestroyWindow(HWND hwnd) {
   std::vector<HWND> order;  // the window, then its descendants, parents before children
   bool publish;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     Window* w = FindLocked(hwnd);
     if (w == nullptr || w->destroying) return TRUE;
     publish = w->top_level() && !w->window_class->internal && w->kind != WindowKind::kMessageBox;
@@ -191,7 +191,7 @@ BOOL WindowManager::DestroyWindow(HWND hwnd) {
   for (HWND h : order) CallProc(h, WM_DESTROY, 0, 0);
   for (auto it = order.rbegin(); it != order.rend(); ++it) CallProc(*it, WM_NCDESTROY, 0, 0);
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     ForgetWindowLocked(hwnd);
     for (HWND h : order) ForgetWindowLocked(h);  // children a procedure re-parented, if any
     BumpGenerationLocked();
@@ -201,7 +201,7 @@ BOOL WindowManager::DestroyWindow(HWND hwnd) {
 }
 
 BOOL WindowManager::IsWindow(HWND hwnd) {
-  std::unique_lock<std::mutex> lock(mu_);
+  UniqueLock lock(mu_);
   if (FindLocked(hwnd) != nullptr) return TRUE;
   const RemoteWindow* remote = ProxyLocked(hwnd);
   if (remote == nullptr) return FALSE;
@@ -211,12 +211,12 @@ BOOL WindowManager::IsWindow(HWND hwnd) {
 }
 
 bool WindowManager::IsLocalWindow(HWND hwnd) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   return FindLocked(hwnd) != nullptr;
 }
 
 BOOL WindowManager::ShowWindow(HWND hwnd, int cmd) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   Window* w = FindLocked(hwnd);
   if (w == nullptr) {
     FailInvalidWindow();
@@ -235,7 +235,7 @@ BOOL WindowManager::ShowWindow(HWND hwnd, int cmd) {
 }
 
 BOOL WindowManager::UpdateWindow(HWND hwnd) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   if (FindLocked(hwnd) == nullptr) {
     FailInvalidWindow();
     return FALSE;
@@ -244,7 +244,7 @@ BOOL WindowManager::UpdateWindow(HWND hwnd) {
 }
 
 BOOL WindowManager::InvalidateRect(HWND hwnd) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   if (hwnd != nullptr && FindLocked(hwnd) == nullptr) {
     FailInvalidWindow();
     return FALSE;
@@ -253,7 +253,7 @@ BOOL WindowManager::InvalidateRect(HWND hwnd) {
 }
 
 BOOL WindowManager::IsWindowVisible(HWND hwnd) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   auto info = InfoLocked(hwnd);
   return info && info->visible ? TRUE : FALSE;
 }
@@ -261,7 +261,7 @@ BOOL WindowManager::IsWindowVisible(HWND hwnd) {
 BOOL WindowManager::EnableWindow(HWND hwnd, BOOL enable) {
   BOOL was_disabled;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     Window* w = FindLocked(hwnd);
     if (w == nullptr) {
       FailInvalidWindow();
@@ -281,7 +281,7 @@ BOOL WindowManager::EnableWindow(HWND hwnd, BOOL enable) {
 }
 
 BOOL WindowManager::IsWindowEnabled(HWND hwnd) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   const Window* w = FindLocked(hwnd);
   if (w == nullptr) {
     FailInvalidWindow();
@@ -291,7 +291,7 @@ BOOL WindowManager::IsWindowEnabled(HWND hwnd) {
 }
 
 LONG_PTR WindowManager::GetWindowLong(HWND hwnd, int index) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   const Window* w = FindLocked(hwnd);
   if (w == nullptr) {
     FailInvalidWindow();
@@ -324,7 +324,7 @@ LONG_PTR WindowManager::GetWindowLong(HWND hwnd, int index) {
 }
 
 LONG_PTR WindowManager::SetWindowLong(HWND hwnd, int index, LONG_PTR value) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   Window* w = FindLocked(hwnd);
   if (w == nullptr) {
     FailInvalidWindow();
@@ -375,7 +375,7 @@ LONG_PTR WindowManager::SetWindowLong(HWND hwnd, int index, LONG_PTR value) {
 }
 
 HWND WindowManager::GetParent(HWND hwnd) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   const Window* w = FindLocked(hwnd);
   if (w == nullptr) {
     FailInvalidWindow();
@@ -386,7 +386,7 @@ HWND WindowManager::GetParent(HWND hwnd) {
 }
 
 HWND WindowManager::GetDlgItem(HWND dialog, int id) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   const Window* w = FindLocked(dialog);
   if (w == nullptr) {
     FailInvalidWindow();
@@ -401,7 +401,7 @@ HWND WindowManager::GetDlgItem(HWND dialog, int id) {
 }
 
 int WindowManager::GetDlgCtrlID(HWND hwnd) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   const Window* w = FindLocked(hwnd);
   if (w == nullptr) {
     FailInvalidWindow();
@@ -411,7 +411,7 @@ int WindowManager::GetDlgCtrlID(HWND hwnd) {
 }
 
 BOOL WindowManager::GetClientRect(HWND hwnd, RECT* rect) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   const Window* w = FindLocked(hwnd);
   if (w == nullptr) {
     FailInvalidWindow();
@@ -427,7 +427,7 @@ BOOL WindowManager::GetClientRect(HWND hwnd, RECT* rect) {
 }
 
 BOOL WindowManager::GetWindowRect(HWND hwnd, RECT* rect) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   auto info = InfoLocked(hwnd);
   if (!info) {
     FailInvalidWindow();
@@ -442,7 +442,7 @@ BOOL WindowManager::GetWindowRect(HWND hwnd, RECT* rect) {
 }
 
 int WindowManager::MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   auto origin_of = [this](HWND hwnd, POINT* origin) {
     if (hwnd == nullptr) {
       *origin = POINT{0, 0};  // the screen
@@ -471,7 +471,7 @@ BOOL WindowManager::MoveWindow(HWND hwnd, int x, int y, int width, int height) {
   height = std::max(height, 0);
   bool resized;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     Window* w = FindLocked(hwnd);
     if (w == nullptr) {
       FailInvalidWindow();
@@ -517,7 +517,7 @@ int WindowManager::GetWindowTextLength(HWND hwnd) {
 
 HWND WindowManager::FindWindow(LPCWSTR class_name, LPCWSTR title) {
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    MutexLock lock(mu_);
     std::shared_ptr<const WindowClass> cls;
     if (class_name != nullptr) {
       cls = FindClassLocked(class_name);
@@ -540,7 +540,7 @@ HWND WindowManager::FindWindow(LPCWSTR class_name, LPCWSTR title) {
 }
 
 HWND WindowManager::ProxyFor(const RemoteWindow& remote) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   for (const auto& [hwnd, r] : proxies_) {
     if (*r == remote) return hwnd;
   }
@@ -564,7 +564,7 @@ LRESULT WindowManager::DefWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPA
     case WM_SETTEXT: {
       bool publish;
       {
-        std::lock_guard<std::mutex> lock(mu_);
+        MutexLock lock(mu_);
         Window* w = FindLocked(hwnd);
         if (w == nullptr) return FALSE;
         w->text = TextOf(reinterpret_cast<LPCWSTR>(lparam));
@@ -576,7 +576,7 @@ LRESULT WindowManager::DefWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPA
       return TRUE;
     }
     case WM_GETTEXT: {
-      std::lock_guard<std::mutex> lock(mu_);
+      MutexLock lock(mu_);
       const Window* w = FindLocked(hwnd);
       auto* buffer = reinterpret_cast<WCHAR*>(lparam);
       if (w == nullptr || buffer == nullptr || wparam == 0) return 0;
@@ -586,7 +586,7 @@ LRESULT WindowManager::DefWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPA
       return static_cast<LRESULT>(n);
     }
     case WM_GETTEXTLENGTH: {
-      std::lock_guard<std::mutex> lock(mu_);
+      MutexLock lock(mu_);
       const Window* w = FindLocked(hwnd);
       return w ? static_cast<LRESULT>(w->text.size()) : 0;
     }
@@ -605,7 +605,7 @@ HCURSOR WindowManager::LoadCursor(HINSTANCE instance, LPCWSTR name) {
 }
 
 HCURSOR WindowManager::SetCursor(HCURSOR cursor) {
-  std::lock_guard<std::mutex> lock(mu_);
+  MutexLock lock(mu_);
   HCURSOR previous = cursor_;
   cursor_ = cursor;
   return previous;
