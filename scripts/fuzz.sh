@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz preset (clang, libFuzzer, address + undefined behaviour sanitizers) and runs each
+# Builds the fuzz preset (clang, libFuzzer, address + undefined behaviour sanitizers; the layer is
+# also checked by clang's lock analysis, -Wthread-safety, as errors) and runs each
 # fuzz target of tests/fuzz for a bounded time, starting from its committed corpus. The committed
 # corpus is only read: new inputs go to build/fuzz/work/TARGET. A finding (a crash, a sanitizer
 # report, a failed check, a hang or too much memory) fails the run; its input is left in
