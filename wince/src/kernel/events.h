@@ -19,13 +19,17 @@
 
 namespace wce {
 
+class EventRegistry;
 class Scheduler;
 
 // A manual- or auto-reset event. State is guarded by the scheduler's mutex: every *Locked method
 // must be called with it held, and callers NotifyAll() after a change.
 class Event final : public KernelObject {
  public:
-  Event(bool manual_reset, bool initially_set, std::u16string name);
+  // A named event is made by `registry` (which outlives every handle of it), an unnamed one
+  // with no registry.
+  Event(bool manual_reset, bool initially_set, std::u16string name,
+        EventRegistry* registry = nullptr);
 
   bool manual_reset() const { return manual_reset_; }
   // Empty for an unnamed event.
@@ -45,12 +49,13 @@ class Event final : public KernelObject {
   bool IsWaitable() const override { return true; }
   bool IsSignalledLocked() const override { return signalled_ || pulse_releases_ > 0; }
   void OnWaitSatisfiedLocked() override;
-  // Withdraws the name from the registry of the running device.
+  // Withdraws the name from its registry.
   void OnLastHandleClosed() override;
 
  private:
   const bool manual_reset_;
   const std::u16string name_;
+  EventRegistry* const registry_;
   bool signalled_;
   int waiters_ = 0;
   int pulse_releases_ = 0;
@@ -71,7 +76,9 @@ class RemoteEvent final : public KernelObject {
 // so none may be called with it held.
 class EventRegistry {
  public:
-  explicit EventRegistry(Scheduler& scheduler) : scheduler_(scheduler) {}
+  // Handles of the events go into `handles`. Both must outlive the registry.
+  EventRegistry(Scheduler& scheduler, HandleTable& handles)
+      : scheduler_(scheduler), handles_(handles) {}
   EventRegistry(const EventRegistry&) = delete;
   EventRegistry& operator=(const EventRegistry&) = delete;
 
@@ -101,6 +108,7 @@ class EventRegistry {
   void Announce(const std::u16string& name, bool created);
 
   Scheduler& scheduler_;
+  HandleTable& handles_;
   // Guarded by the scheduler's mutex. Weak: the handles own the events.
   std::map<std::u16string, std::weak_ptr<Event>, std::less<>> named_;
 };

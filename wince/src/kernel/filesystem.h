@@ -29,17 +29,24 @@
 
 #include <windows.h>
 
-#include "system/device.h"
 #include "host/attribute_store.h"
 #include "host/device_path.h"
 #include "kernel/file_object.h"
 #include "kernel/share_table.h"
+#include "model/profile.h"
 
 namespace wce {
 
+class FaultPlan;
+class Scheduler;
+
 class FileSystem {
  public:
-  explicit FileSystem(Device& device);
+  // Maps the volumes of `profile` under the device folder `folder` (making the device's own
+  // storage folders when missing). `scheduler` paces injected stalls and guards the sharing
+  // table; `faults` decides the injected failures. All three must outlive the file system.
+  FileSystem(const std::filesystem::path& folder, const DeviceProfile& profile,
+             Scheduler& scheduler, FaultPlan& faults);
   FileSystem(const FileSystem&) = delete;
   FileSystem& operator=(const FileSystem&) = delete;
 
@@ -116,7 +123,8 @@ class FileSystem {
   WIN32_FIND_DATAW FindDataOf(std::u16string_view name, const std::filesystem::path& host,
                               const struct stat& st, bool volume_root) const;
 
-  Device& device_;
+  Scheduler& scheduler_;
+  FaultPlan& faults_;
   std::vector<Volume> volumes_;
   std::vector<std::optional<std::uint64_t>> free_override_;  // per volume
   std::unique_ptr<std::atomic<std::int64_t>[]> usage_;       // per volume, bytes added since boot

@@ -23,7 +23,7 @@
 
 namespace wce {
 
-class Device;
+class FaultPlan;
 
 // The waitable object of a thread made with CreateThread: signalled once the thread has ended or
 // been terminated. Guarded by the scheduler's mutex.
@@ -52,7 +52,9 @@ class ThreadObject final : public KernelObject {
 
 class Threads {
  public:
-  explicit Threads(Device& device);
+  // Threads are counted and paced by `scheduler`, refused when `faults` says so; event handles
+  // go into `handles`. All three must outlive the component.
+  Threads(Scheduler& scheduler, FaultPlan& faults, HandleTable& handles);
   // Terminates and joins what is still running.
   ~Threads();
   Threads(const Threads&) = delete;
@@ -98,7 +100,8 @@ class Threads {
   // Joins the host threads that have finished. Call with no layer lock held.
   void ReapFinished();
 
-  Device& device_;
+  Scheduler& scheduler_;
+  FaultPlan& faults_;
   EventRegistry events_;
   std::atomic<std::uint32_t> next_id_{0};
   Mutex workers_mu_;  // guards workers_; never held while taking the scheduler's mutex

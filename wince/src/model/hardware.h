@@ -18,7 +18,6 @@
 
 namespace wce {
 
-class Device;
 struct DeviceProfile;
 
 class Hardware {
@@ -26,7 +25,8 @@ class Hardware {
   // The backlight's device name; a requirement on it at D0 keeps the backlight on.
   static constexpr std::u16string_view kBacklight = u"BKL1:";
 
-  explicit Hardware(Device& device);
+  // `profile` must outlive the component (the device owns both).
+  explicit Hardware(const DeviceProfile& profile);
   Hardware(const Hardware&) = delete;
   Hardware& operator=(const Hardware&) = delete;
 

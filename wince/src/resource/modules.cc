@@ -30,7 +30,7 @@ bool Inside(const void* p, std::span<const std::uint8_t> data) {
 
 }  // namespace
 
-Modules::Modules(Device&) {}
+Modules::Modules() = default;
 Modules::~Modules() = default;
 
 HINSTANCE Modules::Add(std::span<const std::uint8_t> image) {

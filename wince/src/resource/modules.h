@@ -21,11 +21,9 @@
 
 namespace wce {
 
-class Device;
-
 class Modules {
  public:
-  explicit Modules(Device& device);
+  Modules();
   ~Modules();
   Modules(const Modules&) = delete;
   Modules& operator=(const Modules&) = delete;
