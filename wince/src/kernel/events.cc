@@ -6,8 +6,10 @@
 
 namespace wce {
 
-Event::Event(bool manual_reset, bool initially_set, std::u16string name, EventRegistry* registry)
-    : manual_reset_(manual_reset),
+Event::Event(Mutex& mu, bool manual_reset, bool initially_set, std::u16string name,
+             EventRegistry* registry)
+    : mu_(mu),
+      manual_reset_(manual_reset),
       name_(std::move(name)),
       registry_(registry),
       signalled_(initially_set) {}
@@ -53,8 +55,8 @@ HANDLE EventRegistry::Create(bool manual_reset, bool initially_set, std::u16stri
         return table.Add(std::move(event));
       }
     }
-    auto event = std::make_shared<Event>(manual_reset, initially_set, std::u16string(name),
-                                         name.empty() ? nullptr : this);
+    auto event = std::make_shared<Event>(scheduler_.mutex(), manual_reset, initially_set,
+                                         std::u16string(name), name.empty() ? nullptr : this);
     if (!name.empty()) named_.insert_or_assign(std::u16string(name), event);
     handle = table.Add(std::move(event));
   }
@@ -74,6 +76,7 @@ bool EventRegistry::SetNamedEvent(std::u16string_view name) {
   MutexLock lock(scheduler_.mutex());
   std::shared_ptr<Event> event = FindLocked(name);
   if (event == nullptr) return false;
+  event->mutex().AssertHeld();
   event->SetLocked();
   scheduler_.NotifyAll();
   return true;

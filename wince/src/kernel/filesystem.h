@@ -34,11 +34,11 @@
 #include "kernel/file_object.h"
 #include "kernel/share_table.h"
 #include "model/profile.h"
+#include "model/scheduler.h"
 
 namespace wce {
 
 class FaultPlan;
-class Scheduler;
 
 class FileSystem {
  public:
@@ -130,7 +130,7 @@ class FileSystem {
   std::unique_ptr<std::atomic<std::int64_t>[]> usage_;       // per volume, bytes added since boot
   std::unique_ptr<std::atomic<bool>[]> removed_;             // per volume: a removed card
   AttributeStore attributes_;
-  ShareTable shares_;  // guarded by the scheduler's mutex
+  ShareTable shares_ WCE_GUARDED_BY(scheduler_.mutex());
 };
 
 }  // namespace wce

@@ -31,7 +31,7 @@ std::shared_ptr<ThreadObject> Threads::Start(LPTHREAD_START_ROUTINE routine, voi
     return nullptr;
   }
   std::shared_ptr<DeviceThread> record = NewRecord();
-  auto object = std::make_shared<ThreadObject>(record);
+  auto object = std::make_shared<ThreadObject>(scheduler_.mutex(), record);
   auto worker = std::make_unique<Worker>();
   worker->object = object;
   Worker& w = *worker;
@@ -72,6 +72,7 @@ void Threads::Run(Worker& worker, LPTHREAD_START_ROUTINE routine, void* paramete
     // Terminate() has already ended the thread object with its exit code.
   }
   MutexLock lock(scheduler_.mutex());
+  worker.object->mutex().AssertHeld();
   worker.object->EndLocked(code);
   scheduler_.NotifyAll();
 }
@@ -79,6 +80,7 @@ void Threads::Run(Worker& worker, LPTHREAD_START_ROUTINE routine, void* paramete
 void Threads::Terminate(ThreadObject& thread, DWORD exit_code) {
   {
     MutexLock lock(scheduler_.mutex());
+    thread.mutex().AssertHeld();
     if (!thread.EndLocked(exit_code)) return;
     // Marked under the lock, so a thread about to wait either sees the mark or gets the wake-up.
     thread.record().MarkTerminated();
@@ -98,6 +100,7 @@ void Threads::TerminateAllAndJoin() {
     {
       MutexLock lock(scheduler_.mutex());
       for (const auto& worker : all) {
+        worker->object->mutex().AssertHeld();
         worker->object->EndLocked(0xFFFFFFFF);
         worker->object->record().MarkTerminated();
       }
@@ -116,6 +119,7 @@ bool Threads::AnyRunning() {
   }
   MutexLock lock(scheduler_.mutex());
   for (const auto& object : objects) {
+    object->mutex().AssertHeld();
     if (!object->ended_locked()) return true;
   }
   return false;

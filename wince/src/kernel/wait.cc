@@ -12,13 +12,17 @@ class WaiterCount {
   explicit WaiterCount(std::span<const std::shared_ptr<KernelObject>> objects) {
     for (const auto& object : objects) {
       if (auto* event = dynamic_cast<Event*>(object.get())) {
+        event->mutex().AssertHeld();  // the wait's lock
         event->AddWaiterLocked();
         events_.push_back(event);
       }
     }
   }
   ~WaiterCount() {
-    for (Event* event : events_) event->RemoveWaiterLocked();
+    for (Event* event : events_) {
+      event->mutex().AssertHeld();  // the wait's lock, also while a terminated thread unwinds
+      event->RemoveWaiterLocked();
+    }
   }
   WaiterCount(const WaiterCount&) = delete;
   WaiterCount& operator=(const WaiterCount&) = delete;

@@ -39,7 +39,8 @@ namespace wce {
 DWORD WaitForObjectsLocked(Scheduler& scheduler, UniqueLock& lock,
                            std::span<const std::shared_ptr<KernelObject>> objects,
                            std::uint64_t deadline,
-                           const std::function<bool()>& extra_ready = nullptr);
+                           const std::function<bool()>& extra_ready = nullptr)
+    WCE_REQUIRES(scheduler.mutex());
 
 // Looks up `handles` in `table`. Returns false, with *out unspecified, when a
 // handle is unknown, closed or names an object that cannot be waited on (the caller then fails

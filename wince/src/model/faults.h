@@ -81,7 +81,7 @@ class FaultPlan {
   static std::uint64_t Room(const Fault& fault);
 
   mutable Mutex mu_;
-  std::vector<Fault> faults_;  // guarded by mu_
+  std::vector<Fault> faults_ WCE_GUARDED_BY(mu_);
 };
 
 // The form in which the fault plan compares device paths: case-folded, with '/' and runs of

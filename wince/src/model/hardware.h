@@ -60,11 +60,11 @@ class Hardware {
 
   const DeviceProfile& profile_;
   mutable Mutex mu_;
-  std::map<std::uintptr_t, Requirement> requirements_;  // guarded by mu_
-  std::uintptr_t next_handle_;                          // guarded by mu_
-  int set_ = 0;                                         // guarded by mu_
-  int released_ = 0;                                    // guarded by mu_
-  int idle_resets_ = 0;                                 // guarded by mu_
+  std::map<std::uintptr_t, Requirement> requirements_ WCE_GUARDED_BY(mu_);
+  std::uintptr_t next_handle_ WCE_GUARDED_BY(mu_);
+  int set_ WCE_GUARDED_BY(mu_) = 0;
+  int released_ WCE_GUARDED_BY(mu_) = 0;
+  int idle_resets_ WCE_GUARDED_BY(mu_) = 0;
 };
 
 }  // namespace wce
