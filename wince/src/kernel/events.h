@@ -2,7 +2,7 @@
 //
 // One namespace holds every named event of this process; names are case-sensitive. A named event
 // stays findable while a handle to it is open. Other processes on the same device reach the
-// registry through the run folder (device/run_folder.h), which calls SetNamedEvent and Names().
+// registry through the run folder (system/run_folder.h), which calls SetNamedEvent and Names().
 #ifndef WINCE_KERNEL_EVENTS_H_
 #define WINCE_KERNEL_EVENTS_H_
 

@@ -127,7 +127,10 @@ DWORD FileSystem::SetAttributes(std::u16string_view path, DWORD attributes) {
   if (mode != st.st_mode && chmod(where.host.c_str(), mode & 07777) != 0) {
     return Win32ErrorFromErrno(errno);
   }
-  return attributes_.Set(where.host, attributes);
+  const DWORD error = attributes_.Set(where.host, attributes);
+  // A call that fails leaves the file as it found it: read-only goes back too.
+  if (error != ERROR_SUCCESS && mode != st.st_mode) chmod(where.host.c_str(), st.st_mode & 07777);
+  return error;
 }
 
 DWORD FileSystem::MakeDirectory(std::u16string_view path) {

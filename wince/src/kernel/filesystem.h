@@ -2,8 +2,8 @@
 // attributes, directory listings and free space.
 //
 // Volumes: the root "\" is <device folder>/fs; each card of the profile is "\<name>" on its own
-// host folder (created at boot when missing). See kernel/device_path.h for how paths map and what
-// is refused, kernel/attribute_store.h for where attributes live, kernel/faults.h for the failures
+// host folder (created at boot when missing). See host/device_path.h for how paths map and what
+// is refused, host/attribute_store.h for where attributes live, model/faults.h for the failures
 // injected into reads and writes.
 //
 // Every method returns ERROR_SUCCESS or a Win32 error code (it does not touch the last error) and
@@ -94,6 +94,7 @@ class FileSystem {
   DWORD Delete(std::u16string_view path);
   DWORD GetAttributes(std::u16string_view path, DWORD* attributes) const;
   // Keeps hidden, system, archive and temporary; read-only becomes the host's write permission.
+  // On failure the file keeps its attributes and permission.
   DWORD SetAttributes(std::u16string_view path, DWORD attributes);
   DWORD MakeDirectory(std::u16string_view path);
 
