@@ -44,7 +44,6 @@ void Event::OnLastHandleClosed() {
 
 HANDLE EventRegistry::Create(bool manual_reset, bool initially_set, std::u16string_view name,
                              bool* existed) {
-  HandleTable& table = handles_;
   *existed = false;
   HANDLE handle;
   {
@@ -52,13 +51,13 @@ HANDLE EventRegistry::Create(bool manual_reset, bool initially_set, std::u16stri
     if (!name.empty()) {
       if (std::shared_ptr<Event> event = FindLocked(name)) {
         *existed = true;
-        return table.Add(std::move(event));
+        return handles_.Add(std::move(event));
       }
     }
     auto event = std::make_shared<Event>(scheduler_.mutex(), manual_reset, initially_set,
                                          std::u16string(name), name.empty() ? nullptr : this);
     if (!name.empty()) named_.insert_or_assign(std::u16string(name), event);
-    handle = table.Add(std::move(event));
+    handle = handles_.Add(std::move(event));
   }
   if (!name.empty()) Announce(std::u16string(name), true);
   return handle;
