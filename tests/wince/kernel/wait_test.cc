@@ -108,8 +108,8 @@ class WaitEngineTest : public WaitTest {
                    const std::function<bool()>& extra) {
     wce::Scheduler& scheduler = device().scheduler();
     wce::UniqueLock lock(scheduler.mutex());
-    return wce::WaitForObjectsLocked(lock, objects, scheduler.DeadlineAfterLocked(timeout_ms),
-                                     extra);
+    return wce::WaitForObjectsLocked(scheduler, lock, objects,
+                                     scheduler.DeadlineAfterLocked(timeout_ms), extra);
   }
 };
 

@@ -17,6 +17,7 @@ bool NameTooLong(LPCWSTR name) { return name != nullptr && wcslen(name) >= MAX_P
 BOOL ModifyLocal(wce::Event& event, DWORD func) {
   wce::Scheduler& scheduler = wce::Device::Get().scheduler();
   wce::MutexLock lock(scheduler.mutex());
+  event.mutex().AssertHeld();
   switch (func) {
     case EVENT_SET:
       event.SetLocked();

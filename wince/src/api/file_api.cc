@@ -20,6 +20,13 @@ BOOL Succeeded(DWORD error) {
   return FALSE;
 }
 
+// The file that `handle` names; null with ERROR_INVALID_HANDLE as the last error when none.
+std::shared_ptr<wce::FileObject> FileOf(HANDLE handle) {
+  std::shared_ptr<wce::FileObject> file = wce::LookUpFile(wce::Device::Get().handles(), handle);
+  if (file == nullptr) SetLastError(ERROR_INVALID_HANDLE);
+  return file;
+}
+
 // A null name is refused the way an empty one is.
 std::u16string_view PathOf(LPCWSTR name) { return name == nullptr ? std::u16string_view() : name; }
 
@@ -53,7 +60,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
   if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToRead > 0)) {
     return Succeeded(ERROR_INVALID_PARAMETER);
   }
-  std::shared_ptr<wce::FileObject> file = wce::LookUpFile(hFile);
+  std::shared_ptr<wce::FileObject> file = FileOf(hFile);
   if (file == nullptr) return FALSE;
   DWORD done = 0;
   const DWORD error = Files().Read(*file, lpBuffer, nNumberOfBytesToRead, &done);
@@ -68,7 +75,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
   if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToWrite > 0)) {
     return Succeeded(ERROR_INVALID_PARAMETER);
   }
-  std::shared_ptr<wce::FileObject> file = wce::LookUpFile(hFile);
+  std::shared_ptr<wce::FileObject> file = FileOf(hFile);
   if (file == nullptr) return FALSE;
   DWORD done = 0;
   const DWORD error = Files().Write(*file, lpBuffer, nNumberOfBytesToWrite, &done);
@@ -79,7 +86,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
                             DWORD dwMoveMethod) {
   wce::ThreadGate();
-  std::shared_ptr<wce::FileObject> file = wce::LookUpFile(hFile);
+  std::shared_ptr<wce::FileObject> file = FileOf(hFile);
   if (file == nullptr) return INVALID_SET_FILE_POINTER;
   // Without a high part the distance is a signed 32-bit value and the result must fit 32 bits.
   std::int64_t distance = lDistanceToMove;
@@ -104,7 +111,7 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistance
 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   wce::ThreadGate();
-  std::shared_ptr<wce::FileObject> file = wce::LookUpFile(hFile);
+  std::shared_ptr<wce::FileObject> file = FileOf(hFile);
   if (file == nullptr) return INVALID_FILE_SIZE;
   std::uint64_t size = 0;
   if (const DWORD error = Files().Size(*file, &size); error != ERROR_SUCCESS) {
@@ -118,7 +125,7 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 
 BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   wce::ThreadGate();
-  std::shared_ptr<wce::FileObject> file = wce::LookUpFile(hFile);
+  std::shared_ptr<wce::FileObject> file = FileOf(hFile);
   if (file == nullptr) return FALSE;
   return Succeeded(Files().SetEnd(*file));
 }

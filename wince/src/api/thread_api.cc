@@ -60,6 +60,7 @@ BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
     return FALSE;
   }
   wce::MutexLock lock(wce::Device::Get().scheduler().mutex());
+  thread->mutex().AssertHeld();
   *lpExitCode = thread->exit_code_locked();
   return TRUE;
 }

@@ -10,14 +10,15 @@ namespace {
 
 DWORD WaitForHandles(std::span<const HANDLE> handles, DWORD timeout_ms) {
   std::vector<std::shared_ptr<wce::KernelObject>> objects;
-  if (!wce::ResolveWaitHandles(handles, &objects)) {
+  wce::Device& device = wce::Device::Get();
+  if (!wce::ResolveWaitHandles(device.handles(), handles, &objects)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
   }
-  wce::Scheduler& scheduler = wce::Device::Get().scheduler();
+  wce::Scheduler& scheduler = device.scheduler();
   wce::UniqueLock lock(scheduler.mutex());
-  DWORD result =
-      wce::WaitForObjectsLocked(lock, objects, scheduler.DeadlineAfterLocked(timeout_ms));
+  DWORD result = wce::WaitForObjectsLocked(scheduler, lock, objects,
+                                           scheduler.DeadlineAfterLocked(timeout_ms));
   return result == WAIT_TIMEOUT ? WAIT_TIMEOUT : WAIT_OBJECT_0 + result;
 }
 

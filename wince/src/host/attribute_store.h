@@ -79,7 +79,8 @@ class AttributeStore {
   Place PlaceOf(const std::filesystem::path& host) const;
   // Moves a sidecar of an earlier version from the card folder holding `host` into the card's
   // record. Call with sidecar_mu_ held.
-  void MoveOldSidecar(const std::filesystem::path& host, const Place& place) const;
+  void MoveOldSidecar(const std::filesystem::path& host, const Place& place) const
+      WCE_REQUIRES(sidecar_mu_);
   DWORD GetRecord(const std::filesystem::path& host) const;
   DWORD SetRecord(const std::filesystem::path& host, DWORD attributes);
 

@@ -2,15 +2,6 @@
 
 #include <cerrno>
 
-namespace {
-// Per host thread, as the platform keeps it per thread.
-thread_local DWORD t_last_error = ERROR_SUCCESS;
-}  // namespace
-
-DWORD WINAPI GetLastError(void) { return t_last_error; }
-
-void WINAPI SetLastError(DWORD dwErrCode) { t_last_error = dwErrCode; }
-
 namespace wce {
 
 DWORD Win32ErrorFromErrno(int error_number) {
@@ -58,12 +49,6 @@ DWORD Win32ErrorFromErrno(int error_number) {
     default:
       return ERROR_GEN_FAILURE;
   }
-}
-
-DWORD SetLastErrorFromErrno(int error_number) {
-  const DWORD code = Win32ErrorFromErrno(error_number);
-  SetLastError(code);
-  return code;
 }
 
 }  // namespace wce

@@ -47,8 +47,8 @@ class SocketServer {
   Handler handler_;
   std::atomic<bool> stopping_{false};
   std::thread acceptor_;
-  Mutex mu_;  // guards connections_
-  std::list<Connection> connections_;
+  Mutex mu_;
+  std::list<Connection> connections_ WCE_GUARDED_BY(mu_);
 };
 
 }  // namespace wce

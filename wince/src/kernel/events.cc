@@ -2,14 +2,17 @@
 
 #include <algorithm>
 
-#include "system/device.h"
 #include "model/scheduler.h"
-#include "kernel/threads.h"
 
 namespace wce {
 
-Event::Event(bool manual_reset, bool initially_set, std::u16string name)
-    : manual_reset_(manual_reset), name_(std::move(name)), signalled_(initially_set) {}
+Event::Event(Mutex& mu, bool manual_reset, bool initially_set, std::u16string name,
+             EventRegistry* registry)
+    : mu_(mu),
+      manual_reset_(manual_reset),
+      name_(std::move(name)),
+      registry_(registry),
+      signalled_(initially_set) {}
 
 void Event::ResetLocked() {
   signalled_ = false;
@@ -36,13 +39,11 @@ void Event::OnWaitSatisfiedLocked() {
 }
 
 void Event::OnLastHandleClosed() {
-  if (name_.empty()) return;
-  if (Device* device = Device::Current()) device->threads().events().Forget(this);
+  if (!name_.empty() && registry_ != nullptr) registry_->Forget(this);
 }
 
 HANDLE EventRegistry::Create(bool manual_reset, bool initially_set, std::u16string_view name,
                              bool* existed) {
-  HandleTable& table = Device::Get().handles();
   *existed = false;
   HANDLE handle;
   {
@@ -50,12 +51,13 @@ HANDLE EventRegistry::Create(bool manual_reset, bool initially_set, std::u16stri
     if (!name.empty()) {
       if (std::shared_ptr<Event> event = FindLocked(name)) {
         *existed = true;
-        return table.Add(std::move(event));
+        return handles_.Add(std::move(event));
       }
     }
-    auto event = std::make_shared<Event>(manual_reset, initially_set, std::u16string(name));
+    auto event = std::make_shared<Event>(scheduler_.mutex(), manual_reset, initially_set,
+                                         std::u16string(name), name.empty() ? nullptr : this);
     if (!name.empty()) named_.insert_or_assign(std::u16string(name), event);
-    handle = table.Add(std::move(event));
+    handle = handles_.Add(std::move(event));
   }
   if (!name.empty()) Announce(std::u16string(name), true);
   return handle;
@@ -66,13 +68,14 @@ HANDLE EventRegistry::Open(std::u16string_view name) {
   std::shared_ptr<Event> event = FindLocked(name);
   if (event == nullptr) return nullptr;
   // Added under the lock so that Forget() sees the new handle.
-  return Device::Get().handles().Add(std::move(event));
+  return handles_.Add(std::move(event));
 }
 
 bool EventRegistry::SetNamedEvent(std::u16string_view name) {
   MutexLock lock(scheduler_.mutex());
   std::shared_ptr<Event> event = FindLocked(name);
   if (event == nullptr) return false;
+  event->mutex().AssertHeld();
   event->SetLocked();
   scheduler_.NotifyAll();
   return true;
@@ -92,7 +95,7 @@ void EventRegistry::Forget(const Event* event) {
     MutexLock lock(scheduler_.mutex());
     auto it = named_.find(event->name());
     if (it == named_.end() || it->second.lock().get() != event) return;
-    if (Device::Get().handles().CountHandlesTo(event) > 0) return;
+    if (handles_.CountHandlesTo(event) > 0) return;
     named_.erase(it);
   }
   Announce(event->name(), false);

@@ -7,6 +7,7 @@
 
 #include "host/errors.h"
 #include "model/faults.h"
+#include "model/scheduler.h"
 #include "kernel/filesystem.h"
 
 namespace wce {
@@ -51,10 +52,9 @@ std::int64_t SizeOf(int fd) {
 }  // namespace
 
 void FileSystem::Stall(std::uint32_t ms) {
-  Scheduler& scheduler = device_.scheduler();
-  UniqueLock lock(scheduler.mutex());
-  scheduler.Wait(
-      lock, [] { return false; }, scheduler.DeadlineAfterLocked(ms));
+  UniqueLock lock(scheduler_.mutex());
+  scheduler_.Wait(
+      lock, [] { return false; }, scheduler_.DeadlineAfterLocked(ms));
 }
 
 DWORD FileSystem::Read(FileObject& file, void* buffer, DWORD length, DWORD* done) {
@@ -62,8 +62,7 @@ DWORD FileSystem::Read(FileObject& file, void* buffer, DWORD length, DWORD* done
   if (IsRemoved(file.info().volume)) return ERROR_DEVICE_REMOVED;
   if (!(file.info().access & GENERIC_READ)) return ERROR_ACCESS_DENIED;
   const std::uint64_t position = file.position();
-  const FaultPlan::ReadPlan plan =
-      device_.faults().PlanRead(file.info().device_path, position, length);
+  const FaultPlan::ReadPlan plan = faults_.PlanRead(file.info().device_path, position, length);
   if (plan.stall_ms > 0) Stall(plan.stall_ms);
   if (plan.fail) return ERROR_READ_FAULT;
   std::size_t got = 0;
@@ -82,7 +81,7 @@ DWORD FileSystem::Write(FileObject& file, const void* buffer, DWORD length, DWOR
   if (!(info.access & GENERIC_WRITE)) return ERROR_ACCESS_DENIED;
   const std::uint64_t position = file.position();
   const FaultPlan::WritePlan plan =
-      device_.faults().PlanWrite(info.device_path, volumes_[info.volume].name, position, length);
+      faults_.PlanWrite(info.device_path, volumes_[info.volume].name, position, length);
   if (plan.fail) return ERROR_WRITE_FAULT;
   const std::int64_t size_before = SizeOf(file.fd());
   std::size_t written = 0;

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include "system/device.h"
 #include "kernel/filesystem.h"
 
 namespace wce {
@@ -11,10 +10,8 @@ FileObject::~FileObject() { close(fd_); }
 
 void FileObject::OnLastHandleClosed() { file_system_->Release(*this); }
 
-std::shared_ptr<FileObject> LookUpFile(HANDLE handle) {
-  std::shared_ptr<FileObject> file = Device::Get().handles().GetAs<FileObject>(handle);
-  if (file == nullptr) SetLastError(ERROR_INVALID_HANDLE);
-  return file;
+std::shared_ptr<FileObject> LookUpFile(const HandleTable& table, HANDLE handle) {
+  return table.GetAs<FileObject>(handle);
 }
 
 }  // namespace wce

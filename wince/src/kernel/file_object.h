@@ -55,9 +55,9 @@ class FileObject final : public KernelObject {
   std::atomic<std::uint64_t> position_{0};
 };
 
-// The file object named by `handle`; null (with ERROR_INVALID_HANDLE set as the last error) when
-// the handle is unknown, closed or names something else.
-std::shared_ptr<FileObject> LookUpFile(HANDLE handle);
+// The file object that `handle` names in `table`; null when the handle is unknown, closed or names
+// something else (the caller fails with ERROR_INVALID_HANDLE).
+std::shared_ptr<FileObject> LookUpFile(const HandleTable& table, HANDLE handle);
 
 }  // namespace wce
 

@@ -6,6 +6,7 @@
 
 #include "host/errors.h"
 #include "model/faults.h"
+#include "model/scheduler.h"
 #include "kernel/filesystem.h"
 #include "host/host_share_locks.h"
 
@@ -42,7 +43,7 @@ DWORD CheckDisposition(DWORD disposition, DWORD access, bool exists) {
 
 std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const OpenRequest& request,
                                              DWORD* error, bool* existed) {
-  if (const std::uint32_t stall_ms = device_.faults().PlanOpen(path)) Stall(stall_ms);
+  if (const std::uint32_t stall_ms = faults_.PlanOpen(path)) Stall(stall_ms);
   HostLocation where;
   *error = Map(path, &where);
   if (*error != ERROR_SUCCESS) return nullptr;
@@ -76,7 +77,7 @@ std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const Ope
                         std::move(where.device)};
   auto file = std::make_shared<FileObject>(this, fd, std::move(info));
   {
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(scheduler_.mutex());
     if (!shares_.TryAdd(file->info().key, file.get(), request.access, request.share)) {
       *error = ERROR_SHARING_VIOLATION;
       return nullptr;
@@ -111,7 +112,7 @@ std::shared_ptr<FileObject> FileSystem::Open(std::u16string_view path, const Ope
 
 void FileSystem::Release(const FileObject& file) {
   DropShareLocks(file.fd());
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(scheduler_.mutex());
   shares_.Remove(file.info().key, &file);
 }
 

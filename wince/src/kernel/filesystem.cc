@@ -10,6 +10,7 @@
 
 #include "host/errors.h"
 #include "model/faults.h"
+#include "model/scheduler.h"
 #include "host/host_share_locks.h"
 
 namespace wce {
@@ -32,17 +33,17 @@ bool IsOpenOnTheDevice(const std::filesystem::path& host) {
 }
 
 // The root "\" and the profile's cards, each on its absolute host folder.
-std::vector<Volume> MakeVolumes(const Device& device) {
+std::vector<Volume> MakeVolumes(const std::filesystem::path& folder, const DeviceProfile& profile) {
   std::vector<Volume> volumes;
-  volumes.push_back(Volume{u"", device.folder() / "fs"});
-  for (const CardSpec& card : device.profile().cards) {
-    volumes.push_back(Volume{card.name, CardHost(device.folder(), card)});
+  volumes.push_back(Volume{u"", folder / "fs"});
+  for (const CardSpec& card : profile.cards) {
+    volumes.push_back(Volume{card.name, CardHost(folder, card)});
   }
   for (Volume& volume : volumes) {
     // The device's own storage is made when missing; a card folder elsewhere (a real card's
     // mount point) is never made. A volume that is not there reports its paths as not found.
     std::error_code ec;
-    if (&volume == &volumes.front() || IsInsideDeviceFolder(device.folder(), volume.host)) {
+    if (&volume == &volumes.front() || IsInsideDeviceFolder(folder, volume.host)) {
       std::filesystem::create_directories(volume.host, ec);
     }
     const std::filesystem::path absolute = std::filesystem::absolute(volume.host, ec);
@@ -53,13 +54,14 @@ std::vector<Volume> MakeVolumes(const Device& device) {
 
 }  // namespace
 
-FileSystem::FileSystem(Device& device)
-    : device_(device),
-      volumes_(MakeVolumes(device)),
-      attributes_(AttributeStore::CardRecordsOf(device.folder(), volumes_),
-                  /*sidecar_only=*/false) {
+FileSystem::FileSystem(const std::filesystem::path& folder, const DeviceProfile& profile,
+                       Scheduler& scheduler, FaultPlan& faults)
+    : scheduler_(scheduler),
+      faults_(faults),
+      volumes_(MakeVolumes(folder, profile)),
+      attributes_(AttributeStore::CardRecordsOf(folder, volumes_), /*sidecar_only=*/false) {
   free_override_.push_back(std::nullopt);
-  for (const CardSpec& card : device.profile().cards) free_override_.push_back(card.free_bytes);
+  for (const CardSpec& card : profile.cards) free_override_.push_back(card.free_bytes);
   usage_ = std::make_unique<std::atomic<std::int64_t>[]>(volumes_.size());
   removed_ = std::make_unique<std::atomic<bool>[]>(volumes_.size());
 }
@@ -94,7 +96,7 @@ DWORD FileSystem::Delete(std::u16string_view path) {
   {
     // Unlinking under the lock keeps an open of this process from slipping in between the check
     // and the removal (another process's open may, as a race the device does not have).
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(scheduler_.mutex());
     if (shares_.IsOpen(FileKey{st.st_dev, st.st_ino}) || IsOpenOnTheDevice(where.host)) {
       return ERROR_SHARING_VIOLATION;
     }
@@ -125,7 +127,10 @@ DWORD FileSystem::SetAttributes(std::u16string_view path, DWORD attributes) {
   if (mode != st.st_mode && chmod(where.host.c_str(), mode & 07777) != 0) {
     return Win32ErrorFromErrno(errno);
   }
-  return attributes_.Set(where.host, attributes);
+  const DWORD error = attributes_.Set(where.host, attributes);
+  // A call that fails leaves the file as it found it: read-only goes back too.
+  if (error != ERROR_SUCCESS && mode != st.st_mode) chmod(where.host.c_str(), st.st_mode & 07777);
+  return error;
 }
 
 DWORD FileSystem::MakeDirectory(std::u16string_view path) {
@@ -154,7 +159,7 @@ DWORD FileSystem::FreeSpace(std::u16string_view path, Space* space) const {
     result.caller_free = result.total_free = free;
     result.total = std::max(result.total, free);
   }
-  if (auto room = device_.faults().DiskFullRemaining(volumes_[where.volume].name)) {
+  if (auto room = faults_.DiskFullRemaining(volumes_[where.volume].name)) {
     result.caller_free = std::min(result.caller_free, *room);
     result.total_free = std::min(result.total_free, *room);
   }

@@ -2,8 +2,8 @@
 // attributes, directory listings and free space.
 //
 // Volumes: the root "\" is <device folder>/fs; each card of the profile is "\<name>" on its own
-// host folder (created at boot when missing). See kernel/device_path.h for how paths map and what
-// is refused, kernel/attribute_store.h for where attributes live, kernel/faults.h for the failures
+// host folder (created at boot when missing). See host/device_path.h for how paths map and what
+// is refused, host/attribute_store.h for where attributes live, model/faults.h for the failures
 // injected into reads and writes.
 //
 // Every method returns ERROR_SUCCESS or a Win32 error code (it does not touch the last error) and
@@ -29,17 +29,24 @@
 
 #include <windows.h>
 
-#include "system/device.h"
 #include "host/attribute_store.h"
 #include "host/device_path.h"
 #include "kernel/file_object.h"
 #include "kernel/share_table.h"
+#include "model/profile.h"
+#include "model/scheduler.h"
 
 namespace wce {
 
+class FaultPlan;
+
 class FileSystem {
  public:
-  explicit FileSystem(Device& device);
+  // Maps the volumes of `profile` under the device folder `folder` (making the device's own
+  // storage folders when missing). `scheduler` paces injected stalls and guards the sharing
+  // table; `faults` decides the injected failures. All three must outlive the file system.
+  FileSystem(const std::filesystem::path& folder, const DeviceProfile& profile,
+             Scheduler& scheduler, FaultPlan& faults);
   FileSystem(const FileSystem&) = delete;
   FileSystem& operator=(const FileSystem&) = delete;
 
@@ -87,6 +94,7 @@ class FileSystem {
   DWORD Delete(std::u16string_view path);
   DWORD GetAttributes(std::u16string_view path, DWORD* attributes) const;
   // Keeps hidden, system, archive and temporary; read-only becomes the host's write permission.
+  // On failure the file keeps its attributes and permission.
   DWORD SetAttributes(std::u16string_view path, DWORD attributes);
   DWORD MakeDirectory(std::u16string_view path);
 
@@ -116,13 +124,14 @@ class FileSystem {
   WIN32_FIND_DATAW FindDataOf(std::u16string_view name, const std::filesystem::path& host,
                               const struct stat& st, bool volume_root) const;
 
-  Device& device_;
+  Scheduler& scheduler_;
+  FaultPlan& faults_;
   std::vector<Volume> volumes_;
   std::vector<std::optional<std::uint64_t>> free_override_;  // per volume
   std::unique_ptr<std::atomic<std::int64_t>[]> usage_;       // per volume, bytes added since boot
   std::unique_ptr<std::atomic<bool>[]> removed_;             // per volume: a removed card
   AttributeStore attributes_;
-  ShareTable shares_;  // guarded by the scheduler's mutex
+  ShareTable shares_ WCE_GUARDED_BY(scheduler_.mutex());
 };
 
 }  // namespace wce

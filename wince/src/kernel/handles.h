@@ -46,8 +46,8 @@ class HandleTable {
 
  private:
   mutable Mutex mu_;
-  std::uintptr_t next_ = 0x100;
-  std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>> map_;
+  std::uintptr_t next_ WCE_GUARDED_BY(mu_) = 0x100;
+  std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>> map_ WCE_GUARDED_BY(mu_);
 };
 
 }  // namespace wce

@@ -3,7 +3,6 @@
 #include <system_error>
 #include <vector>
 
-#include "system/device.h"
 #include "model/faults.h"
 
 namespace wce {
@@ -15,7 +14,8 @@ bool ThreadObject::EndLocked(DWORD exit_code) {
   return true;
 }
 
-Threads::Threads(Device& device) : device_(device), events_(device.scheduler()) {}
+Threads::Threads(Scheduler& scheduler, FaultPlan& faults, HandleTable& handles)
+    : scheduler_(scheduler), faults_(faults), events_(scheduler, handles) {}
 
 Threads::~Threads() { TerminateAllAndJoin(); }
 
@@ -26,27 +26,26 @@ std::shared_ptr<DeviceThread> Threads::NewRecord() {
 std::shared_ptr<ThreadObject> Threads::Start(LPTHREAD_START_ROUTINE routine, void* parameter,
                                              DWORD* error) {
   ReapFinished();
-  if (device_.faults().TakeThreadCreateFailure()) {
+  if (faults_.TakeThreadCreateFailure()) {
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
   std::shared_ptr<DeviceThread> record = NewRecord();
-  auto object = std::make_shared<ThreadObject>(record);
+  auto object = std::make_shared<ThreadObject>(scheduler_.mutex(), record);
   auto worker = std::make_unique<Worker>();
   worker->object = object;
   Worker& w = *worker;
 
   // Counted as running until the new thread has registered itself (Run drops this count).
-  Scheduler& scheduler = device_.scheduler();
-  scheduler.AddDeviceThread();
+  scheduler_.AddDeviceThread();
   bool started = true;
   {
     MutexLock lock(workers_mu_);
     try {
       w.host = std::thread([this, &w, record, routine, parameter] {
         {
-          DeviceThreadScope scope(device_.scheduler(), record);
-          device_.scheduler().RemoveDeviceThread();
+          DeviceThreadScope scope(scheduler_, record);
+          scheduler_.RemoveDeviceThread();
           Run(w, routine, parameter);
         }
         w.finished.store(true, std::memory_order_release);
@@ -57,7 +56,7 @@ std::shared_ptr<ThreadObject> Threads::Start(LPTHREAD_START_ROUTINE routine, voi
     }
   }
   if (!started) {
-    scheduler.RemoveDeviceThread();
+    scheduler_.RemoveDeviceThread();
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
@@ -72,20 +71,20 @@ void Threads::Run(Worker& worker, LPTHREAD_START_ROUTINE routine, void* paramete
   } catch (const ThreadTerminated&) {
     // Terminate() has already ended the thread object with its exit code.
   }
-  Scheduler& scheduler = device_.scheduler();
-  MutexLock lock(scheduler.mutex());
+  MutexLock lock(scheduler_.mutex());
+  worker.object->mutex().AssertHeld();
   worker.object->EndLocked(code);
-  scheduler.NotifyAll();
+  scheduler_.NotifyAll();
 }
 
 void Threads::Terminate(ThreadObject& thread, DWORD exit_code) {
   {
-    Scheduler& scheduler = device_.scheduler();
-    MutexLock lock(scheduler.mutex());
+    MutexLock lock(scheduler_.mutex());
+    thread.mutex().AssertHeld();
     if (!thread.EndLocked(exit_code)) return;
     // Marked under the lock, so a thread about to wait either sees the mark or gets the wake-up.
     thread.record().MarkTerminated();
-    scheduler.NotifyAll();
+    scheduler_.NotifyAll();
   }
   ThreadGate();
 }
@@ -99,13 +98,13 @@ void Threads::TerminateAllAndJoin() {
     }
     if (all.empty()) return;
     {
-      Scheduler& scheduler = device_.scheduler();
-      MutexLock lock(scheduler.mutex());
+      MutexLock lock(scheduler_.mutex());
       for (const auto& worker : all) {
+        worker->object->mutex().AssertHeld();
         worker->object->EndLocked(0xFFFFFFFF);
         worker->object->record().MarkTerminated();
       }
-      scheduler.NotifyAll();
+      scheduler_.NotifyAll();
     }
     // A dying thread may have started another one meanwhile: go round again.
     for (const auto& worker : all) worker->host.join();
@@ -118,8 +117,9 @@ bool Threads::AnyRunning() {
     MutexLock lock(workers_mu_);
     for (const auto& worker : workers_) objects.push_back(worker->object);
   }
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(scheduler_.mutex());
   for (const auto& object : objects) {
+    object->mutex().AssertHeld();
     if (!object->ended_locked()) return true;
   }
   return false;

@@ -23,36 +23,43 @@
 
 namespace wce {
 
-class Device;
+class FaultPlan;
 
 // The waitable object of a thread made with CreateThread: signalled once the thread has ended or
-// been terminated. Guarded by the scheduler's mutex.
+// been terminated. Guarded by the scheduler's mutex, which `mu` is.
 class ThreadObject final : public KernelObject {
  public:
-  explicit ThreadObject(std::shared_ptr<DeviceThread> record) : record_(std::move(record)) {}
+  ThreadObject(Mutex& mu, std::shared_ptr<DeviceThread> record)
+      : mu_(mu), record_(std::move(record)) {}
 
   DeviceThread& record() const { return *record_; }
   std::uint32_t id() const { return record_->id(); }
 
-  bool ended_locked() const { return ended_; }
+  // The scheduler's mutex, by this object's name for it.
+  Mutex& mutex() const WCE_RETURN_CAPABILITY(mu_) { return mu_; }
+
+  bool ended_locked() const WCE_REQUIRES(mu_) { return ended_; }
   // STILL_ACTIVE until the thread has ended.
-  DWORD exit_code_locked() const { return exit_code_; }
+  DWORD exit_code_locked() const WCE_REQUIRES(mu_) { return exit_code_; }
   // Records the end of the thread; the first end wins (a terminated thread that later returns
   // keeps the code it was terminated with). Returns false if it had already ended.
-  bool EndLocked(DWORD exit_code);
+  bool EndLocked(DWORD exit_code) WCE_REQUIRES(mu_);
 
   bool IsWaitable() const override { return true; }
-  bool IsSignalledLocked() const override { return ended_; }
+  bool IsSignalledLocked() const override WCE_REQUIRES(mu_) { return ended_; }
 
  private:
+  Mutex& mu_;
   const std::shared_ptr<DeviceThread> record_;
-  bool ended_ = false;
-  DWORD exit_code_ = STILL_ACTIVE;
+  bool ended_ WCE_GUARDED_BY(mu_) = false;
+  DWORD exit_code_ WCE_GUARDED_BY(mu_) = STILL_ACTIVE;
 };
 
 class Threads {
  public:
-  explicit Threads(Device& device);
+  // Threads are counted and paced by `scheduler`, refused when `faults` says so; event handles
+  // go into `handles`. All three must outlive the component.
+  Threads(Scheduler& scheduler, FaultPlan& faults, HandleTable& handles);
   // Terminates and joins what is still running.
   ~Threads();
   Threads(const Threads&) = delete;
@@ -78,11 +85,11 @@ class Threads {
   // Device shutdown: terminates every CreateThread thread still running and joins it. A thread
   // inside a host call (a real read or write) finishes that call first. Call with no layer lock
   // held, from a thread that is not one of them.
-  void TerminateAllAndJoin();
+  void TerminateAllAndJoin() WCE_EXCLUDES(workers_mu_);
 
   // Whether a thread made with Start is still running: neither ended nor terminated. Call with
   // no layer lock held.
-  bool AnyRunning();
+  bool AnyRunning() WCE_EXCLUDES(workers_mu_);
 
   // The named events of this process.
   EventRegistry& events() { return events_; }
@@ -96,13 +103,14 @@ class Threads {
 
   void Run(Worker& worker, LPTHREAD_START_ROUTINE routine, void* parameter);
   // Joins the host threads that have finished. Call with no layer lock held.
-  void ReapFinished();
+  void ReapFinished() WCE_EXCLUDES(workers_mu_);
 
-  Device& device_;
+  Scheduler& scheduler_;
+  FaultPlan& faults_;
   EventRegistry events_;
   std::atomic<std::uint32_t> next_id_{0};
-  Mutex workers_mu_;  // guards workers_; never held while taking the scheduler's mutex
-  std::list<std::unique_ptr<Worker>> workers_;
+  Mutex workers_mu_;  // never held while taking the scheduler's mutex
+  std::list<std::unique_ptr<Worker>> workers_ WCE_GUARDED_BY(workers_mu_);
 };
 
 }  // namespace wce

@@ -1,6 +1,5 @@
 #include "kernel/wait.h"
 
-#include "system/device.h"
 #include "model/scheduler.h"
 #include "kernel/events.h"
 
@@ -13,13 +12,17 @@ class WaiterCount {
   explicit WaiterCount(std::span<const std::shared_ptr<KernelObject>> objects) {
     for (const auto& object : objects) {
       if (auto* event = dynamic_cast<Event*>(object.get())) {
+        event->mutex().AssertHeld();  // the wait's lock
         event->AddWaiterLocked();
         events_.push_back(event);
       }
     }
   }
   ~WaiterCount() {
-    for (Event* event : events_) event->RemoveWaiterLocked();
+    for (Event* event : events_) {
+      event->mutex().AssertHeld();  // the wait's lock, also while a terminated thread unwinds
+      event->RemoveWaiterLocked();
+    }
   }
   WaiterCount(const WaiterCount&) = delete;
   WaiterCount& operator=(const WaiterCount&) = delete;
@@ -30,7 +33,8 @@ class WaiterCount {
 
 }  // namespace
 
-DWORD WaitForObjectsLocked(UniqueLock& lock, std::span<const std::shared_ptr<KernelObject>> objects,
+DWORD WaitForObjectsLocked(Scheduler& scheduler, UniqueLock& lock,
+                           std::span<const std::shared_ptr<KernelObject>> objects,
                            std::uint64_t deadline, const std::function<bool()>& extra_ready) {
   auto lowest_signalled = [objects]() -> std::size_t {
     for (std::size_t i = 0; i < objects.size(); ++i) {
@@ -43,16 +47,15 @@ DWORD WaitForObjectsLocked(UniqueLock& lock, std::span<const std::shared_ptr<Ker
   };
 
   WaiterCount count(objects);
-  if (!Device::Get().scheduler().Wait(lock, ready, deadline)) return WAIT_TIMEOUT;
+  if (!scheduler.Wait(lock, ready, deadline)) return WAIT_TIMEOUT;
   // The lock has been held since ready() held true, so the same object is still signalled.
   std::size_t index = lowest_signalled();
   if (index < objects.size()) objects[index]->OnWaitSatisfiedLocked();
   return static_cast<DWORD>(index);
 }
 
-bool ResolveWaitHandles(std::span<const HANDLE> handles,
+bool ResolveWaitHandles(const HandleTable& table, std::span<const HANDLE> handles,
                         std::vector<std::shared_ptr<KernelObject>>* out) {
-  HandleTable& table = Device::Get().handles();
   out->clear();
   out->reserve(handles.size());
   for (HANDLE handle : handles) {

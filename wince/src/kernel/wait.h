@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include "kernel/handles.h"
+#include "model/scheduler.h"
 
 namespace wce {
 
@@ -30,19 +31,21 @@ namespace wce {
 //                  called on that object alone;
 //   objects.size() when no object is signalled and extra_ready() returned true;
 //   WAIT_TIMEOUT   when the deadline passed first.
-// `lock` must hold Device::Get().scheduler().mutex() and holds it again on return. Every object
+// `lock` must hold scheduler.mutex() and holds it again on return. Every object
 // must be waitable (see ResolveWaitHandles). extra_ready() is evaluated with the lock held, also
 // by other threads deciding whether the virtual clock may jump: it must only read state guarded
 // by the scheduler's mutex. Throws ThreadTerminated when the calling device thread is terminated
 // while it waits (the lock is then still held by `lock`).
-DWORD WaitForObjectsLocked(UniqueLock& lock, std::span<const std::shared_ptr<KernelObject>> objects,
+DWORD WaitForObjectsLocked(Scheduler& scheduler, UniqueLock& lock,
+                           std::span<const std::shared_ptr<KernelObject>> objects,
                            std::uint64_t deadline,
-                           const std::function<bool()>& extra_ready = nullptr);
+                           const std::function<bool()>& extra_ready = nullptr)
+    WCE_REQUIRES(scheduler.mutex());
 
-// Looks up `handles` in the device's handle table. Returns false, with *out unspecified, when a
+// Looks up `handles` in `table`. Returns false, with *out unspecified, when a
 // handle is unknown, closed or names an object that cannot be waited on (the caller then fails
 // with ERROR_INVALID_HANDLE). Takes no scheduler lock; call it before locking.
-bool ResolveWaitHandles(std::span<const HANDLE> handles,
+bool ResolveWaitHandles(const HandleTable& table, std::span<const HANDLE> handles,
                         std::vector<std::shared_ptr<KernelObject>>* out);
 
 }  // namespace wce

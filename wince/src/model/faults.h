@@ -1,6 +1,6 @@
 // The fault plan: failures that the device injects into file I/O and thread creation.
 //
-// Faults come from the profile (FaultSpec, core/profile.h). Files are named by device path,
+// Faults come from the profile (FaultSpec, model/profile.h). Files are named by device path,
 // matched case-blind and regardless of doubled separators. A read or write "reaches" a fault's
 // offset when the offset lies inside the range it transfers ([position, position + length)).
 //   read error   every read that reaches the offset fails with ERROR_READ_FAULT and delivers
@@ -81,7 +81,7 @@ class FaultPlan {
   static std::uint64_t Room(const Fault& fault);
 
   mutable Mutex mu_;
-  std::vector<Fault> faults_;  // guarded by mu_
+  std::vector<Fault> faults_ WCE_GUARDED_BY(mu_);
 };
 
 // The form in which the fault plan compares device paths: case-folded, with '/' and runs of

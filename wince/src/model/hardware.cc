@@ -1,6 +1,5 @@
 #include "model/hardware.h"
 
-#include "system/device.h"
 #include "model/profile.h"
 
 namespace wce {
@@ -44,7 +43,8 @@ bool SameDeviceName(std::u16string_view a, std::u16string_view b) {
 
 }  // namespace
 
-Hardware::Hardware(Device& device) : profile_(device.profile()), next_handle_(kFirstRequirement) {}
+Hardware::Hardware(const DeviceProfile& profile)
+    : profile_(profile), next_handle_(kFirstRequirement) {}
 
 bool Hardware::ReadPowerStatus(SYSTEM_POWER_STATUS_EX* status) const {
   if (profile_.battery_fails) return false;

@@ -18,7 +18,6 @@
 
 namespace wce {
 
-class Device;
 struct DeviceProfile;
 
 class Hardware {
@@ -26,7 +25,8 @@ class Hardware {
   // The backlight's device name; a requirement on it at D0 keeps the backlight on.
   static constexpr std::u16string_view kBacklight = u"BKL1:";
 
-  explicit Hardware(Device& device);
+  // `profile` must outlive the component (the device owns both).
+  explicit Hardware(const DeviceProfile& profile);
   Hardware(const Hardware&) = delete;
   Hardware& operator=(const Hardware&) = delete;
 
@@ -60,11 +60,11 @@ class Hardware {
 
   const DeviceProfile& profile_;
   mutable Mutex mu_;
-  std::map<std::uintptr_t, Requirement> requirements_;  // guarded by mu_
-  std::uintptr_t next_handle_;                          // guarded by mu_
-  int set_ = 0;                                         // guarded by mu_
-  int released_ = 0;                                    // guarded by mu_
-  int idle_resets_ = 0;                                 // guarded by mu_
+  std::map<std::uintptr_t, Requirement> requirements_ WCE_GUARDED_BY(mu_);
+  std::uintptr_t next_handle_ WCE_GUARDED_BY(mu_);
+  int set_ WCE_GUARDED_BY(mu_) = 0;
+  int released_ WCE_GUARDED_BY(mu_) = 0;
+  int idle_resets_ WCE_GUARDED_BY(mu_) = 0;
 };
 
 }  // namespace wce

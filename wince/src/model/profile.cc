@@ -1,114 +1,38 @@
-// device.json: strict reading (every key checked, unknown keys refused) and writing.
+// device.json: strict reading (every key checked, unknown keys refused) and writing. The cards
+// and the faults have files of their own (profile_cards.cc, profile_faults.cc).
 #include "model/profile.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <initializer_list>
 #include <set>
 #include <string_view>
 #include <system_error>
 
-#include <nlohmann/json.hpp>
-
 #include "host/utf.h"
+#include "model/profile_json.h"
 
 namespace wce {
 namespace {
 
-using json = nlohmann::json;
-using ordered_json = nlohmann::ordered_json;
+using profile_json::CardsToJson;
+using profile_json::CheckObject;
+using profile_json::DefaultCard;
+using profile_json::Fail;
+using profile_json::FaultsToJson;
+using profile_json::Join;
+using profile_json::json;
+using profile_json::KeyError;
+using profile_json::kFileName;
+using profile_json::ordered_json;
+using profile_json::ReadBool;
+using profile_json::ReadCards;
+using profile_json::ReadDevicePath;
+using profile_json::ReadFaults;
+using profile_json::ReadInt;
+using profile_json::ReadText;
 
-constexpr char kFileName[] = "device.json";
-constexpr std::size_t kMaxPath = 260;              // device paths hold at most 259 characters
 constexpr std::size_t kMaxProfileBytes = 1 << 20;  // a real profile is some hundred bytes
-
-// A bad value: the dotted key path ("battery.percent", "faults[1].ms") and what is wrong.
-struct KeyError {
-  std::string key;
-  std::string why;
-};
-
-[[noreturn]] void Fail(const std::string& key, std::string why) {
-  throw KeyError{key, std::move(why)};
-}
-
-std::string Join(const std::string& base, std::string_view key) {
-  return base.empty() ? std::string(key) : base + "." + std::string(key);
-}
-
-bool IEquals(std::u16string_view a, std::u16string_view b) {
-  auto fold = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [&](char16_t x, char16_t y) { return fold(x) == fold(y); });
-}
-
-void CheckObject(const json& value, const std::string& key,
-                 std::initializer_list<std::string_view> allowed) {
-  if (!value.is_object()) Fail(key, "must be an object");
-  for (auto it = value.begin(); it != value.end(); ++it) {
-    if (std::find(allowed.begin(), allowed.end(), it.key()) == allowed.end()) {
-      Fail(Join(key, it.key()), "unknown key");
-    }
-  }
-}
-
-std::u16string ReadText(const json& value, const std::string& key) {
-  if (!value.is_string()) Fail(key, "must be a string");
-  std::u16string text;
-  if (!Utf8ToUtf16(value.get_ref<const std::string&>(), &text)) Fail(key, "is not valid UTF-8");
-  return text;
-}
-
-bool ReadBool(const json& value, const std::string& key) {
-  if (!value.is_boolean()) Fail(key, "must be true or false");
-  return value.get<bool>();
-}
-
-// An integer in [min, max]; `range` is the wording of the error.
-std::int64_t ReadInt(const json& value, const std::string& key, std::int64_t min, std::int64_t max,
-                     const std::string& range = "") {
-  const std::string why =
-      range.empty() ? "must be " + std::to_string(min) + ".." + std::to_string(max) : range;
-  if (!value.is_number_integer()) Fail(key, "must be an integer (" + why.substr(8) + ")");
-  if (value.is_number_unsigned() && value.get<std::uint64_t>() > static_cast<std::uint64_t>(max)) {
-    Fail(key, why);
-  }
-  const std::int64_t v = value.get<std::int64_t>();
-  if (v < min || v > max) Fail(key, why);
-  return v;
-}
-
-std::uint64_t ReadU64(const json& value, const std::string& key) {
-  if (!value.is_number_integer()) Fail(key, "must be an integer (0 or more)");
-  if (!value.is_number_unsigned()) Fail(key, "must be 0 or more");
-  return value.get<std::uint64_t>();
-}
-
-// An absolute device path of a file: "\Folder\Name", backslashes only, under 260 characters,
-// with no "." or ".." component. Tools join such a path onto host folders, so it must not be able
-// to step out of the device (which refuses ".." itself when the program runs).
-std::u16string ReadDevicePath(const json& value, const std::string& key) {
-  std::u16string path = ReadText(value, key);
-  const bool ok = path.size() >= 2 && path.size() < kMaxPath && path.front() == u'\\' &&
-                  path.back() != u'\\' && path.find(u'/') == std::u16string::npos &&
-                  path.find(u"\\\\") == std::u16string::npos;
-  if (!ok) {
-    Fail(key,
-         "must be an absolute device path with backslashes (\\Folder\\File), under 260 "
-         "characters");
-  }
-  for (std::size_t start = 1; start <= path.size();) {
-    std::size_t end = path.find(u'\\', start);
-    if (end == std::u16string::npos) end = path.size();
-    const std::u16string_view part = std::u16string_view(path).substr(start, end - start);
-    if (part == u"." || part == u"..") Fail(key, "must not hold \".\" or \"..\" components");
-    start = end + 1;
-  }
-  return path;
-}
 
 void ReadIdentity(const json& v, DeviceProfile* p) {
   const std::string key = "identity";
@@ -155,167 +79,6 @@ void ReadDisplay(const json& v, DeviceProfile* p) {
   }
 }
 
-std::filesystem::path ResolveHost(const std::filesystem::path& folder, const std::string& text) {
-  std::filesystem::path host(text);
-  if (host.is_relative()) host = folder / host;
-  std::error_code ec;
-  std::filesystem::path absolute = std::filesystem::absolute(host, ec);
-  return (ec ? host : absolute).lexically_normal();
-}
-
-void ReadCards(const json& v, const std::filesystem::path& folder, DeviceProfile* p) {
-  if (!v.is_object()) Fail("cards", "must be an object (card name -> host folder)");
-  if (v.empty()) Fail("cards", "must name at least one card");
-  for (auto it = v.begin(); it != v.end(); ++it) {
-    const std::string key = Join("cards", it.key());
-    CardSpec card;
-    if (!Utf8ToUtf16(it.key(), &card.name)) Fail(key, "card name is not valid UTF-8");
-    if (card.name.empty() || card.name == u"." || card.name == u".." ||
-        card.name.find_first_of(u"\\/") != std::u16string::npos) {
-      Fail(key, "card name must be a folder name (no slashes, not empty)");
-    }
-    for (const CardSpec& other : p->cards) {
-      if (IEquals(other.name, card.name)) Fail(key, "names the same card as another (case-blind)");
-    }
-    const json& value = it.value();
-    std::string host;
-    if (value.is_string()) {
-      host = value.get<std::string>();
-    } else if (value.is_object()) {
-      CheckObject(value, key, {"path", "freeBytes"});
-      if (!value.contains("path")) Fail(Join(key, "path"), "is missing");
-      if (!value["path"].is_string()) Fail(Join(key, "path"), "must be a string");
-      host = value["path"].get<std::string>();
-      if (value.contains("freeBytes"))
-        card.free_bytes = ReadU64(value["freeBytes"], Join(key, "freeBytes"));
-    } else {
-      Fail(key, "must be a host folder or an object {\"path\": ..., \"freeBytes\": N}");
-    }
-    if (host.empty()) Fail(value.is_object() ? Join(key, "path") : key, "must not be empty");
-    card.host = ResolveHost(folder, host);
-    p->cards.push_back(std::move(card));
-  }
-}
-
-struct FaultKindName {
-  FaultSpec::Kind kind;
-  std::string_view name;
-};
-constexpr FaultKindName kFaultKinds[] = {
-    {FaultSpec::Kind::kReadError, "readError"},
-    {FaultSpec::Kind::kWriteError, "writeError"},
-    {FaultSpec::Kind::kReadStall, "readStall"},
-    {FaultSpec::Kind::kShortRead, "shortRead"},
-    {FaultSpec::Kind::kDiskFull, "diskFull"},
-    {FaultSpec::Kind::kThreadCreate, "threadCreateFails"},
-    {FaultSpec::Kind::kOpenStall, "openStall"},
-    {FaultSpec::Kind::kCardRemoved, "cardRemoved"},
-};
-
-std::string_view FaultKindText(FaultSpec::Kind kind) {
-  for (const auto& k : kFaultKinds) {
-    if (k.kind == kind) return k.name;
-  }
-  return "readError";
-}
-
-// The keys a fault of `kind` takes besides "kind", and which of them it needs.
-struct FaultKeys {
-  std::vector<std::string_view> allowed;
-  std::vector<std::string_view> required;
-};
-
-FaultKeys KeysOf(FaultSpec::Kind kind) {
-  switch (kind) {
-    case FaultSpec::Kind::kReadError:
-    case FaultSpec::Kind::kWriteError:
-    case FaultSpec::Kind::kShortRead:
-      return {{"file", "offset"}, {"file"}};
-    case FaultSpec::Kind::kReadStall:
-      return {{"file", "offset", "ms"}, {"file", "ms"}};
-    case FaultSpec::Kind::kOpenStall:
-      return {{"file", "ms", "skip"}, {"file", "ms"}};
-    case FaultSpec::Kind::kDiskFull:
-    case FaultSpec::Kind::kCardRemoved:
-      return {{"card", "bytes"}, {"bytes"}};
-    case FaultSpec::Kind::kThreadCreate:
-      return {{"count"}, {}};
-  }
-  return {};
-}
-
-// The first folder of a device path ("Storage Card" of "\Storage Card\fw.bin"); empty for a file
-// in the root.
-std::u16string_view FirstFolder(std::u16string_view path) {
-  const std::size_t end = path.find(u'\\', 1);
-  return end == std::u16string_view::npos ? std::u16string_view() : path.substr(1, end - 1);
-}
-
-// A fault's file lies on a card of the device, or in the folder tree the program itself lies in
-// (a program off the cards, as in \Windows\): a first folder that is neither is a card that the
-// device does not have, and the fault would never fire.
-void CheckFaultVolume(std::u16string_view file, const std::string& key, const DeviceProfile& p) {
-  const std::u16string_view first = FirstFolder(file);
-  if (first.empty() || IEquals(first, FirstFolder(p.program))) return;
-  const bool known = std::any_of(p.cards.begin(), p.cards.end(),
-                                 [&](const CardSpec& c) { return IEquals(c.name, first); });
-  if (!known) Fail(key, "\"" + Utf16ToUtf8(first) + "\" names no card of this device");
-}
-
-FaultSpec ReadFault(const json& v, const std::string& key, const DeviceProfile& p) {
-  CheckObject(v, key, {"kind", "file", "offset", "ms", "bytes", "card", "count", "skip"});
-  if (!v.contains("kind")) Fail(Join(key, "kind"), "is missing");
-  if (!v["kind"].is_string()) Fail(Join(key, "kind"), "must be a string");
-  const std::string kind_text = v["kind"].get<std::string>();
-  FaultSpec fault;
-  const FaultKindName* found = nullptr;
-  for (const auto& k : kFaultKinds) {
-    if (k.name == kind_text) found = &k;
-  }
-  if (found == nullptr) {
-    Fail(Join(key, "kind"),
-         "must be readError, writeError, readStall, openStall, shortRead, diskFull, "
-         "cardRemoved or threadCreateFails");
-  }
-  fault.kind = found->kind;
-  const FaultKeys keys = KeysOf(fault.kind);
-  for (auto it = v.begin(); it != v.end(); ++it) {
-    if (it.key() != "kind" &&
-        std::find(keys.allowed.begin(), keys.allowed.end(), it.key()) == keys.allowed.end()) {
-      Fail(Join(key, it.key()), "is not used by a " + kind_text + " fault");
-    }
-  }
-  for (std::string_view required : keys.required) {
-    if (!v.contains(required)) Fail(Join(key, required), "is missing");
-  }
-  if (v.contains("file")) {
-    fault.file = ReadDevicePath(v["file"], Join(key, "file"));
-    CheckFaultVolume(fault.file, Join(key, "file"), p);
-  }
-  if (v.contains("offset")) fault.offset = ReadU64(v["offset"], Join(key, "offset"));
-  if (v.contains("ms"))
-    fault.ms = static_cast<std::uint32_t>(ReadInt(v["ms"], Join(key, "ms"), 1, 3600000));
-  if (v.contains("bytes")) fault.bytes = ReadU64(v["bytes"], Join(key, "bytes"));
-  if (v.contains("count"))
-    fault.count = static_cast<int>(ReadInt(v["count"], Join(key, "count"), 1, 1000000));
-  if (v.contains("skip"))
-    fault.skip = static_cast<int>(ReadInt(v["skip"], Join(key, "skip"), 0, 1000000));
-  if (v.contains("card")) fault.card = ReadText(v["card"], Join(key, "card"));
-  if (fault.kind == FaultSpec::Kind::kDiskFull || fault.kind == FaultSpec::Kind::kCardRemoved) {
-    const bool known = std::any_of(p.cards.begin(), p.cards.end(),
-                                   [&](const CardSpec& c) { return IEquals(c.name, fault.card); });
-    if (!known) Fail(Join(key, "card"), "names no card of this device");
-  }
-  return fault;
-}
-
-void ReadFaults(const json& v, DeviceProfile* p) {
-  if (!v.is_array()) Fail("faults", "must be a list of faults");
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    p->faults.push_back(ReadFault(v[i], "faults[" + std::to_string(i) + "]", *p));
-  }
-}
-
 DeviceProfile ReadProfile(const json& root, const std::filesystem::path& folder) {
   CheckObject(root, "",
               {"identity", "battery", "memory", "display", "program", "cards", "clock", "faults"});
@@ -328,7 +91,7 @@ DeviceProfile ReadProfile(const json& root, const std::filesystem::path& folder)
   if (root.contains("cards")) {
     ReadCards(root["cards"], folder, &p);
   } else {
-    p.cards.push_back(CardSpec{u"Storage Card", ResolveHost(folder, "fs/Storage Card"), {}});
+    p.cards.push_back(DefaultCard(folder));
   }
   if (root.contains("clock")) {
     if (!root["clock"].is_string()) Fail("clock", "must be a string");
@@ -338,18 +101,6 @@ DeviceProfile ReadProfile(const json& root, const std::filesystem::path& folder)
   }
   if (root.contains("faults")) ReadFaults(root["faults"], &p);
   return p;
-}
-
-// The card's host folder as the file says it: relative when it lies inside the device folder.
-std::string HostText(const std::filesystem::path& folder, const CardSpec& card) {
-  if (card.host.empty()) return "fs/" + Utf16ToUtf8(card.name);
-  std::error_code ec;
-  const std::filesystem::path base = std::filesystem::absolute(folder, ec).lexically_normal();
-  if (!ec) {
-    const std::filesystem::path rel = card.host.lexically_normal().lexically_relative(base);
-    if (!rel.empty() && *rel.begin() != ".." && rel.is_relative()) return rel.generic_string();
-  }
-  return card.host.generic_string();
 }
 
 ordered_json ToJson(const std::filesystem::path& folder, const DeviceProfile& p) {
@@ -363,35 +114,9 @@ ordered_json ToJson(const std::filesystem::path& folder, const DeviceProfile& p)
   root["display"] = {
       {"width", p.display_width}, {"height", p.display_height}, {"rotation", p.display_rotation}};
   root["program"] = Utf16ToUtf8(p.program);
-  ordered_json cards = ordered_json::object();
-  std::vector<CardSpec> list = p.cards;
-  if (list.empty()) list.push_back(CardSpec{});
-  for (const CardSpec& card : list) {
-    const std::string name = Utf16ToUtf8(card.name);
-    if (card.free_bytes) {
-      cards[name] = {{"path", HostText(folder, card)}, {"freeBytes", *card.free_bytes}};
-    } else {
-      cards[name] = HostText(folder, card);
-    }
-  }
-  root["cards"] = std::move(cards);
+  root["cards"] = CardsToJson(folder, p.cards);
   root["clock"] = p.clock.ToString();
-  ordered_json faults = ordered_json::array();
-  for (const FaultSpec& f : p.faults) {
-    ordered_json item;
-    item["kind"] = std::string(FaultKindText(f.kind));
-    for (std::string_view key : KeysOf(f.kind).allowed) {
-      if (key == "file") item["file"] = Utf16ToUtf8(f.file);
-      if (key == "offset") item["offset"] = f.offset;
-      if (key == "ms") item["ms"] = f.ms;
-      if (key == "bytes") item["bytes"] = f.bytes;
-      if (key == "card") item["card"] = Utf16ToUtf8(f.card);
-      if (key == "count") item["count"] = f.count;
-      if (key == "skip") item["skip"] = f.skip;
-    }
-    faults.push_back(std::move(item));
-  }
-  root["faults"] = std::move(faults);
+  root["faults"] = FaultsToJson(p.faults);
   return root;
 }
 
@@ -534,49 +259,6 @@ bool SaveProfile(const std::filesystem::path& folder, const DeviceProfile& profi
     const std::string reason = ec.message();
     std::filesystem::remove(temp, ec);  // clears ec: the reason is taken first
     return fail("cannot be written: " + reason);
-  }
-  return true;
-}
-
-bool IsInsideDeviceFolder(const std::filesystem::path& folder, const std::filesystem::path& host) {
-  std::error_code ec;
-  const std::filesystem::path base = std::filesystem::absolute(folder, ec).lexically_normal();
-  const std::filesystem::path rel =
-      std::filesystem::absolute(host, ec).lexically_normal().lexically_relative(base);
-  return !ec && !rel.empty() && *rel.begin() != "..";
-}
-
-namespace {
-
-std::filesystem::path CardHostFolder(const std::filesystem::path& folder, const CardSpec& card) {
-  if (card.host.empty()) return folder / "fs" / card.name;
-  return card.host.is_absolute() ? card.host : folder / card.host;
-}
-
-}  // namespace
-
-std::string CardFolderProblem(const std::filesystem::path& folder, const CardSpec& card) {
-  const std::filesystem::path host = CardHostFolder(folder, card);
-  std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(host, ec);
-  if (std::filesystem::is_directory(status)) return "";
-  if (ec && ec != std::errc::no_such_file_or_directory) return "cannot be reached: " + ec.message();
-  if (std::filesystem::exists(status)) return "not a folder";
-  if (IsInsideDeviceFolder(folder, host)) return "";
-  return "no such folder (card not mounted?)";
-}
-
-bool CheckCardFolders(const std::filesystem::path& folder, const DeviceProfile& profile,
-                      std::string* error) {
-  for (const CardSpec& card : profile.cards) {
-    const std::string problem = CardFolderProblem(folder, card);
-    if (problem.empty()) continue;
-    const std::filesystem::path host = CardHostFolder(folder, card);
-    if (error) {
-      *error = (folder / kFileName).string() + ": " + Join("cards", Utf16ToUtf8(card.name)) + ": " +
-               host.string() + ": " + problem;
-    }
-    return false;
   }
   return true;
 }

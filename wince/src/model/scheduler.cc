@@ -49,6 +49,7 @@ bool Scheduler::Wait(UniqueLock& lock, const std::function<bool()>& ready, std::
     std::list<Waiter>::iterator it;
     bool counted;
     ~Unregister() {
+      s->mu_.AssertHeld();  // Wait returns, or unwinds, with the lock held
       s->waiters_.erase(it);
       if (counted) --s->counted_waiters_;
     }

@@ -60,28 +60,30 @@ class Scheduler {
   Scheduler(const Scheduler&) = delete;
   Scheduler& operator=(const Scheduler&) = delete;
 
-  Mutex& mutex() { return mu_; }
-  const DeviceClock& clock() const { return clock_; }
+  Mutex& mutex() WCE_RETURN_CAPABILITY(mu_) { return mu_; }
+  const DeviceClock& clock() const WCE_REQUIRES(mu_) { return clock_; }
 
   // Device milliseconds since boot.
-  std::uint64_t Now();
-  std::uint64_t NowLocked() const { return clock_.NowMs(); }
+  std::uint64_t Now() WCE_EXCLUDES(mu_);
+  std::uint64_t NowLocked() const WCE_REQUIRES(mu_) { return clock_.NowMs(); }
   // Adds a timeout in device ms to now; INFINITE (0xFFFFFFFF) gives kNever.
-  std::uint64_t DeadlineAfterLocked(std::uint32_t timeout_ms) const;
+  std::uint64_t DeadlineAfterLocked(std::uint32_t timeout_ms) const WCE_REQUIRES(mu_);
 
-  // Blocks until ready() returns true or device time reaches `deadline`. ready() is evaluated with
+  // Blocks until ready() returns true or device time reaches `deadline`. `lock` holds mutex(); it
+  // is let go while the thread sleeps and held again on return. ready() is evaluated with
   // the lock held, and may be evaluated by other threads deciding whether time may jump, so it
   // must only read state guarded by mutex(). Returns true when ready, false on time-out.
   // Throws ThreadTerminated when the calling device thread is terminated while it waits.
-  bool Wait(UniqueLock& lock, const std::function<bool()>& ready, std::uint64_t deadline = kNever);
+  bool Wait(UniqueLock& lock, const std::function<bool()>& ready, std::uint64_t deadline = kNever)
+      WCE_REQUIRES(mu_);
 
   // Wakes every waiter to evaluate its condition again. Call after changing guarded state.
   void NotifyAll() { cv_.notify_all(); }
 
   // Counts device threads for the virtual clock. Locks the mutex.
-  void AddDeviceThread();
-  void RemoveDeviceThread();
-  int device_threads() const { return device_threads_; }
+  void AddDeviceThread() WCE_EXCLUDES(mu_);
+  void RemoveDeviceThread() WCE_EXCLUDES(mu_);
+  int device_threads() const WCE_REQUIRES(mu_) { return device_threads_; }
 
   // A hook called with the lock held whenever the virtual clock jumps (for observers).
   std::function<void(std::uint64_t)> on_advance;
@@ -98,14 +100,14 @@ class Scheduler {
   };
   // With the lock held: when every counted device thread waits and none is ready, jump the
   // virtual clock to the earliest deadline.
-  void MaybeAdvanceLocked();
+  void MaybeAdvanceLocked() WCE_REQUIRES(mu_);
 
   Mutex mu_;
   std::condition_variable cv_;
-  DeviceClock clock_;
-  std::list<Waiter> waiters_;
-  int device_threads_ = 0;
-  int counted_waiters_ = 0;
+  DeviceClock clock_ WCE_GUARDED_BY(mu_);
+  std::list<Waiter> waiters_ WCE_GUARDED_BY(mu_);
+  int device_threads_ WCE_GUARDED_BY(mu_) = 0;
+  int counted_waiters_ WCE_GUARDED_BY(mu_) = 0;
 };
 
 // Registers the calling host thread as a device thread for its lifetime.

@@ -1,7 +1,5 @@
 #include "resource/modules.h"
 
-#include <mutex>
-
 namespace wce {
 namespace {
 
@@ -30,13 +28,13 @@ bool Inside(const void* p, std::span<const std::uint8_t> data) {
 
 }  // namespace
 
-Modules::Modules(Device&) {}
+Modules::Modules() = default;
 Modules::~Modules() = default;
 
 HINSTANCE Modules::Add(std::span<const std::uint8_t> image) {
   auto entries = ParseResFile(image);
   if (!entries) return nullptr;
-  std::unique_lock lock(mu_);
+  MutexLock lock(mu_);
   auto module = std::make_unique<Module>();
   module->instance =
       reinterpret_cast<HINSTANCE>(kFirstInstance + modules_.size() * kInstanceStride);
@@ -53,13 +51,13 @@ const Modules::Module* Modules::ModuleLocked(HINSTANCE instance) const {
 }
 
 bool Modules::Contains(HINSTANCE instance) const {
-  std::shared_lock lock(mu_);
+  MutexLock lock(mu_);
   return ModuleLocked(instance) != nullptr;
 }
 
 const ResEntry* Modules::Find(HINSTANCE instance, const ResId& type, const ResId& name,
                               DWORD* error) const {
-  std::shared_lock lock(mu_);
+  MutexLock lock(mu_);
   DWORD why = ERROR_RESOURCE_DATA_NOT_FOUND;
   if (const Module* module = ModuleLocked(instance)) {
     why = ERROR_RESOURCE_TYPE_NOT_FOUND;
@@ -74,7 +72,7 @@ const ResEntry* Modules::Find(HINSTANCE instance, const ResId& type, const ResId
 }
 
 const ResEntry* Modules::Validate(HINSTANCE instance, const void* entry) const {
-  std::shared_lock lock(mu_);
+  MutexLock lock(mu_);
   for (const auto& module : modules_) {
     if (instance != nullptr && module->instance != instance) continue;
     for (const ResEntry& candidate : module->entries) {
@@ -106,7 +104,7 @@ std::optional<StringSlotData> Modules::FindString(HINSTANCE instance, UINT id, D
 }
 
 std::optional<Modules::Located> Modules::Locate(const void* p) const {
-  std::shared_lock lock(mu_);
+  MutexLock lock(mu_);
   for (const auto& module : modules_) {
     for (const ResEntry& entry : module->entries) {
       if (!Inside(p, entry.data)) continue;

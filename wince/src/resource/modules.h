@@ -10,22 +10,20 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <shared_mutex>
 #include <span>
 #include <vector>
 
 #include <windows.h>
 
+#include "host/mutex.h"
 #include "resource/res_file.h"
 #include "resource/string_table.h"
 
 namespace wce {
 
-class Device;
-
 class Modules {
  public:
-  explicit Modules(Device& device);
+  Modules();
   ~Modules();
   Modules(const Modules&) = delete;
   Modules& operator=(const Modules&) = delete;
@@ -72,10 +70,10 @@ class Modules {
     HINSTANCE instance;
     std::vector<ResEntry> entries;
   };
-  const Module* ModuleLocked(HINSTANCE instance) const;
+  const Module* ModuleLocked(HINSTANCE instance) const WCE_REQUIRES(mu_);
 
-  mutable std::shared_mutex mu_;
-  std::vector<std::unique_ptr<Module>> modules_;  // guarded by mu_; elements never change
+  mutable Mutex mu_;
+  std::vector<std::unique_ptr<Module>> modules_ WCE_GUARDED_BY(mu_);  // elements never change
 };
 
 }  // namespace wce

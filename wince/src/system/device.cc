@@ -102,10 +102,10 @@ Device::Device(const DeviceOptions& options, DeviceProfile profile)
       publish_(options.publish),
       scheduler_(std::make_unique<Scheduler>(profile_.clock)) {
   faults_ = std::make_unique<FaultPlan>(profile_.faults);
-  fs_ = std::make_unique<FileSystem>(*this);
-  hardware_ = std::make_unique<Hardware>(*this);
-  threads_ = std::make_unique<Threads>(*this);
-  modules_ = std::make_unique<Modules>(*this);
+  fs_ = std::make_unique<FileSystem>(folder_, profile_, *scheduler_, *faults_);
+  hardware_ = std::make_unique<Hardware>(profile_);
+  threads_ = std::make_unique<Threads>(*scheduler_, *faults_, handles_);
+  modules_ = std::make_unique<Modules>();
   windows_ = std::make_unique<WindowManager>(*this);
   shell_ = std::make_unique<Shell>(*this);
   run_folder_ = std::make_unique<RunFolder>(*this, publish_);

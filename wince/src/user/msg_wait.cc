@@ -19,7 +19,7 @@ DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* hand
     return WAIT_FAILED;
   }
   std::vector<std::shared_ptr<KernelObject>> objects;
-  if (!ResolveWaitHandles(std::span<const HANDLE>(handles, count), &objects)) {
+  if (!ResolveWaitHandles(device_.handles(), std::span<const HANDLE>(handles, count), &objects)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
   }
@@ -52,7 +52,7 @@ DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* hand
     }
     DWORD result;
     try {
-      result = WaitForObjectsLocked(lock, objects, until, input_ready);
+      result = WaitForObjectsLocked(scheduler, lock, objects, until, input_ready);
     } catch (...) {
       if (counts_as_input_wait) queue->EndInputWait();
       throw;
