@@ -2,9 +2,9 @@
 
 #include <system_error>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "host/attribute_store.h"
-#include "host/device_path.h"
+#include <wince/device_path.h>
 
 namespace kepla {
 namespace {

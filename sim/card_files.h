@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/device_path.h"
+#include <wince/device_path.h>
 
 namespace kepla {
 

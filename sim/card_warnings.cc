@@ -2,8 +2,8 @@
 
 #include <system_error>
 
-#include "model/profile.h"
-#include "host/utf.h"
+#include <wince/profile.h>
+#include <wince/utf.h>
 #include "host/attribute_store.h"
 #include "sim/card_volume.h"
 #include "sim/device_report.h"

@@ -5,11 +5,11 @@
 #include <system_error>
 #include <vector>
 
-#include "model/profile.h"
-#include "host/utf.h"
+#include <wince/profile.h>
+#include <wince/utf.h>
 #include "system/run_folder.h"
 #include "host/attribute_store.h"
-#include "host/device_path.h"
+#include <wince/device_path.h>
 #include "sim/card_files.h"
 #include "sim/card_volume.h"
 #include "sim/device_folder.h"

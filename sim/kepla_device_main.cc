@@ -2,7 +2,7 @@
 #include <iostream>
 #include <string>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "system/run_folder.h"
 #include "sim/cli_errors.h"
 #include "sim/device_folder.h"

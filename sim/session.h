@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "model/clock.h"
+#include <wince/clock.h>
 #include "system/device.h"
 #include "sim/card_files.h"
 #include "sim/frontend.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "host/attribute_store.h"
-#include "host/device_path.h"
+#include <wince/device_path.h>
 
 namespace kepla_test {
 namespace {

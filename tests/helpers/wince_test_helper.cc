@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "system/device.h"
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "system/run_folder.h"
 
 namespace {

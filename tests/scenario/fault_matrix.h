@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "system/automation.h"
 #include "support/program_device.h"
 #include "support/sim_process.h"

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "kernel/threads.h"
 
 namespace kepla_test {

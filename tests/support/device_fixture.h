@@ -23,7 +23,7 @@
 #include <thread>
 
 #include "system/device.h"
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "support/scratch_dir.h"
 
 namespace kepla_test {

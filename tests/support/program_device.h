@@ -26,7 +26,7 @@
 #include <string_view>
 
 #include "system/device.h"
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "system/automation.h"
 #include "support/device_thread.h"
 #include "support/program_thread.h"

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "system/device.h"
-#include "host/utf.h"
+#include <wince/utf.h>
 
 namespace kepla {
 std::span<const std::uint8_t> ConformanceResources();

@@ -31,7 +31,7 @@
 
 #include "system/device.h"
 #include "host/attribute_store.h"
-#include "host/device_path.h"
+#include <wince/device_path.h>
 #include "kernel/file_object.h"
 #include "kernel/share_table.h"
 

@@ -1,7 +1,7 @@
 #include "model/hardware.h"
 
 #include "system/device.h"
-#include "model/profile.h"
+#include <wince/profile.h>
 
 namespace wce {
 namespace {

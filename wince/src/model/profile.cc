@@ -1,5 +1,5 @@
 // device.json: strict reading (every key checked, unknown keys refused) and writing.
-#include "model/profile.h"
+#include <wince/profile.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 
 namespace wce {
 namespace {

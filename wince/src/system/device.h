@@ -16,9 +16,9 @@
 
 #include <windows.h>
 
-#include "model/clock.h"
+#include <wince/clock.h>
 #include "kernel/handles.h"
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "model/scheduler.h"
 
 namespace wce {

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/clock.h"
+#include <wince/clock.h>
 
 namespace wce {
 
