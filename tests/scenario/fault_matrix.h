@@ -17,7 +17,7 @@
 #include <vector>
 
 #include <wince/profile.h>
-#include "system/automation.h"
+#include <wince/automation.h>
 #include "support/program_device.h"
 #include "support/sim_process.h"
 
