@@ -35,9 +35,9 @@ class HostDevice {
   // reason) when the folder or its profile is unusable, or when a device is already booted.
   static std::unique_ptr<HostDevice> Boot(const DeviceOptions& options, std::string* error);
 
-  // Shuts the device down: terminates and joins the device threads still running (a program
-  // still running included; stop it and let its RunProgram return first), withdraws its run/
-  // entries. Call from a thread that is no device thread.
+  // Shuts the device down: terminates and joins the threads the program started that still run,
+  // and withdraws its run/ entries. Stop a running program and let RunProgram return first. Call
+  // from a thread that is no device thread.
   ~HostDevice();
   HostDevice(const HostDevice&) = delete;
   HostDevice& operator=(const HostDevice&) = delete;
