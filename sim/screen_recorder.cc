@@ -30,6 +30,7 @@ ScreenRecorder::~ScreenRecorder() {
 }
 
 void ScreenRecorder::Run() {
+  // Written by each evaluation of the condition, under the device lock; the last one counts.
   bool ended = false;
   device_.WaitUntil([&] {
     ended = run_.ended_locked();
