@@ -23,7 +23,7 @@ bool BenchDevice::Boot(std::string* error, std::chrono::seconds limit) {
   options.profile = wce::DeviceProfile{};
   options.program_resources = kepla::ProgramResources();
   options.publish = false;
-  device_ = wce::Device::Boot(options, error);
+  device_ = wce::HostDevice::Boot(options, error);
   if (device_ == nullptr) return false;
   guard_.emplace(limit);
   return true;

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "system/device.h"
+#include <wince/host_device.h>
 #include "support/device_thread.h"
 #include "support/scratch_dir.h"
 
@@ -34,7 +34,7 @@ class BenchDevice {
   // terminates it after `limit` of real time. Returns false and sets *error when it cannot boot.
   bool Boot(std::string* error, std::chrono::seconds limit = std::chrono::seconds(300));
 
-  wce::Device& device() { return *device_; }
+  wce::HostDevice& device() { return *device_; }
   HINSTANCE instance() const { return device_->program_instance(); }
 
   // The host path of the device path "\`relative`" ("/" separates folders).
@@ -44,7 +44,7 @@ class BenchDevice {
 
  private:
   kepla_test::ScratchDir folder_;
-  std::unique_ptr<wce::Device> device_;
+  std::unique_ptr<wce::HostDevice> device_;
   std::optional<kepla_test::DeviceThreadGuard> guard_;
 };
 

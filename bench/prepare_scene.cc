@@ -62,7 +62,7 @@ bool PrepareScene::Open(std::string* error) {
 
 template <typename Want>
 std::optional<wce::ScreenSnapshot> PrepareScene::WaitFor(Want want) {
-  const std::uint64_t deadline = device_.device().scheduler().Now() + kStepMs;
+  const std::uint64_t deadline = device_.device().Now() + kStepMs;
   std::uint64_t seen = UINT64_MAX;  // no screen has it: the first wait returns at once
   for (;;) {
     wce::ScreenSnapshot screen = automation().WaitForChange(seen, deadline);
@@ -73,8 +73,7 @@ std::optional<wce::ScreenSnapshot> PrepareScene::WaitFor(Want want) {
 }
 
 bool PrepareScene::Press(int index) {
-  return automation().WaitAndApply(wce::PressSoftKey{index},
-                                   device_.device().scheduler().Now() + kStepMs);
+  return automation().WaitAndApply(wce::PressSoftKey{index}, device_.device().Now() + kStepMs);
 }
 
 }  // namespace kepla_bench

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench_device.h"
-#include "system/automation.h"
+#include <wince/automation.h>
 #include "support/program_thread.h"
 
 namespace kepla_bench {
@@ -27,7 +27,7 @@ class PrepareScene {
   // device time) until the progress bar has moved. Returns false and sets *error otherwise.
   bool Open(std::string* error);
 
-  wce::Automation& automation() { return device_.device().automation(); }
+  wce::DeviceScreen& automation() { return device_.device().screen(); }
   // The screen at the moment the scene was reached.
   const wce::ScreenSnapshot& screen() const { return *screen_; }
 

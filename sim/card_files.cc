@@ -2,9 +2,9 @@
 
 #include <system_error>
 
-#include "host/utf.h"
-#include "host/attribute_store.h"
-#include "host/device_path.h"
+#include <wince/utf.h>
+#include <wince/card_attributes.h>
+#include <wince/device_path.h>
 
 namespace kepla {
 namespace {
@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 // The files of the host folder `folder` (device path `device_folder`, ending in '\') that the
 // device sees in the volume at `root`: no reserved names, no links that lead out of the volume.
 void ListFolder(const fs::path& folder, const fs::path& root, const std::string& device_folder,
-                const wce::AttributeStore& attributes, CardFiles* files) {
+                const wce::CardAttributes& attributes, CardFiles* files) {
   std::error_code ec;
   for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
@@ -49,10 +49,7 @@ std::string ByteCount(std::uint64_t bytes) {
 CardFiles ListCardFiles(std::span<const wce::Volume> volumes, std::u16string_view program,
                         const fs::path& device_folder) {
   CardFiles files;
-  const wce::AttributeStore attributes(
-      device_folder.empty() ? std::vector<wce::AttributeStore::CardRecord>{}
-                            : wce::AttributeStore::CardRecordsOf(device_folder, volumes),
-      /*sidecar_only=*/false, /*read_only=*/true);
+  const wce::CardAttributes attributes(device_folder, volumes);
   for (std::size_t i = 1; i < volumes.size(); ++i) {
     // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "..." + std::string.
     std::string root = "\\";

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/device_path.h"
+#include <wince/device_path.h>
 
 namespace kepla {
 
@@ -31,7 +31,7 @@ using CardFiles = std::map<std::string, CardFile>;
 // file system maps them (FileSystem::volumes(): the root first, then the cards). A card whose
 // folder is missing lists nothing. Reads only host folders: safe while the program runs, but what
 // it is writing may be caught half way. `device_folder`, when given, is where the attributes that a
-// card cannot keep are recorded (wce::AttributeStore).
+// card cannot keep are recorded (wce::CardAttributes).
 CardFiles ListCardFiles(std::span<const wce::Volume> volumes, std::u16string_view program,
                         const std::filesystem::path& device_folder = {});
 

@@ -2,9 +2,9 @@
 
 #include <system_error>
 
-#include "model/profile.h"
-#include "host/utf.h"
-#include "host/attribute_store.h"
+#include <wince/profile.h>
+#include <wince/utf.h>
+#include <wince/card_attributes.h>
 #include "sim/card_volume.h"
 #include "sim/device_report.h"
 
@@ -33,7 +33,7 @@ std::vector<std::string> CardWarnings(const fs::path& dir) {
                       ", not a FAT volume: the phone's bootloader reads FAT volumes only, so it "
                       "will not see what is written there\n");
     }
-    if (wce::AttributeStore::FormFor(real) == wce::AttributeStore::Form::kRecord) {
+    if (wce::AttributeFormOf(real) == wce::AttributeForm::kRecord) {
       lines.push_back(
           "kepla: note: " + name + ", " + file_system +
           ") keeps no file attributes: the image's hidden attribute is kept only in "

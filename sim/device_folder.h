@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 
 namespace kepla {
 

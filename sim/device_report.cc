@@ -5,11 +5,11 @@
 #include <system_error>
 #include <vector>
 
-#include "model/profile.h"
-#include "host/utf.h"
-#include "system/run_folder.h"
-#include "host/attribute_store.h"
-#include "host/device_path.h"
+#include <wince/profile.h>
+#include <wince/utf.h>
+#include <wince/card_attributes.h>
+#include <wince/running_programs.h>
+#include <wince/device_path.h>
 #include "sim/card_files.h"
 #include "sim/card_volume.h"
 #include "sim/device_folder.h"
@@ -47,7 +47,7 @@ bool DeviceSees(const fs::directory_entry& entry, const fs::path& root) {
 // Files under a card's host folder, as device paths, folders first within each folder (at most
 // kMostFilesListed: *more is set when there are others). A folder below that cannot be read is
 // passed over. Sets *error when the card's folder cannot be read, or the listing stopped early.
-ordered_json ListCard(const wce::CardSpec& card, const wce::AttributeStore& attributes, bool* more,
+ordered_json ListCard(const wce::CardSpec& card, const wce::CardAttributes& attributes, bool* more,
                       std::string* error) {
   ordered_json files = ordered_json::array();
   std::error_code ec;
@@ -89,21 +89,21 @@ void AddVolumeReport(const fs::path& host, ordered_json* report) {
   const std::optional<CardVolume> volume = DescribeCardVolume(host);
   (*report)["fileSystem"] = volume ? volume->file_system : "";
   (*report)["mountPoint"] = volume && volume->is_mount_point;
-  switch (wce::AttributeStore::FormFor(host)) {
-    case wce::AttributeStore::Form::kFat:
+  switch (wce::AttributeFormOf(host)) {
+    case wce::AttributeForm::kFat:
       (*report)["attributesKept"] = "fat";
       break;
-    case wce::AttributeStore::Form::kExtendedAttribute:
+    case wce::AttributeForm::kExtendedAttribute:
       (*report)["attributesKept"] = "extendedAttribute";
       break;
-    case wce::AttributeStore::Form::kRecord:
+    case wce::AttributeForm::kRecord:
       (*report)["attributesKept"] = "deviceFolder";
       break;
   }
 }
 
 ordered_json CardReport(const fs::path& dir, const wce::CardSpec& card,
-                        const wce::AttributeStore& attributes) {
+                        const wce::CardAttributes& attributes) {
   ordered_json report;
   report["name"] = U8(card.name);
   report["host"] = card.host.string();
@@ -244,12 +244,12 @@ ordered_json PackageReports(const std::u16string& device_folder, const fs::path&
 
 ordered_json ProgramReports(const fs::path& dir) {
   ordered_json programs = ordered_json::array();
-  for (const wce::PublishedProgram& p : wce::RunFolder::ListPrograms(dir)) {
+  for (const wce::RunningProgram& p : wce::ListRunningPrograms(dir)) {
     ordered_json program;
     program["pid"] = p.pid;
     program["program"] = U8(p.program);
     ordered_json windows = ordered_json::array();
-    for (const wce::PublishedWindow& w : p.windows) {
+    for (const wce::RunningWindow& w : p.windows) {
       windows.push_back({{"class", U8(w.window_class)}, {"title", U8(w.title)}});
     }
     program["windows"] = std::move(windows);
@@ -300,8 +300,7 @@ std::optional<ordered_json> GatherDeviceReport(const fs::path& dir, std::string*
   report["profile"] = ordered_json::parse(wce::FormatProfile(dir, *profile));
   std::vector<wce::Volume> volumes{wce::Volume{}};
   for (const wce::CardSpec& card : profile->cards) volumes.push_back({card.name, card.host});
-  const wce::AttributeStore attributes(wce::AttributeStore::CardRecordsOf(dir, volumes),
-                                       /*sidecar_only=*/false, /*read_only=*/true);
+  const wce::CardAttributes attributes(dir, volumes);
   ordered_json cards = ordered_json::array();
   for (const wce::CardSpec& card : profile->cards) {
     cards.push_back(CardReport(dir, card, attributes));

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "system/automation.h"
+#include <wince/automation.h>
 
 namespace kepla {
 

@@ -2,8 +2,8 @@
 #include <iostream>
 #include <string>
 
-#include "host/utf.h"
-#include "system/run_folder.h"
+#include <wince/utf.h>
+#include <wince/running_programs.h>
 #include "sim/cli_errors.h"
 #include "sim/device_folder.h"
 #include "sim/device_report.h"
@@ -50,7 +50,7 @@ int Signal(const std::string& dir, const std::string& event, const std::string& 
                 << kepla::Printable(event) << "\n";
     return status;
   }
-  if (!wce::RunFolder::SignalEventInFolder(dir, name, &error)) {
+  if (!wce::SignalRunningPrograms(dir, name, &error)) {
     std::cerr << "kepla-device: " << kepla::Printable(error) << "\n";
     return 1;
   }

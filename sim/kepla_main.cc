@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "res/embedded.h"
 #include "sim/cli_errors.h"
 #include "sim/device_folder.h"
@@ -20,7 +20,7 @@
 #include "sim/run_checks.h"
 #include "sim/screen_on_demand.h"
 #include "sim/script.h"
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "sim/session.h"
 #include "sim/stop_request.h"
 #include "sim/stop_signals.h"

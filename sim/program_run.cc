@@ -1,7 +1,5 @@
 #include "sim/program_run.h"
 
-#include <mutex>
-
 namespace kepla {
 
 ProgramRun::~ProgramRun() {
@@ -9,16 +7,14 @@ ProgramRun::~ProgramRun() {
 }
 
 void ProgramRun::Start() {
-  wce::Scheduler& scheduler = device_.scheduler();
-  thread_ = std::thread([this, &scheduler] {
+  thread_ = std::thread([this] {
     const int code = device_.RunProgram(entry_, command_line_);
-    wce::MutexLock lock(scheduler.mutex());
-    exit_code_ = code;
-    ended_ = true;
-    scheduler.NotifyAll();
+    device_.Update([&] {
+      exit_code_ = code;
+      ended_ = true;
+    });
   });
-  wce::UniqueLock lock(scheduler.mutex());
-  scheduler.Wait(lock, [this] { return begun_locked(); });
+  device_.WaitUntil([this] { return begun_locked(); });
 }
 
 int ProgramRun::Join() {
@@ -26,8 +22,9 @@ int ProgramRun::Join() {
     thread_.join();
     joined_ = true;
   }
-  wce::MutexLock lock(device_.scheduler().mutex());
-  return exit_code_;
+  int code = 0;
+  device_.Update([&] { code = exit_code_; });
+  return code;
 }
 
 }  // namespace kepla

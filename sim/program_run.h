@@ -6,13 +6,14 @@
 #include <string>
 #include <thread>
 
-#include "system/device.h"
+#include <wince/host_device.h>
 
 namespace kepla {
 
 class ProgramRun {
  public:
-  ProgramRun(wce::Device& device, wce::Device::EntryPoint entry, std::u16string command_line)
+  ProgramRun(wce::HostDevice& device, wce::HostDevice::EntryPoint entry,
+             std::u16string command_line)
       : device_(device), entry_(entry), command_line_(std::move(command_line)) {}
   // Joins the thread if it was started and not joined yet: stop the program first.
   ~ProgramRun();
@@ -24,9 +25,9 @@ class ProgramRun {
   void Start();
   bool started() const { return thread_.joinable() || joined_; }
 
-  // Whether the program has started running or has ended. Read with the scheduler's mutex held
-  // (from a Scheduler::Wait condition).
-  bool begun_locked() const { return device_.program_running() || ended_; }
+  // Whether the program has started running or has ended. Read with the device lock held (from a
+  // HostDevice::WaitUntil condition).
+  bool begun_locked() const { return device_.ProgramRunningLocked() || ended_; }
   bool ended_locked() const { return ended_; }
 
   // Waits for the thread to end and returns the program's exit code (0xFFFFFFFF when it was
@@ -35,13 +36,13 @@ class ProgramRun {
   int Join();
 
  private:
-  wce::Device& device_;
-  const wce::Device::EntryPoint entry_;
+  wce::HostDevice& device_;
+  const wce::HostDevice::EntryPoint entry_;
   const std::u16string command_line_;
   std::thread thread_;
   bool joined_ = false;
   int exit_code_ = 0;   // written by the thread before it sets ended_
-  bool ended_ = false;  // guarded by the scheduler's mutex
+  bool ended_ = false;  // guarded by the device lock (HostDevice::Update)
 };
 
 }  // namespace kepla

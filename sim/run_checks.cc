@@ -9,8 +9,8 @@
 #include <iterator>
 #include <system_error>
 
-#include "host/utf.h"
-#include "host/device_path.h"
+#include <wince/utf.h>
+#include <wince/device_path.h>
 #include "package/card_paths.h"
 
 namespace kepla {

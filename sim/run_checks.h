@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 
 namespace kepla {
 

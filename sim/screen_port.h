@@ -2,7 +2,7 @@
 // the program: the simulated device (DeviceScreenPort, over the layer's automation interface) or
 // the Win32 build under Wine (wine/wine_screen.h, over the agent inside the program).
 //
-// The contract is the automation interface's (device/automation.h): an action is applied only
+// The contract is the automation interface's (<wince/automation.h>): an action is applied only
 // while the program's user-interface thread waits for input and the screen offers it; times are
 // device milliseconds (real milliseconds since the start on a platform without a device clock).
 //
@@ -14,10 +14,10 @@
 #include <functional>
 #include <memory>
 
-#include "system/automation.h"
+#include <wince/automation.h>
 
 namespace wce {
-class Device;
+class HostDevice;
 }
 
 namespace kepla {
@@ -59,7 +59,7 @@ class ScreenPort {
 // The simulated device's screen.
 class DeviceScreenPort final : public ScreenPort {
  public:
-  explicit DeviceScreenPort(wce::Device& device) : device_(device) {}
+  explicit DeviceScreenPort(wce::HostDevice& device) : device_(device) {}
 
   wce::ScreenSnapshot Snapshot() override;
   bool Apply(const wce::Action& action) override;
@@ -76,7 +76,7 @@ class DeviceScreenPort final : public ScreenPort {
   std::shared_ptr<void> HoldClock() override;
 
  private:
-  wce::Device& device_;
+  wce::HostDevice& device_;
 };
 
 }  // namespace kepla

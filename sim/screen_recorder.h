@@ -5,7 +5,7 @@
 #include <thread>
 
 namespace wce {
-class Device;
+class HostDevice;
 }
 
 namespace kepla {
@@ -19,7 +19,7 @@ class ScreenRecorder {
   // clock stands still, so no screen that waits for input is missed. Make it before the program
   // starts; it waits for the start and stops by itself when the program ends. The arguments
   // must outlive it.
-  ScreenRecorder(wce::Device& device, const ProgramRun& run, Transcript& transcript);
+  ScreenRecorder(wce::HostDevice& device, const ProgramRun& run, Transcript& transcript);
   // Joins the thread: the program must have ended (or been stopped) first.
   ~ScreenRecorder();
   ScreenRecorder(const ScreenRecorder&) = delete;
@@ -28,7 +28,7 @@ class ScreenRecorder {
  private:
   void Run();
 
-  wce::Device& device_;
+  wce::HostDevice& device_;
   const ProgramRun& run_;
   Transcript& transcript_;
   std::thread thread_;

@@ -1,6 +1,6 @@
 #include "sim/screen_render.h"
 
-#include "host/utf.h"
+#include <wince/utf.h>
 
 #include <algorithm>
 #include <string>

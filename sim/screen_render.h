@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "system/automation.h"
+#include <wince/automation.h>
 
 namespace kepla {
 

@@ -1,6 +1,6 @@
 #include "sim/screen_text.h"
 
-#include "host/utf.h"
+#include <wince/utf.h>
 
 namespace kepla {
 namespace {

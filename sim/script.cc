@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "tools/file_kind.h"
 
 namespace kepla {

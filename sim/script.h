@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "system/automation.h"
+#include <wince/automation.h>
 
 namespace kepla {
 

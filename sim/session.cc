@@ -2,9 +2,8 @@
 
 #include <memory>
 
-#include "system/automation.h"
-#include "system/run_folder.h"
-#include "kernel/filesystem.h"
+#include <wince/automation.h>
+#include <wince/host_device.h>
 #include "sim/card_files.h"
 #include "sim/device_report.h"
 #include "sim/program_run.h"
@@ -57,22 +56,22 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
   boot.clock = options.clock;
   boot.program_resources = options.program_resources;
   std::string error;
-  std::unique_ptr<wce::Device> device = wce::Device::Boot(boot, &error);
+  std::unique_ptr<wce::HostDevice> device = wce::HostDevice::Boot(boot, &error);
   if (!device) {
     err << "kepla: " << Printable(error) << "\n";
     return kExitUsage;
   }
   // Unpublished, the run is invisible to kepla-device signal and kepla -- uninstall, which would
   // then say that no program is running.
-  if (!device->run_folder().published()) {
+  if (!device->published()) {
     err << "kepla: warning: " << Printable((options.device_folder / "run").string())
         << " cannot be written, so other processes (kepla-device signal, kepla -- uninstall) will "
            "not find this run\n";
   }
-  wce::Automation& automation = device->automation();
+  wce::DeviceScreen& automation = device->screen();
   if (options.transcript) automation.SetObserver(options.transcript);
   // What the cards hold before the program runs, to tell what it did when it is cut short.
-  CardWatch cards{device->fs().volumes(), device->profile().program, {}, device->folder()};
+  CardWatch cards{device->volumes(), device->profile().program, {}, device->folder()};
   cards.before = ListCardFiles(cards.volumes, cards.program, cards.device_folder);
 
   FrontendResult result;
@@ -92,7 +91,7 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
     };
     result = frontend.Drive(port, start);
     if (result.outcome == FrontendResult::Outcome::kStuck && !port.ProgramRunning() &&
-        device->run_folder().closed_by_another_process()) {
+        device->closed_by_another_process()) {
       result.reason += "; another process on the device closed it (as kepla -- uninstall does)";
     }
     if (!run.started()) start();
@@ -127,7 +126,7 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
     if (result.signal != 0) exit.signal = SignalName(result.signal);
     exit.backlight_held = last.backlight_held;
     exit.idle_timer_resets = last.idle_timer_resets;
-    options.transcript->WriteExit(device->scheduler().Now(), exit);
+    options.transcript->WriteExit(device->Now(), exit);
     automation.SetObserver(nullptr);
   }
   device.reset();

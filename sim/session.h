@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "model/clock.h"
-#include "system/device.h"
+#include <wince/clock.h>
+#include <wince/host_device.h>
 #include "sim/card_files.h"
 #include "sim/frontend.h"
 
@@ -33,7 +33,7 @@ struct SessionOptions {
   std::filesystem::path device_folder;
   std::optional<wce::ClockSpec> clock;              // overrides the profile's clock
   std::span<const std::uint8_t> program_resources;  // the program's .res image
-  wce::Device::EntryPoint entry = nullptr;          // the program's WinMain
+  wce::HostDevice::EntryPoint entry = nullptr;      // the program's WinMain
   std::u16string command_line;
   Transcript* transcript = nullptr;  // may be null; not owned
   // May be null; not owned. Attached to the device once the program runs: a request stops the

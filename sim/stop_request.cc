@@ -2,8 +2,7 @@
 
 #include <csignal>
 
-#include "system/device.h"
-#include "kernel/threads.h"
+#include <wince/host_device.h>
 
 namespace kepla {
 
@@ -14,7 +13,7 @@ void StopRequest::Request(int signo) {
   StopLocked();
 }
 
-void StopRequest::Attach(wce::Device* device) {
+void StopRequest::Attach(wce::HostDevice* device) {
   std::lock_guard<std::mutex> lock(mu_);
   device_ = device;
   StopLocked();
@@ -23,7 +22,7 @@ void StopRequest::Attach(wce::Device* device) {
 void StopRequest::StopLocked() {
   if (device_ == nullptr || signal_ == 0 || stopped_) return;
   stopped_ = true;
-  busy_ = device_->threads().AnyRunning();
+  busy_ = device_->ProgramThreadsRunning();
   device_->StopProgram();
 }
 

@@ -10,7 +10,7 @@
 #include <mutex>
 
 namespace wce {
-class Device;
+class HostDevice;
 }
 
 namespace kepla {
@@ -24,7 +24,7 @@ class StopRequest {
 
   // The session's device, from its boot until just before it shuts down (null to detach). A
   // pending request stops the program at once.
-  void Attach(wce::Device* device);
+  void Attach(wce::HostDevice* device);
 
   // The signal of the first request, or 0.
   int signal() const;
@@ -37,7 +37,7 @@ class StopRequest {
   void StopLocked();
 
   mutable std::mutex mu_;
-  wce::Device* device_ = nullptr;
+  wce::HostDevice* device_ = nullptr;
   int signal_ = 0;
   bool stopped_ = false;
   bool busy_ = false;

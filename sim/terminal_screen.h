@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "system/automation.h"
+#include <wince/automation.h>
 #include "sim/frontend.h"
 
 namespace kepla {

@@ -29,7 +29,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "system/automation.h"
+#include <wince/automation.h>
 #include "sim/script.h"
 
 namespace kepla {

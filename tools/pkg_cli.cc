@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "sim/cli_errors.h"
 #include "tools/package_file.h"
 #include "tools/progress_bar.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 
 namespace kepla::pkg {
 namespace {

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 
 namespace kepla::wine {
 namespace {

@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "system/automation.h"
+#include <wince/automation.h>
 
 namespace kepla::wine {
 

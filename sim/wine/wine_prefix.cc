@@ -11,7 +11,7 @@
 #include <set>
 #include <sstream>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "sim/wine/host_process.h"
 #include "sim/wine/wine_host.h"
 

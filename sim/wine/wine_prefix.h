@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 
 namespace kepla::wine {
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <sstream>
 
-#include "host/utf.h"
-#include "host/device_path.h"
+#include <wince/utf.h>
+#include <wince/device_path.h>
 #include "sim/card_files.h"
 #include "sim/session.h"
 #include "sim/transcript.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "sim/frontend.h"
 
 namespace kepla {

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/attribute_store.h"
-#include "host/device_path.h"
+#include <wince/card_attributes.h>
+#include <wince/device_path.h>
 
 namespace kepla_test {
 namespace {
@@ -116,7 +116,7 @@ std::vector<std::string> ComparableTranscript(std::string_view jsonl) {
 std::vector<std::string> CardListing(const fs::path& card) {
   std::vector<std::string> out;
   std::error_code ec;
-  wce::AttributeStore attributes;
+  const wce::CardAttributes attributes({}, {});
   for (auto it = fs::recursive_directory_iterator(card, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();

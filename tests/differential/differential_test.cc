@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "differential/comparison.h"
 #include "sim/demo_package.h"
 #include "sim/device_folder.h"

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "system/device.h"
-#include "host/utf.h"
-#include "system/run_folder.h"
+#include <wince/host_device.h>
+#include <wince/utf.h>
+#include <wince/running_programs.h>
 
 namespace {
 
@@ -89,12 +89,12 @@ int HoldFileOpen(HINSTANCE, HINSTANCE, LPWSTR, int) {
   return 3;
 }
 
-int RunOnDevice(const std::string& folder, wce::Device::EntryPoint entry) {
+int RunOnDevice(const std::string& folder, wce::HostDevice::EntryPoint entry) {
   wce::DeviceOptions options;
   options.folder = folder;
   options.clock = wce::ClockSpec{wce::ClockMode::kReal, 1.0};
   std::string error;
-  auto device = wce::Device::Boot(options, &error);
+  auto device = wce::HostDevice::Boot(options, &error);
   if (!device) {
     std::fprintf(stderr, "wince_test_helper: %s\n", error.c_str());
     return 12;
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
   if (mode == "hold" && g_args.size() >= 3) return RunOnDevice(folder, HoldFileOpen);
   if (mode == "signal") {
     std::string error;
-    if (wce::RunFolder::SignalEventInFolder(folder, g_args[0], &error)) return 0;
+    if (wce::SignalRunningPrograms(folder, g_args[0], &error)) return 0;
     std::fprintf(stderr, "wince_test_helper: %s\n", error.c_str());
     return 1;
   }

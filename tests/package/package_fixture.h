@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "support/device_fixture.h"
 #include "support/device_thread.h"
 #include "tools/package_file.h"

@@ -182,7 +182,7 @@ TEST_F(UnpackDataTest, WorkerThatCannotStartFailsAfterTheFirstTimeOut) {
 // Sets the abort event as another process would, `after_ms` of device time from now.
 class Aborter {
  public:
-  Aborter(wce::Device& device, DWORD after_ms)
+  Aborter(wce::HostDevice& device, DWORD after_ms)
       : runner_(device, [after_ms] {
           Sleep(after_ms);
           HANDLE event = OpenEventW(EVENT_ALL_ACCESS, FALSE, u"UNPACK_DATA_ABORT");
@@ -200,7 +200,7 @@ TEST_F(UnpackDataTest, AbortDuringTheCopyStopsTheWorkerAndLeavesNoImage) {
   // The worker is held in a read at 3 s; the abort comes at 1 s.
   AddFault(Kind::kReadStall, kPackagePath, 50000, 3000);
   Prepare(200000);
-  Aborter aborter(device(), 1000);
+  Aborter aborter(host(), 1000);
   EXPECT_FALSE(Unpack());
   EXPECT_FALSE(ImageExists());
   // Returned once the worker had stopped on its own, not by the watchdog.
@@ -217,7 +217,7 @@ TEST_F(UnpackDataTest, AbortWithAWorkerStuckInAReadStillLeavesNoImage) {
   // with the image open. The image is closed for it and deleted.
   AddFault(Kind::kReadStall, kPackagePath, 50000, 600000);
   Prepare(200000);
-  Aborter aborter(device(), 1000);
+  Aborter aborter(host(), 1000);
   EXPECT_FALSE(Unpack());
   EXPECT_GE(elapsed_, 6000u);
   EXPECT_LT(elapsed_, 7000u);
@@ -231,7 +231,7 @@ TEST_F(UnpackDataTest, AbortWithAWorkerStuckInAReadStillLeavesNoImage) {
 TEST_F(UnpackDataTest, AbortWhileTheWorkerOpensThePackageLeavesNoImage) {
   AddOpenStall(/*skip=*/1);
   Prepare(100000);
-  Aborter aborter(device(), 1000);
+  Aborter aborter(host(), 1000);
   EXPECT_FALSE(Unpack());
   EXPECT_FALSE(ImageExists());
 }
@@ -251,7 +251,7 @@ TEST_F(UnpackDataTest, WatchdogDuringTheVerificationLeavesNoImage) {
 TEST_F(UnpackDataTest, ImageBeingWrittenIsSharedWithNoOtherWriter) {
   AddFault(Kind::kReadStall, kPackagePath, 50000, 3000);
   const std::string package = Prepare(100000);
-  DeviceThreadRunner other(device(), [] {
+  DeviceThreadRunner other(host(), [] {
     Sleep(1000);
     EXPECT_EQ(CreateFileW(kImagePath, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, TRUNCATE_EXISTING,
                           FILE_ATTRIBUTE_HIDDEN, nullptr),
@@ -265,7 +265,7 @@ TEST_F(UnpackDataTest, ImageBeingWrittenIsSharedWithNoOtherWriter) {
 
 TEST_F(UnpackDataTest, AbortWhileSettlingRemovesTheFinishedImage) {
   Prepare(100000);
-  Aborter aborter(device(), 3000);
+  Aborter aborter(host(), 3000);
   EXPECT_FALSE(Unpack());
   EXPECT_FALSE(ImageExists());
   EXPECT_LT(elapsed_, 5000u);

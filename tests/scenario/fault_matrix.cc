@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string_view>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "res/resource.h"
 #include "sim/card_files.h"
 #include "sim/demo_package.h"

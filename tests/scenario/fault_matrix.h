@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "model/profile.h"
-#include "system/automation.h"
+#include <wince/profile.h>
+#include <wince/automation.h>
 #include "support/program_device.h"
 #include "support/sim_process.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "system/automation.h"
+#include <wince/automation.h>
 #include "support/program_fixture.h"
 
 namespace kepla_test {

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "host/attribute_store.h"
+#include <wince/card_attributes.h>
 #include "sim/demo_package.h"
 #include "sim/device_folder.h"
 #include "support/scratch_dir.h"
@@ -39,7 +39,7 @@ class DeviceReportTest : public testing::Test {
     std::string error;
     ASSERT_TRUE(InitDeviceFolder(dir_.path(), demo, &error)) << error;
     dir_.Write("fs/Storage Card/407_QMR_SD.bin", std::string(3000, 'x'));
-    wce::AttributeStore().Set(dir_ / "fs/Storage Card/407_QMR_SD.bin", FILE_ATTRIBUTE_HIDDEN);
+    wce::StoreFileAttributes(dir_ / "fs/Storage Card/407_QMR_SD.bin", FILE_ATTRIBUTE_HIDDEN);
     dir_.Write("fs/Storage Card/Upgrade/short.bin", "tiny");
     dir_.Write("fs/Storage Card/Upgrade/README.BIN", "not a package: the name test is exact");
   }

@@ -85,7 +85,7 @@ std::vector<json> Lines(const std::string& text) {
 
 class SessionTest : public testing::Test {
  protected:
-  SessionOptions Options(wce::Device::EntryPoint entry) {
+  SessionOptions Options(wce::HostDevice::EntryPoint entry) {
     SessionOptions options;
     options.device_folder = dir_.path();
     options.clock = wce::ClockSpec{wce::ClockMode::kVirtual, 1.0};

@@ -3,8 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/utf.h"
-#include "kernel/threads.h"
+#include <wince/utf.h>
 
 namespace kepla_test {
 
@@ -19,7 +18,7 @@ void DeviceFixture::Boot() {
   options.profile = profile_;
   options.publish = false;
   std::string error;
-  device_ = wce::Device::Boot(options, &error);
+  device_ = wce::HostDevice::Boot(options, &error);
   ASSERT_NE(device_, nullptr) << error;
 }
 
@@ -76,21 +75,34 @@ std::string DeviceFixture::FileBytes(std::u16string_view device_path) const {
   return buffer.str();
 }
 
-DeviceThreadRunner::DeviceThreadRunner(wce::Device& device, std::function<void()> body)
-    : device_(device), record_(device.threads().NewRecord()), done_future_(done_.get_future()) {
+DeviceThreadRunner::DeviceThreadRunner(wce::HostDevice& /*device*/, std::function<void()> body)
+    : done_future_(done_.get_future()) {
+  Start(std::move(body));
+}
+
+DeviceThreadRunner::DeviceThreadRunner(wce::Device& /*device*/, std::function<void()> body)
+    : done_future_(done_.get_future()) {
+  Start(std::move(body));
+}
+
+void DeviceThreadRunner::Start(std::function<void()> body) {
   auto registered = std::make_shared<std::promise<void>>();
   std::future<void> registered_future = registered->get_future();
   thread_ = std::thread([this, registered, body = std::move(body)] {
     {
-      wce::DeviceThreadScope scope(device_.scheduler(), record_);
+      wce::HostThread self;
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        self_ = &self;
+      }
       registered->set_value();
       try {
-        body();
-      } catch (const wce::ThreadTerminated&) {
-        was_terminated_ = true;
+        was_terminated_ = !self.Run(body);
       } catch (...) {
         ADD_FAILURE() << "an exception escaped a device thread's body";
       }
+      std::lock_guard<std::mutex> lock(mu_);
+      self_ = nullptr;
     }
     done_.set_value();
   });
@@ -110,9 +122,8 @@ bool DeviceThreadRunner::Join(std::chrono::milliseconds timeout) {
 }
 
 void DeviceThreadRunner::Terminate() {
-  wce::MutexLock lock(device_.scheduler().mutex());
-  record_->MarkTerminated();
-  device_.scheduler().NotifyAll();
+  std::lock_guard<std::mutex> lock(mu_);
+  if (self_ != nullptr) self_->Terminate();
 }
 
 }  // namespace kepla_test

@@ -18,12 +18,13 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 
-#include "system/device.h"
-#include "model/profile.h"
+#include <wince/host_device.h>
+#include <wince/profile.h>
 #include "support/scratch_dir.h"
 
 namespace kepla_test {
@@ -42,7 +43,9 @@ class DeviceFixture : public ::testing::Test {
   // Shuts the device down (also done at the end of the test).
   void Shutdown();
 
-  wce::Device& device() { return *device_; }
+  wce::HostDevice& host() { return *device_; }
+  // The layer's own device, for the layer's unit tests (they include system/device.h).
+  wce::Device& device() { return device_->internal(); }
   bool booted() const { return device_ != nullptr; }
   const std::filesystem::path& folder() const { return scratch_.path(); }
 
@@ -57,13 +60,15 @@ class DeviceFixture : public ::testing::Test {
  private:
   ScratchDir scratch_;
   wce::DeviceProfile profile_;
-  std::unique_ptr<wce::Device> device_;
+  std::unique_ptr<wce::HostDevice> device_;
 };
 
 // Runs `body` on a new host thread that is a device thread of `device` (its waits count for the
 // virtual clock). An exception escaping `body` fails the test.
 class DeviceThreadRunner {
  public:
+  DeviceThreadRunner(wce::HostDevice& device, std::function<void()> body);
+  // The same, with the device as the layer's own tests hold it.
   DeviceThreadRunner(wce::Device& device, std::function<void()> body);
   // If the body is still running: marks its thread terminated (so its next layer call or its wait
   // unwinds) and joins it.
@@ -79,8 +84,11 @@ class DeviceThreadRunner {
   bool terminated() const { return was_terminated_; }
 
  private:
-  wce::Device& device_;
-  std::shared_ptr<wce::DeviceThread> record_;
+  // Starts `body` on a thread of the booted device (the one both constructors name).
+  void Start(std::function<void()> body);
+
+  std::mutex mu_;
+  wce::HostThread* self_ = nullptr;  // guarded by mu_; null once the body's thread has ended
   std::promise<void> done_;
   std::future<void> done_future_;
   bool was_terminated_ = false;

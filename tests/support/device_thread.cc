@@ -6,23 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include "system/device.h"
-#include "kernel/threads.h"
-
 namespace kepla_test {
 
 DeviceThreadGuard::DeviceThreadGuard(std::chrono::milliseconds limit) {
-  wce::Device& device = wce::Device::Get();
-  record_ = device.threads().NewRecord();
-  scope_.emplace(device.scheduler(), record_);
+  self_.emplace();
   watchdog_ = std::thread([this, limit] {
     std::unique_lock<std::mutex> lock(mu_);
     if (cv_.wait_for(lock, limit, [this] { return done_; })) return;
     ADD_FAILURE() << "the test did not finish within " << limit.count() << " ms of real time";
-    wce::Scheduler& scheduler = wce::Device::Get().scheduler();
-    wce::MutexLock device_lock(scheduler.mutex());
-    record_->MarkTerminated();
-    scheduler.NotifyAll();
+    self_->Terminate();
   });
 }
 
@@ -33,7 +25,7 @@ DeviceThreadGuard::~DeviceThreadGuard() {
   }
   cv_.notify_all();
   watchdog_.join();
-  scope_.reset();
+  self_.reset();
 }
 
 void FinishWithin(std::chrono::milliseconds limit, const std::function<void()>& action,

@@ -11,15 +11,15 @@
 #include <optional>
 #include <thread>
 
-#include "model/scheduler.h"
+#include <wince/host_device.h>
 #include "support/device_fixture.h"
 
 namespace kepla_test {
 
-// For its lifetime the calling thread is a device thread of Device::Get() (so a virtual clock
+// For its lifetime the calling thread is a device thread of the booted device (so a virtual clock
 // counts it), and a watchdog runs: if the guard still lives after `limit` of real time, the test
 // fails and the thread is terminated, so that the layer wait it is stuck in throws
-// wce::ThreadTerminated (gtest reports the exception) instead of hanging. Make it after booting
+// the layer's termination exception (gtest reports it) instead of hanging. Make it after booting
 // the device and destroy it before the device.
 class DeviceThreadGuard {
  public:
@@ -28,11 +28,8 @@ class DeviceThreadGuard {
   DeviceThreadGuard(const DeviceThreadGuard&) = delete;
   DeviceThreadGuard& operator=(const DeviceThreadGuard&) = delete;
 
-  wce::DeviceThread& record() { return *record_; }
-
  private:
-  std::shared_ptr<wce::DeviceThread> record_;
-  std::optional<wce::DeviceThreadScope> scope_;
+  std::optional<wce::HostThread> self_;
   std::mutex mu_;
   std::condition_variable cv_;
   bool done_ = false;

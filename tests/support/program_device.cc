@@ -26,7 +26,7 @@ void ProgramDevice::Boot(wce::DeviceProfile profile, bool publish) {
   options.program_resources = kepla::ProgramResources();
   options.publish = publish;
   std::string error;
-  device_ = wce::Device::Boot(options, &error);
+  device_ = wce::HostDevice::Boot(options, &error);
   ASSERT_NE(device_, nullptr) << error;
   guard_.emplace();
 }
@@ -62,7 +62,7 @@ void ProgramDevice::SetFreeSpace(wce::DeviceProfile* profile, std::uint64_t free
   profile->cards = {wce::CardSpec{u"Storage Card", HostPath("Storage Card"), freeBytes}};
 }
 
-void ProgramDevice::StartProgram(wce::Device::EntryPoint entry, std::u16string commandLine) {
+void ProgramDevice::StartProgram(wce::HostDevice::EntryPoint entry, std::u16string commandLine) {
   program_ = std::make_unique<ProgramThread>(*device_, entry, std::move(commandLine));
 }
 

@@ -25,9 +25,9 @@
 #include <string>
 #include <string_view>
 
-#include "system/device.h"
-#include "model/profile.h"
-#include "system/automation.h"
+#include <wince/automation.h>
+#include <wince/host_device.h>
+#include <wince/profile.h>
 #include "support/device_thread.h"
 #include "support/program_thread.h"
 #include "support/scratch_dir.h"
@@ -63,9 +63,9 @@ class ProgramDevice {
   bool booted() const { return device_ != nullptr; }
   const std::filesystem::path& folder() const { return folder_.path(); }
 
-  wce::Device& device() { return *device_; }
-  wce::Automation& automation() { return device_->automation(); }
-  std::uint64_t Now() { return device_->scheduler().Now(); }
+  wce::HostDevice& device() { return *device_; }
+  wce::DeviceScreen& automation() { return device_->screen(); }
+  std::uint64_t Now() { return device_->Now(); }
 
   // The host path of the device path "\`relative`" ("/" separates folders).
   std::filesystem::path HostPath(std::string_view relative) const;
@@ -77,7 +77,7 @@ class ProgramDevice {
   void SetFreeSpace(wce::DeviceProfile* profile, std::uint64_t freeBytes) const;
 
   // Starts the program: `entry` with `commandLine`, or a body run on the program's thread.
-  void StartProgram(wce::Device::EntryPoint entry, std::u16string commandLine);
+  void StartProgram(wce::HostDevice::EntryPoint entry, std::u16string commandLine);
   void StartBody(std::function<int(HINSTANCE)> body);
   // Waits for the program to end and returns its exit code (nullopt, failing the test, after
   // `timeoutMs` of device time).
@@ -102,7 +102,7 @@ class ProgramDevice {
 
  private:
   ScratchDir folder_;
-  std::unique_ptr<wce::Device> device_;
+  std::unique_ptr<wce::HostDevice> device_;
   std::optional<DeviceThreadGuard> guard_;
   std::unique_ptr<ProgramThread> program_;
 };

@@ -29,14 +29,22 @@ int ProgramProcess(HINSTANCE instance, HINSTANCE previous, LPWSTR command_line, 
 
 bool KeepAwakeHeldAtLastExit() { return g_keep_awake_held_at_exit; }
 
-ProgramThread::ProgramThread(wce::Device& device, wce::Device::EntryPoint entry,
+ProgramThread::ProgramThread(wce::HostDevice& device, wce::HostDevice::EntryPoint entry,
                              std::u16string command_line)
     : device_(device), run_(device, entry, std::move(command_line)) {
   run_.Start();
 }
 
-ProgramThread::ProgramThread(wce::Device& device, std::function<int(HINSTANCE)> body)
+ProgramThread::ProgramThread(wce::HostDevice& device, std::function<int(HINSTANCE)> body)
     : device_(device), run_(device, &ProgramThread::BodyEntry, u"") {
+  g_body = std::move(body);
+  run_.Start();
+}
+
+ProgramThread::ProgramThread(wce::Device& device, std::function<int(HINSTANCE)> body)
+    : view_(std::make_unique<wce::HostDevice>(device)),
+      device_(*view_),
+      run_(device_, &ProgramThread::BodyEntry, u"") {
   g_body = std::move(body);
   run_.Start();
 }
@@ -55,17 +63,11 @@ ProgramThread::~ProgramThread() {
 }
 
 std::optional<int> ProgramThread::Finish(std::uint32_t timeout_ms) {
-  wce::Scheduler& scheduler = device_.scheduler();
-  bool ended;
-  {
-    wce::UniqueLock lock(scheduler.mutex());
-    const std::uint64_t deadline = scheduler.DeadlineAfterLocked(timeout_ms);
-    // The program's thread stops counting for the virtual clock before ProgramRun records its
-    // end; the device's own flag drops while it still counts, so waiting on it cannot let the
-    // clock jump to the deadline in between.
-    ended = scheduler.Wait(
-        lock, [this] { return !device_.program_running() || run_.ended_locked(); }, deadline);
-  }
+  // The program's thread stops counting for the virtual clock before ProgramRun records its
+  // end; the device's own flag drops while it still counts, so waiting on it cannot let the
+  // clock jump to the deadline in between.
+  const bool ended = device_.WaitWithin(
+      [this] { return !device_.ProgramRunningLocked() || run_.ended_locked(); }, timeout_ms);
   if (!ended) {
     ADD_FAILURE() << "the program did not end within " << timeout_ms << " ms of device time";
     device_.StopProgram();

@@ -7,10 +7,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
-#include "system/device.h"
+#include <wince/host_device.h>
 #include "sim/program_run.h"
 
 namespace kepla_test {
@@ -28,10 +29,12 @@ class ProgramThread {
  public:
   // Starts `entry(instance, 0, command_line, SW_SHOW)` as the device's program and returns once
   // it runs. Call from the test's device thread (DeviceFixture).
-  ProgramThread(wce::Device& device, wce::Device::EntryPoint entry,
+  ProgramThread(wce::HostDevice& device, wce::HostDevice::EntryPoint entry,
                 std::u16string command_line = u"");
   // Starts `body(instance)` as the device's program; its result is the exit code. One body at a
   // time in a test process.
+  ProgramThread(wce::HostDevice& device, std::function<int(HINSTANCE)> body);
+  // The same, with the device as the layer's own tests hold it.
   ProgramThread(wce::Device& device, std::function<int(HINSTANCE)> body);
   // Stops a program still running and joins its thread.
   ~ProgramThread();
@@ -45,7 +48,8 @@ class ProgramThread {
  private:
   static int BodyEntry(HINSTANCE instance, HINSTANCE, LPWSTR, int);
 
-  wce::Device& device_;
+  std::unique_ptr<wce::HostDevice> view_;  // of a device given as the layer's tests hold it
+  wce::HostDevice& device_;
   kepla::ProgramRun run_;
   bool finished_ = false;
 };

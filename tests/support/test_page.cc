@@ -2,16 +2,15 @@
 
 #include <windows.h>
 #include <aygshell.h>
+#include <wince/host_device.h>
 
-#include "system/device.h"
-#include "resource/modules.h"
 #include "support/test_resources.h"
 #include "wince/testdata/test_resource.h"
 
 namespace kepla_test {
 
 TestPage::TestPage()
-    : instance(wce::Device::Get().modules().Add(kepla::TestResources())),
+    : instance(wce::HostDevice::Booted()->AddModule(kepla::TestResources())),
       menu_id(IDM_T_SOFTKEYS),
       init_flags(SHIDIF_SIZEDLGFULLSCREEN) {}
 

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "sim/wine/host_process.h"
 #include "sim/wine/wine_host.h"
 #include "sim/wine/wine_prefix.h"

@@ -14,8 +14,8 @@
 #include <span>
 #include <string>
 
-#include "system/device.h"
-#include "host/utf.h"
+#include <wince/host_device.h>
+#include <wince/utf.h>
 
 namespace kepla {
 std::span<const std::uint8_t> ConformanceResources();
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   options.folder = argv[1];
   options.program_resources = kepla::ConformanceResources();
   std::string error;
-  std::unique_ptr<wce::Device> device = wce::Device::Boot(options, &error);
+  std::unique_ptr<wce::HostDevice> device = wce::HostDevice::Boot(options, &error);
   if (!device) {
     std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
     return 125;

@@ -1,5 +1,5 @@
 // Mapping device paths onto host folders: confinement, case-blind lookup, cards.
-#include "host/device_path.h"
+#include <wince/device_path.h>
 
 #include <gtest/gtest.h>
 

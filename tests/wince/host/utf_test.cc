@@ -1,4 +1,4 @@
-#include "host/utf.h"
+#include <wince/utf.h>
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/clock.h"
+#include <wince/clock.h>
 #include "support/device_thread.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "model/scheduler.h"
 #include "kernel/threads.h"
+#include "system/device.h"
 #include "support/device_fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "model/oem.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "model/profile.h"
+#include <wince/profile.h>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "system/automation.h"
+#include "system/device.h"
 #include "support/device_fixture.h"
 #include "support/device_thread.h"
 #include "support/program_thread.h"

@@ -17,8 +17,8 @@
 #include <sstream>
 #include <string>
 
-#include "host/device_path.h"
-#include "host/utf.h"
+#include <wince/device_path.h>
+#include <wince/utf.h>
 #include "host/errors.h"
 
 namespace wce {

@@ -28,7 +28,7 @@
 
 #include <windows.h>
 
-#include "host/device_path.h"
+#include <wince/device_path.h>
 #include "host/mutex.h"
 
 namespace wce {

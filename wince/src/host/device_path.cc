@@ -1,4 +1,4 @@
-#include "host/device_path.h"
+#include <wince/device_path.h>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "host/fold_case.h"
 
 namespace wce {

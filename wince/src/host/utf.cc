@@ -1,4 +1,4 @@
-#include "host/utf.h"
+#include <wince/utf.h>
 
 #include <utf8/cpp17.h>
 #include <utf8/unchecked.h>

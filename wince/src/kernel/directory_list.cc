@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "kernel/filesystem.h"
 #include "host/fold_case.h"
 #include "host/wildcard.h"

@@ -30,10 +30,10 @@
 #include <windows.h>
 
 #include "host/attribute_store.h"
-#include "host/device_path.h"
+#include <wince/device_path.h>
 #include "kernel/file_object.h"
 #include "kernel/share_table.h"
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "model/scheduler.h"
 
 namespace wce {

@@ -1,4 +1,4 @@
-#include "model/clock.h"
+#include <wince/clock.h>
 
 #include <charconv>
 #include <cmath>

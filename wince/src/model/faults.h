@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 #include "host/mutex.h"
 
 namespace wce {

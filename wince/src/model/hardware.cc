@@ -1,6 +1,6 @@
 #include "model/hardware.h"
 
-#include "model/profile.h"
+#include <wince/profile.h>
 
 namespace wce {
 namespace {

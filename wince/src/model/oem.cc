@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 
 namespace wce {
 

@@ -1,6 +1,6 @@
 // device.json: strict reading (every key checked, unknown keys refused) and writing. The cards
 // and the faults have files of their own (profile_cards.cc, profile_faults.cc).
-#include "model/profile.h"
+#include <wince/profile.h>
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "model/profile_json.h"
 
 namespace wce {

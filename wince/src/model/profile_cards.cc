@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <system_error>
 
-#include "host/utf.h"
-#include "model/profile.h"
+#include <wince/utf.h>
+#include <wince/profile.h>
 #include "model/profile_json.h"
 
 namespace wce {

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <string>
 
-#include "host/utf.h"
-#include "model/profile.h"
+#include <wince/utf.h>
+#include <wince/profile.h>
 #include "model/profile_json.h"
 
 namespace wce::profile_json {

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 
 namespace wce::profile_json {
 namespace {

@@ -16,7 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/profile.h"
+#include <wince/profile.h>
 
 namespace wce::profile_json {
 

@@ -15,7 +15,7 @@
 #include <memory>
 #include <mutex>
 
-#include "model/clock.h"
+#include <wince/clock.h>
 #include "host/mutex.h"
 
 namespace wce {

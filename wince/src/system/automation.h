@@ -19,86 +19,12 @@
 #include <vector>
 
 #include <windows.h>
+#include <wince/automation.h>
 #include "host/mutex.h"
 
 namespace wce {
 
 class Device;
-
-struct ControlSnapshot {
-  int id = 0;
-  std::u16string class_name;  // "Static", "msctls_progress32", ...
-  std::u16string text;
-  RECT rect{};  // screen coordinates, pixels
-  bool visible = true;
-  bool enabled = true;
-  // Progress bars only.
-  std::optional<int> progress_pos;
-  int progress_min = 0;
-  int progress_max = 100;
-};
-
-struct SoftKeySnapshot {
-  std::u16string label;
-  bool enabled = true;
-  int command = 0;
-};
-
-struct MessageBoxSnapshot {
-  std::u16string owner_title;  // title of the owner window ("" when none)
-  std::u16string text;
-  std::u16string caption;
-  std::uint32_t style = 0;
-};
-
-struct ScreenSnapshot {
-  std::uint64_t time_ms = 0;     // device time of the snapshot
-  std::uint64_t generation = 0;  // changes whenever anything visible changes
-  int width = 240;               // current screen size with the rotation applied
-  int height = 320;
-  int rotation = 0;                // 0, 90, 180, 270
-  bool waiting_for_input = false;  // the user-interface thread waits for input
-  bool program_running = false;
-
-  // The foreground window: the topmost visible top-level window (a page dialog, or the main
-  // window when no dialog is open). Empty title and no controls when there is none.
-  bool has_window = false;
-  std::u16string title;
-  std::u16string window_class;
-  int template_id = -1;  // id of the dialog template resource it was made from, or -1
-  RECT window_rect{};
-  std::vector<ControlSnapshot> controls;
-  std::vector<SoftKeySnapshot> soft_keys;  // left, right (empty when the window has no menu bar)
-  std::optional<MessageBoxSnapshot> message_box;
-
-  // Keep-awake state as the device records it.
-  bool backlight_held = false;
-  int idle_timer_resets = 0;
-};
-
-struct PressSoftKey {
-  int index = 0;  // 0 left, 1 right
-};
-struct DismissMessageBox {};
-struct Rotate {
-  int degrees = 90;  // the new absolute rotation: 0, 90, 180 or 270
-};
-struct SignalEvent {
-  std::u16string name;
-};
-using Action = std::variant<PressSoftKey, DismissMessageBox, Rotate, SignalEvent>;
-
-// Notifications to a host; called on whatever thread made the change, with no layer lock held.
-// Keep them short; do not call back into the program from them.
-struct AutomationObserver {
-  virtual ~AutomationObserver() = default;
-  virtual void OnMessageBox(std::uint64_t /*time_ms*/, const MessageBoxSnapshot& /*box*/) {}
-  virtual void OnProgress(std::uint64_t /*time_ms*/, int /*control_id*/, int /*pos*/) {}
-  // A modal dialog made from template `template_id` (-1 when it came from no resource) has
-  // returned `result` to the program.
-  virtual void OnDialogEnded(std::uint64_t /*time_ms*/, int /*template_id*/,
-                             std::intptr_t /*result*/) {}
-};
 
 class Automation {
  public:

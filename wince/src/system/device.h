@@ -16,9 +16,10 @@
 
 #include <windows.h>
 
-#include "model/clock.h"
+#include <wince/clock.h>
 #include "kernel/handles.h"
-#include "model/profile.h"
+#include <wince/device_options.h>
+#include <wince/profile.h>
 #include "model/scheduler.h"
 
 namespace wce {
@@ -32,14 +33,6 @@ class WindowManager;  // user/window_manager.h: classes, windows, queues, timers
 class Shell;          // shell/shell.h: menu bars, soft keys, display rotation
 class RunFolder;      // device/run_folder.h: what other processes on the device can see
 class Automation;     // device/automation.h: snapshots and injected actions
-
-struct DeviceOptions {
-  std::filesystem::path folder;                     // the device folder (device.json, fs/, run/)
-  std::optional<ClockSpec> clock;                   // overrides the profile's clock
-  std::optional<DeviceProfile> profile;             // use this instead of reading device.json
-  std::span<const std::uint8_t> program_resources;  // the program's .res image (may be empty)
-  bool publish = true;  // publish windows and named events in run/ for other processes
-};
 
 class Device {
  public:

@@ -13,7 +13,7 @@
 
 #include "system/device.h"
 #include "model/scheduler.h"
-#include "host/utf.h"
+#include <wince/utf.h>
 #include "system/run_protocol.h"
 #include "host/socket_server.h"
 #include "host/unix_socket.h"

@@ -16,8 +16,8 @@
 //              {"kind": "diskFull" | "cardRemoved", "card": "Storage Card", "bytes": N},
 //              {"kind": "threadCreateFails", "count": N}]
 // A fault takes only the keys of its kind.
-#ifndef WINCE_MODEL_PROFILE_H_
-#define WINCE_MODEL_PROFILE_H_
+#ifndef WINCE_PROFILE_H_
+#define WINCE_PROFILE_H_
 
 #include <cstdint>
 #include <filesystem>
@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/clock.h"
+#include <wince/clock.h>
 
 namespace wce {
 
@@ -118,4 +118,4 @@ bool CheckCardFolders(const std::filesystem::path& folder, const DeviceProfile& 
 
 }  // namespace wce
 
-#endif  // WINCE_MODEL_PROFILE_H_
+#endif  // WINCE_PROFILE_H_

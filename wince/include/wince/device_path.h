@@ -9,8 +9,8 @@
 // Names match case-blind, as on the device: when a component does not exist with the spelling
 // given, the host directory is listed and an entry that differs only in case is taken (the first
 // in byte order if there are several). Links are checked at the time of the lookup only.
-#ifndef WINCE_HOST_DEVICE_PATH_H_
-#define WINCE_HOST_DEVICE_PATH_H_
+#ifndef WINCE_DEVICE_PATH_H_
+#define WINCE_DEVICE_PATH_H_
 
 #include <cstddef>
 #include <filesystem>
@@ -59,4 +59,4 @@ bool IsInsideVolume(const std::filesystem::path& host, const std::filesystem::pa
 
 }  // namespace wce
 
-#endif  // WINCE_HOST_DEVICE_PATH_H_
+#endif  // WINCE_DEVICE_PATH_H_

@@ -1,7 +1,7 @@
 // UTF-8 <-> UTF-16 conversion for texts that cross between the host (files, terminals, JSON) and
 // the device (WCHAR texts).
-#ifndef WINCE_HOST_UTF_H_
-#define WINCE_HOST_UTF_H_
+#ifndef WINCE_UTF_H_
+#define WINCE_UTF_H_
 
 #include <string>
 #include <string_view>
@@ -24,4 +24,4 @@ std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace wce
 
-#endif  // WINCE_HOST_UTF_H_
+#endif  // WINCE_UTF_H_

@@ -1,6 +1,6 @@
 // The device clock: every tick count, sleep, timer and time-out of the layer reads it.
-#ifndef WINCE_MODEL_CLOCK_H_
-#define WINCE_MODEL_CLOCK_H_
+#ifndef WINCE_CLOCK_H_
+#define WINCE_CLOCK_H_
 
 #include <chrono>
 #include <cstdint>
@@ -57,4 +57,4 @@ class DeviceClock {
 
 }  // namespace wce
 
-#endif  // WINCE_MODEL_CLOCK_H_
+#endif  // WINCE_CLOCK_H_
