@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "system/device.h"
 #include "user/window_manager.h"
 
 namespace {

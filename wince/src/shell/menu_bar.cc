@@ -4,7 +4,6 @@
 
 #include <mutex>
 
-#include "system/device.h"
 #include "resource/menu_template.h"
 #include "resource/modules.h"
 #include "resource/res_file.h"
@@ -34,19 +33,19 @@ BOOL Shell::CreateMenuBar(SHMENUBARINFO* info) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  WindowManager& windows = device_.windows();
+  WindowManager& windows = windows_;
   if (!windows.IsLocalWindow(info->hwndParent)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  std::optional<SoftKeys> keys = LoadSoftKeys(device_.modules(), info->hInstRes, info->nToolBarId);
+  std::optional<SoftKeys> keys = LoadSoftKeys(modules_, info->hInstRes, info->nToolBarId);
   if (!keys) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return FALSE;
   }
   RECT where;
   {
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(mu_);
     where = MenuBarRect(ScreenRectLocked());
   }
   HWND bar = windows.CreateWindowEx(0, kMenuBarClass, u"", WS_POPUP | WS_VISIBLE, where.left,
@@ -54,7 +53,7 @@ BOOL Shell::CreateMenuBar(SHMENUBARINFO* info) {
                                     info->hwndParent, nullptr, info->hInstRes, nullptr);
   if (bar == nullptr) return FALSE;
   {
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(mu_);
     bars_[bar] = MenuBar{info->hwndParent, std::move(*keys)};
     windows.BumpGenerationLocked();
   }
@@ -63,17 +62,17 @@ BOOL Shell::CreateMenuBar(SHMENUBARINFO* info) {
 }
 
 HWND Shell::FindMenuBar(HWND owner) {
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
   return MenuBarOfLocked(owner);
 }
 
 HRESULT Shell::EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable) {
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
   MenuBar* record = BarLocked(bar);
   if (record == nullptr || !record->keys.Enable(uid, by_index != FALSE, enable != FALSE)) {
     return E_FAIL;
   }
-  device_.windows().BumpGenerationLocked();
+  windows_.BumpGenerationLocked();
   return S_OK;
 }
 
@@ -82,7 +81,7 @@ HWND Shell::MenuBarOfLocked(HWND owner) const {
   // The newest bar of a live owner wins (handles grow, so the map's last match is the newest).
   HWND found = nullptr;
   for (const auto& [bar, record] : bars_) {
-    if (record.owner == owner && device_.windows().FindLocked(bar) != nullptr) found = bar;
+    if (record.owner == owner && windows_.FindLocked(bar) != nullptr) found = bar;
   }
   return found;
 }
@@ -97,18 +96,18 @@ bool Shell::CanPressLocked(HWND owner, int index) const {
   if (record == nullptr || index < 0 || index >= static_cast<int>(record->keys.keys().size())) {
     return false;
   }
-  const Window* w = device_.windows().FindLocked(owner);
+  const Window* w = windows_.FindLocked(owner);
   return record->keys.keys()[index].enabled && w != nullptr && (w->style & WS_DISABLED) == 0;
 }
 
 bool Shell::PressLocked(HWND owner, int index) {
   if (!CanPressLocked(owner, index)) return false;
   HWND bar = MenuBarOfLocked(owner);
-  const Window* w = device_.windows().FindLocked(bar);
+  const Window* w = windows_.FindLocked(bar);
   const int width = w->rect.right - w->rect.left;
   const int x = width * (2 * index + 1) / 4;  // the middle of the key's half
   const int y = (w->rect.bottom - w->rect.top) / 2;
-  return device_.windows().PostInputLocked(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  return windows_.PostInputLocked(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
 Shell::MenuBar* Shell::BarLocked(HWND bar) {
@@ -121,8 +120,8 @@ const Shell::MenuBar* Shell::BarLocked(HWND bar) const {
   return it == bars_.end() ? nullptr : &it->second;
 }
 
-LRESULT CALLBACK Shell::MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  Shell& shell = Device::Get().shell();
+LRESULT Shell::MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  Shell& shell = *this;
   switch (message) {
     case TB_SETBUTTONINFOW:
       return shell.OnSetButtonInfo(hwnd, wparam, reinterpret_cast<const TBBUTTONINFOW*>(lparam));
@@ -133,13 +132,13 @@ LRESULT CALLBACK Shell::MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
       shell.Forget(hwnd);
       return 0;
     default:
-      return DefWindowProcW(hwnd, message, wparam, lparam);
+      return windows_.DefWindowProc(hwnd, message, wparam, lparam);
   }
 }
 
 LRESULT Shell::OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* info) {
   if (info == nullptr || info->cbSize != sizeof(TBBUTTONINFOW)) return FALSE;
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
   MenuBar* record = BarLocked(bar);
   if (record == nullptr) return FALSE;
   bool known = false;
@@ -148,7 +147,7 @@ LRESULT Shell::OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* in
   if (info->dwMask & TBIF_TEXT) {
     record->keys.SetLabel(static_cast<int>(command),
                           info->pszText ? std::u16string(info->pszText) : std::u16string());
-    device_.windows().BumpGenerationLocked();
+    windows_.BumpGenerationLocked();
   }
   return TRUE;
 }
@@ -157,9 +156,9 @@ void Shell::OnTap(HWND bar, int x) {
   HWND owner;
   int command;
   {
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(mu_);
     MenuBar* record = BarLocked(bar);
-    const Window* w = device_.windows().FindLocked(bar);
+    const Window* w = windows_.FindLocked(bar);
     if (record == nullptr || w == nullptr) return;
     auto index = record->keys.IndexAt(x, w->rect.right - w->rect.left);
     // A key disabled after the tap was made is ignored, as is a tap while a modal window
@@ -168,13 +167,12 @@ void Shell::OnTap(HWND bar, int x) {
     owner = record->owner;
     command = record->keys.keys()[*index].command;
   }
-  device_.windows().SendMessage(owner, WM_COMMAND, MAKEWPARAM(command, 0),
-                                reinterpret_cast<LPARAM>(bar));
+  windows_.SendMessage(owner, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(bar));
 }
 
 void Shell::Forget(HWND bar) {
-  MutexLock lock(device_.scheduler().mutex());
-  if (bars_.erase(bar) != 0) device_.windows().BumpGenerationLocked();
+  MutexLock lock(mu_);
+  if (bars_.erase(bar) != 0) windows_.BumpGenerationLocked();
 }
 
 }  // namespace wce

@@ -4,8 +4,8 @@
 #include <mutex>
 #include <utility>
 
-#include "system/device.h"
 #include "model/display.h"
+#include "model/scheduler.h"
 #include "user/window_manager.h"
 
 namespace wce {
@@ -21,13 +21,18 @@ bool MoveTo(WindowManager& windows, HWND hwnd, const RECT& r) {
 
 }  // namespace
 
-Shell::Shell(Device& device)
-    : device_(device),
-      native_width_(device.profile().display_width),
-      native_height_(device.profile().display_height) {
-  const int rotation = device.profile().display_rotation;
-  device_.windows().RegisterInternalClass(kMenuBarClass, &Shell::MenuBarProc);
-  MutexLock lock(device_.scheduler().mutex());
+Shell::Shell(Scheduler& scheduler, WindowManager& windows, Modules& modules, int native_width,
+             int native_height, int rotation)
+    : mu_(scheduler.mutex()),
+      windows_(windows),
+      modules_(modules),
+      native_width_(native_width),
+      native_height_(native_height) {
+  windows_.RegisterInternalClass(kMenuBarClass,
+                                 [this](HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+                                   return MenuBarProc(hwnd, message, wparam, lparam);
+                                 });
+  MutexLock lock(mu_);
   rotation_ = IsValidRotation(rotation) ? rotation : 0;
   PushScreenLocked();
 }
@@ -44,15 +49,15 @@ void Shell::PushScreenLocked() {
   metrics.width = screen.right - screen.left;
   metrics.height = screen.bottom - screen.top;
   metrics.work_area = WorkArea(screen);
-  device_.windows().SetScreenLocked(metrics);
+  windows_.SetScreenLocked(metrics);
 }
 
 bool Shell::Rotate(int degrees) {
   if (!IsValidRotation(degrees)) return false;
-  WindowManager& windows = device_.windows();
+  WindowManager& windows = windows_;
   std::vector<std::pair<HWND, RECT>> moves;
   {
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(mu_);
     if (degrees == rotation_) return true;
     const RECT old_work = WorkAreaLocked();
     rotation_ = degrees;
@@ -81,7 +86,7 @@ BOOL Shell::InitDialog(SHINITDLGINFO* info) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  WindowManager& windows = device_.windows();
+  WindowManager& windows = windows_;
   if (!windows.IsLocalWindow(info->hDlg)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
@@ -90,7 +95,7 @@ BOOL Shell::InitDialog(SHINITDLGINFO* info) {
   if ((info->dwMask & SHIDIM_FLAGS) == 0 || (info->dwFlags & sizing) == 0) return TRUE;
   RECT work;
   {
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(mu_);
     work = WorkAreaLocked();
     full_screen_.insert(info->hDlg);
   }
@@ -107,7 +112,7 @@ LONG Shell::ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD fla
       return DISP_CHANGE_SUCCESSFUL;
     }
     if (mode->dmFields & DM_DISPLAYORIENTATION) {
-      MutexLock lock(device_.scheduler().mutex());
+      MutexLock lock(mu_);
       mode->dmDisplayOrientation = OrientationCode(rotation_);
       return DISP_CHANGE_SUCCESSFUL;
     }

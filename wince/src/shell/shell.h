@@ -20,19 +20,24 @@
 #include <commctrl.h>
 #include <aygshell.h>
 
+#include "host/mutex.h"
 #include "shell/soft_keys.h"
 
 namespace wce {
 
-class Device;
+class Modules;
+class Scheduler;
+class WindowManager;
 
 class Shell {
  public:
   static constexpr const char16_t* kMenuBarClass = u"menu_worker";
 
-  // Takes the display from the profile (an invalid rotation counts as 0) and registers the menu
-  // bar's window class.
-  explicit Shell(Device& device);
+  // A display of `native_width` x `native_height` pixels turned by `rotation` degrees (an invalid
+  // rotation counts as 0); menus are read from `modules`. Registers the menu bar's window class
+  // with `windows` and pushes the screen to it. All three must outlive the shell.
+  Shell(Scheduler& scheduler, WindowManager& windows, Modules& modules, int native_width,
+        int native_height, int rotation);
   Shell(const Shell&) = delete;
   Shell& operator=(const Shell&) = delete;
 
@@ -74,7 +79,7 @@ class Shell {
     HWND owner = nullptr;
     SoftKeys keys;
   };
-  static LRESULT CALLBACK MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* info);
   void OnTap(HWND bar, int x);
   void Forget(HWND bar);
@@ -82,7 +87,9 @@ class Shell {
   const MenuBar* BarLocked(HWND bar) const;
   void PushScreenLocked();
 
-  Device& device_;
+  Mutex& mu_;
+  WindowManager& windows_;
+  Modules& modules_;
   const int native_width_;
   const int native_height_;
   int rotation_ = 0;              // guarded

@@ -7,6 +7,7 @@
 #include "kernel/threads.h"
 #include "model/display.h"
 #include "shell/shell.h"
+#include "user/window_events.h"
 #include "user/window_manager.h"
 
 namespace wce {
@@ -49,7 +50,30 @@ void AddControls(const WindowManager& windows, const std::vector<HWND>& children
 
 }  // namespace
 
-Automation::Automation(Device& device) : device_(device) {}
+class Automation::Events final : public WindowEvents {
+ public:
+  explicit Events(Automation& automation) : automation_(automation) {}
+  void OnMessageBoxOpened(const MessageBoxInfo& box) override {
+    MessageBoxSnapshot snapshot;
+    snapshot.owner_title = box.owner_title;
+    snapshot.text = box.text;
+    snapshot.caption = box.caption;
+    snapshot.style = box.style;
+    automation_.NotifyMessageBox(snapshot);
+  }
+  void OnProgressMoved(int control_id, int pos) override {
+    automation_.NotifyProgress(control_id, pos);
+  }
+  void OnDialogEnded(int template_id, std::intptr_t result) override {
+    automation_.NotifyDialogEnded(template_id, result);
+  }
+
+ private:
+  Automation& automation_;
+};
+
+Automation::Automation(Device& device)
+    : device_(device), window_events_(std::make_unique<Events>(*this)) {}
 
 Automation::~Automation() = default;
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@
 namespace wce {
 
 class Device;
+class WindowEvents;  // user/window_events.h
 
 struct ControlSnapshot {
   int id = 0;
@@ -149,11 +151,9 @@ class Automation {
 
   void SetObserver(AutomationObserver* observer);  // null to remove
 
-  // Reports from the window system, forwarded to the observer with the device time. Called on
-  // the thread that made the change, with no layer lock held.
-  void NotifyMessageBox(const MessageBoxSnapshot& box);
-  void NotifyProgress(int control_id, int pos);
-  void NotifyDialogEnded(int template_id, std::intptr_t result);
+  // Where the window system reports message boxes, progress and ended dialogs: forwarded to the
+  // observer with the device time. Lives as long as this Automation.
+  WindowEvents& window_events() { return *window_events_; }
 
  private:
   ScreenSnapshot SnapshotLocked();
@@ -164,7 +164,13 @@ class Automation {
   bool ProgramEndedLocked() const;
   bool UiWaitingLocked() const;
 
+  class Events;
+  void NotifyMessageBox(const MessageBoxSnapshot& box);
+  void NotifyProgress(int control_id, int pos);
+  void NotifyDialogEnded(int template_id, std::intptr_t result);
+
   Device& device_;
+  std::unique_ptr<WindowEvents> window_events_;
   Mutex observer_mu_;  // guards observer_; held while the observer runs
   AutomationObserver* observer_ = nullptr;
 };

@@ -106,15 +106,20 @@ Device::Device(const DeviceOptions& options, DeviceProfile profile)
   hardware_ = std::make_unique<Hardware>(*this);
   threads_ = std::make_unique<Threads>(*this);
   modules_ = std::make_unique<Modules>(*this);
-  windows_ = std::make_unique<WindowManager>(*this);
-  shell_ = std::make_unique<Shell>(*this);
+  windows_ = std::make_unique<WindowManager>(
+      *scheduler_, *modules_,
+      ScreenMetricsOf(profile_.display_width, profile_.display_height, profile_.display_rotation));
+  shell_ = std::make_unique<Shell>(*scheduler_, *windows_, *modules_, profile_.display_width,
+                                   profile_.display_height, profile_.display_rotation);
   run_folder_ = std::make_unique<RunFolder>(*this, publish_);
   automation_ = std::make_unique<Automation>(*this);
+  windows_->Connect(run_folder_.get(), &automation_->window_events());
 }
 
 Device::~Device() {
   threads_->TerminateAllAndJoin();
   run_folder_->Close();
+  windows_->Connect(nullptr, nullptr);
   automation_.reset();
   run_folder_.reset();
   shell_.reset();

@@ -145,18 +145,6 @@ RunRequest EventRequest(RunRequest::Op op, std::u16string_view name) {
 
 }  // namespace
 
-bool CrossesProcesses(UINT msg, WPARAM, LPARAM lparam) {
-  switch (msg) {
-    case WM_NULL:
-    case WM_CLOSE:
-      return true;
-    case WM_COMMAND:
-      return lparam == 0;
-    default:
-      return false;
-  }
-}
-
 RunFolder::RunFolder(Device& device, bool publish) : device_(device), publish_(publish) {}
 
 RunFolder::~RunFolder() { Close(); }

@@ -4,8 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "system/automation.h"
-#include "user/class_procs.h"
 #include "user/window_manager.h"
 
 namespace wce {
@@ -67,9 +65,8 @@ LRESULT ApplyProgressMessage(ProgressState& bar, UINT message, WPARAM wparam, LP
 
 }  // namespace
 
-LRESULT CALLBACK ProgressClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  Device& device = Device::Get();
-  WindowManager& wm = device.windows();
+LRESULT WindowManager::ProgressClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  WindowManager& wm = *this;
   if (message < PBM_SETRANGE || message > PBM_GETPOS) {
     return wm.DefWindowProc(hwnd, message, wparam, lparam);
   }
@@ -77,7 +74,7 @@ LRESULT CALLBACK ProgressClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
   bool moved;
   int id, pos;
   {
-    MutexLock lock(device.scheduler().mutex());
+    MutexLock lock(mu_);
     Window* w = wm.FindLocked(hwnd);
     if (w == nullptr) return 0;
     const ProgressState before = w->progress;
@@ -90,12 +87,8 @@ LRESULT CALLBACK ProgressClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
     id = static_cast<int>(w->id);
     pos = w->progress.pos;
   }
-  if (moved) device.automation().NotifyProgress(id, pos);
+  if (moved && events_ != nullptr) events_->OnProgressMoved(id, pos);
   return result;
-}
-
-LRESULT CALLBACK PlainClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  return Device::Get().windows().DefWindowProc(hwnd, message, wparam, lparam);
 }
 
 }  // namespace wce

@@ -14,18 +14,16 @@
 // refused with ERROR_INVALID_PARAMETER rather than read past an end nobody knows.
 #include <algorithm>
 
-#include "system/automation.h"
 #include "resource/dialog_template.h"
 #include "resource/modules.h"
-#include "user/class_procs.h"
 #include "user/window_manager.h"
 
 namespace wce {
 namespace {
 
 // The RT_DIALOG resource id of the template at `p`, or -1.
-int TemplateIdOf(Device& device, const void* p) {
-  auto located = device.modules().Locate(p);
+int TemplateIdOf(Modules& modules, const void* p) {
+  auto located = modules.Locate(p);
   if (!located || located->entry == nullptr || located->entry->name.is_name) return -1;
   if (located->entry->data.data() != static_cast<const std::uint8_t*>(p)) return -1;
   return located->entry->name.ordinal;
@@ -33,9 +31,9 @@ int TemplateIdOf(Device& device, const void* p) {
 
 // The template at `p`, read only within the loaded resource that holds it: a template lying in
 // no resource has no known end, so it is not read at all.
-std::optional<DialogTemplate> ParseAt(Device& device, const DLGTEMPLATE* dialog_template,
+std::optional<DialogTemplate> ParseAt(Modules& modules, const DLGTEMPLATE* dialog_template,
                                       DWORD* error) {
-  auto bytes = device.modules().SpanContaining(dialog_template);
+  auto bytes = modules.SpanContaining(dialog_template);
   if (!bytes) {
     *error = ERROR_INVALID_PARAMETER;
     return std::nullopt;
@@ -60,8 +58,9 @@ int ScaleRounded(int units, int base, int divisor) {
 int WindowManager::DialogUnitsToX(int units) { return ScaleRounded(units, kDialogBaseUnitX, 4); }
 int WindowManager::DialogUnitsToY(int units) { return ScaleRounded(units, kDialogBaseUnitY, 8); }
 
-HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTANCE instance,
-                              HWND owner, DLGPROC proc, int template_id) {
+HWND WindowManager::CreateFromTemplate(const DialogTemplate& t, HINSTANCE instance, HWND owner,
+                                       DLGPROC proc, int template_id) {
+  WindowManager& wm = *this;
   auto dialog_class = wm.FindClass(u"Dialog");
   WindowManager::CreateSpec spec;
   spec.ex_style = t.ex_style;
@@ -71,8 +70,7 @@ HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTA
   spec.height = WindowManager::DialogUnitsToY(t.cy);
   {
     // Placed relative to the owner's client area, or centred in the work area.
-    Device& device = Device::Get();
-    MutexLock lock(device.scheduler().mutex());
+    MutexLock lock(mu_);
     const RECT work = wm.ScreenLocked().work_area;
     POINT origin{work.left, work.top};
     if (const Window* o = wm.FindLocked(owner)) origin = wm.ClientOriginLocked(*o);
@@ -92,7 +90,7 @@ HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTA
   {
     // The procedure is set once the dialog window exists: it never sees WM_CREATE or the WM_SIZE
     // of the creation, and WM_INITDIALOG is the first message it gets.
-    MutexLock lock(Device::Get().scheduler().mutex());
+    MutexLock lock(mu_);
     if (Window* w = wm.FindLocked(dialog)) w->dlg_proc = proc;
   }
 
@@ -135,7 +133,7 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
     return -1;
   }
   DWORD error = ERROR_SUCCESS;
-  auto parsed = ParseAt(device_, dialog_template, &error);
+  auto parsed = ParseAt(modules_, dialog_template, &error);
   if (!parsed) {
     SetLastError(error);
     return -1;
@@ -145,8 +143,8 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
     MutexLock lock(mu_);
     root_owner = owner ? RootLocked(owner) : nullptr;
   }
-  const int template_id = TemplateIdOf(device_, dialog_template);
-  HWND dialog = CreateDialogFromTemplate(*this, *parsed, instance, root_owner, proc, template_id);
+  const int template_id = TemplateIdOf(modules_, dialog_template);
+  HWND dialog = CreateFromTemplate(*parsed, instance, root_owner, proc, template_id);
   if (dialog == nullptr) return -1;
 
   HWND first_control = nullptr;
@@ -160,7 +158,7 @@ INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
   const bool owner_disabled = DisableOwner(root_owner);
   CallProc(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first_control), param);
   const INT_PTR result = RunModal(dialog, root_owner, owner_disabled, /*show_when_idle=*/true);
-  device_.automation().NotifyDialogEnded(template_id, result);
+  if (events_ != nullptr) events_->OnDialogEnded(template_id, result);
   return result;
 }
 
@@ -189,7 +187,7 @@ BOOL WindowManager::EndDialog(HWND dialog, INT_PTR result) {
   }
   w->dialog_ended = true;
   w->dialog_result = result;
-  device_.scheduler().NotifyAll();  // the modal loop may wait on another thread's behalf
+  scheduler_.NotifyAll();  // the modal loop may wait on another thread's behalf
   return TRUE;
 }
 
@@ -241,11 +239,11 @@ INT_PTR WindowManager::RunModal(HWND window, HWND owner, bool owner_disabled, bo
   return result;
 }
 
-LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  WindowManager& wm = Device::Get().windows();
+LRESULT WindowManager::DialogClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  WindowManager& wm = *this;
   DLGPROC proc;
   {
-    MutexLock lock(Device::Get().scheduler().mutex());
+    MutexLock lock(mu_);
     Window* w = wm.FindLocked(hwnd);
     if (w == nullptr) return 0;
     proc = w->dlg_proc;
@@ -254,7 +252,7 @@ LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
   const INT_PTR handled = proc ? proc(hwnd, message, wparam, lparam) : FALSE;
   if (handled) {
     if (message == WM_INITDIALOG) return handled;
-    MutexLock lock(Device::Get().scheduler().mutex());
+    MutexLock lock(mu_);
     const Window* w = wm.FindLocked(hwnd);
     return w ? w->msg_result : 0;
   }

@@ -1,6 +1,4 @@
 // Message boxes: a small modal window with the text and one OK button.
-#include "system/automation.h"
-#include "user/class_procs.h"
 #include "user/window_manager.h"
 
 namespace wce {
@@ -18,7 +16,7 @@ int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT ty
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  MessageBoxSnapshot snapshot;
+  MessageBoxInfo snapshot;
   snapshot.text = text ? text : u"";
   snapshot.caption = caption ? caption : u"Error";
   snapshot.style = type;
@@ -72,12 +70,16 @@ int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT ty
   }
   const bool owner_disabled = DisableOwner(spec.parent);
   ShowWindow(box, SW_SHOW);
-  device_.automation().NotifyMessageBox(snapshot);
+  if (events_ != nullptr) {
+    snapshot.hwnd = box;
+    snapshot.owner = spec.parent;
+    events_->OnMessageBoxOpened(snapshot);
+  }
   return static_cast<int>(RunModal(box, spec.parent, owner_disabled, /*show_when_idle=*/false));
 }
 
-LRESULT CALLBACK MessageBoxClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  WindowManager& wm = Device::Get().windows();
+LRESULT WindowManager::MessageBoxClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  WindowManager& wm = *this;
   switch (message) {
     case WM_COMMAND:
       if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) wm.EndDialog(hwnd, IDOK);

@@ -6,7 +6,6 @@
 // are blocked for good reasons.
 #include <algorithm>
 
-#include "system/run_folder.h"
 #include "user/window_manager.h"
 
 namespace wce {
@@ -15,17 +14,26 @@ namespace {
 constexpr DWORD kErrorInvalidThreadId = 1444;
 constexpr UINT kMinimumTimerMs = 10;  // shorter periods are raised to this, as on the platform
 
+// Calls a window's procedure: its class's handler when the window carries ClassHandledProc.
+LRESULT Invoke(WNDPROC proc, const WindowClass& cls, HWND hwnd, UINT message, WPARAM wparam,
+               LPARAM lparam) {
+  if (proc == &ClassHandledProc && cls.handler) return cls.handler(hwnd, message, wparam, lparam);
+  return proc(hwnd, message, wparam, lparam);
+}
+
 }  // namespace
 
 LRESULT WindowManager::CallProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   WNDPROC proc;
+  std::shared_ptr<const WindowClass> cls;
   {
     MutexLock lock(mu_);
     const Window* w = FindLocked(hwnd);
     if (w == nullptr || w->proc == nullptr) return 0;
     proc = w->proc;
+    cls = w->window_class;
   }
-  return proc(hwnd, message, wparam, lparam);
+  return Invoke(proc, *cls, hwnd, message, wparam, lparam);
 }
 
 void WindowManager::RunSentLocked(UniqueLock& lock, ThreadQueue& queue) {
@@ -40,7 +48,7 @@ void WindowManager::RunSentLocked(UniqueLock& lock, ThreadQueue& queue) {
         sent.done = true;
         scheduler.NotifyAll();
       }
-    } reply{lock, *sent, device_.scheduler()};
+    } reply{lock, *sent, scheduler_};
     lock.unlock();
     sent->result = CallProc(sent->hwnd, sent->message, sent->wparam, sent->lparam);
   }
@@ -61,7 +69,7 @@ bool WindowManager::RetrieveLocked(UniqueLock& lock, MSG* msg, const MessageFilt
                                    bool remove, bool wait, const std::function<bool()>& stop) {
   auto queue = CurrentQueueLocked();
   if (!queue) return false;
-  Scheduler& scheduler = device_.scheduler();
+  Scheduler& scheduler = scheduler_;
   const std::function<bool()> ready = [&] {
     return queue->closed() || queue->has_sent() ||
            queue->HasRetrievable(filter, scheduler.NowLocked()) || (stop && stop());
@@ -132,7 +140,7 @@ LRESULT WindowManager::DispatchMessage(const MSG* msg) {
       auto queue = CurrentQueueLocked();
       // Only a procedure this thread set a timer with is called: a forged lParam is not code.
       if (!queue || !queue->HasTimerProc(proc)) return 0;
-      now = static_cast<DWORD>(device_.scheduler().NowLocked());
+      now = static_cast<DWORD>(scheduler_.NowLocked());
     }
     proc(msg->hwnd, WM_TIMER, msg->wParam, now);
     return 0;
@@ -145,7 +153,7 @@ void WindowManager::PostQuitMessage(int exit_code) {
   MutexLock lock(mu_);
   if (auto queue = CurrentQueueLocked()) {
     queue->PostQuit(exit_code);
-    device_.scheduler().NotifyAll();
+    scheduler_.NotifyAll();
   }
 }
 
@@ -167,9 +175,9 @@ BOOL WindowManager::PostMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     SetLastError(hwnd ? ERROR_INVALID_WINDOW_HANDLE : kErrorInvalidThreadId);
     return FALSE;
   }
-  MSG msg{hwnd, message, wparam, lparam, static_cast<DWORD>(device_.scheduler().NowLocked()), {}};
+  MSG msg{hwnd, message, wparam, lparam, static_cast<DWORD>(scheduler_.NowLocked()), {}};
   queue->Post(msg, QS_POSTMESSAGE);
-  device_.scheduler().NotifyAll();
+  scheduler_.NotifyAll();
   return TRUE;
 }
 
@@ -181,10 +189,9 @@ BOOL WindowManager::PostThreadMessage(DWORD thread_id, UINT message, WPARAM wpar
     SetLastError(kErrorInvalidThreadId);
     return FALSE;
   }
-  MSG msg{nullptr, message, wparam, lparam, static_cast<DWORD>(device_.scheduler().NowLocked()),
-          {}};
+  MSG msg{nullptr, message, wparam, lparam, static_cast<DWORD>(scheduler_.NowLocked()), {}};
   queue->Post(msg, QS_POSTMESSAGE);
-  device_.scheduler().NotifyAll();
+  scheduler_.NotifyAll();
   return TRUE;
 }
 
@@ -204,7 +211,7 @@ LRESULT WindowManager::SendMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
     RemoteWindow copy = *remote;
     lock.unlock();
     LRESULT result = 0;
-    device_.run_folder().SendRemote(copy, message, wparam, lparam, &result);
+    if (others_ != nullptr) others_->SendRemote(copy, message, wparam, lparam, &result);
     return result;
   }
   auto target = w->queue.lock();
@@ -212,8 +219,9 @@ LRESULT WindowManager::SendMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
   auto self = CurrentQueueLocked();
   if (self == target) {
     WNDPROC proc = w->proc;
+    std::shared_ptr<const WindowClass> cls = w->window_class;
     lock.unlock();
-    return proc ? proc(hwnd, message, wparam, lparam) : 0;
+    return proc ? Invoke(proc, *cls, hwnd, message, wparam, lparam) : 0;
   }
 
   auto sent = std::make_shared<SentMessage>();
@@ -222,7 +230,7 @@ LRESULT WindowManager::SendMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
   sent->wparam = wparam;
   sent->lparam = lparam;
   target->PushSent(sent);
-  Scheduler& scheduler = device_.scheduler();
+  Scheduler& scheduler = scheduler_;
   scheduler.NotifyAll();
   // While waiting, messages sent to this thread are handled (two threads may send to each
   // other). A sender terminated here unwinds; the receiver still fills in `sent`.
@@ -264,7 +272,7 @@ UINT_PTR WindowManager::SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPR
   timer.id = id;
   timer.elapse_ms = std::max(elapse_ms, kMinimumTimerMs);
   timer.proc = proc;
-  timer.due_ms = device_.scheduler().NowLocked() + timer.elapse_ms;
+  timer.due_ms = scheduler_.NowLocked() + timer.elapse_ms;
   queue->SetTimer(timer);
   // A window timer answers its own id; 0 would read as failure, so an id of 0 answers 1.
   return hwnd == nullptr ? id : (id != 0 ? id : 1);

@@ -25,7 +25,7 @@ DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* hand
   }
 
   UniqueLock lock(mu_);
-  Scheduler& scheduler = device_.scheduler();
+  Scheduler& scheduler = scheduler_;
   auto queue = CurrentQueueLocked();  // null on a host thread: no input can arrive
   const std::uint64_t deadline = scheduler.DeadlineAfterLocked(timeout_ms);
   const bool any_input = (flags & MWMO_INPUTAVAILABLE) != 0;

@@ -3,10 +3,8 @@
 
 #include <algorithm>
 
-#include "system/run_folder.h"
 #include "host/fold_case.h"
 #include "model/display.h"
-#include "user/class_procs.h"
 
 namespace wce {
 namespace {
@@ -15,41 +13,58 @@ const HCURSOR kArrowCursor = reinterpret_cast<HCURSOR>(static_cast<std::uintptr_
 
 }  // namespace
 
-WindowManager::WindowManager(Device& device)
-    : device_(device), mu_(device.scheduler().mutex()), cursor_(kArrowCursor) {
-  const DeviceProfile& profile = device.profile();
-  RECT screen =
-      ScreenRect(profile.display_width, profile.display_height,
-                 IsValidRotation(profile.display_rotation) ? profile.display_rotation : 0);
-  screen_.width = screen.right - screen.left;
-  screen_.height = screen.bottom - screen.top;
-  screen_.work_area = WorkArea(screen);
-  MutexLock lock(mu_);
-  RegisterSystemClassesLocked();
-  device.scheduler().on_thread_exit = [this](DeviceThread& thread) { ThreadEnded(thread); };
+ScreenMetrics ScreenMetricsOf(int width, int height, int rotation) {
+  const RECT screen = ScreenRect(width, height, IsValidRotation(rotation) ? rotation : 0);
+  ScreenMetrics metrics;
+  metrics.width = screen.right - screen.left;
+  metrics.height = screen.bottom - screen.top;
+  metrics.work_area = WorkArea(screen);
+  return metrics;
 }
 
-WindowManager::~WindowManager() { device_.scheduler().on_thread_exit = nullptr; }
+LRESULT CALLBACK ClassHandledProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
+WindowManager::WindowManager(Scheduler& scheduler, Modules& modules, const ScreenMetrics& screen)
+    : scheduler_(scheduler),
+      modules_(modules),
+      mu_(scheduler.mutex()),
+      screen_(screen),
+      cursor_(kArrowCursor) {
+  MutexLock lock(mu_);
+  RegisterSystemClassesLocked();
+  scheduler_.on_thread_exit = [this](DeviceThread& thread) { ThreadEnded(thread); };
+}
+
+WindowManager::~WindowManager() { scheduler_.on_thread_exit = nullptr; }
+
+void WindowManager::Connect(OtherProcesses* others, WindowEvents* events) {
+  others_ = others;
+  events_ = events;
+}
 
 void WindowManager::RegisterSystemClassesLocked() {
+  using Member = LRESULT (WindowManager::*)(HWND, UINT, WPARAM, LPARAM);
   struct Builtin {
     const char16_t* name;
-    WNDPROC proc;
+    Member proc;
     WindowKind kind;
   };
   const Builtin builtins[] = {
-      {u"Dialog", &DialogClassProc, WindowKind::kDialog},
-      {u"MessageBox", &MessageBoxClassProc, WindowKind::kMessageBox},
-      {u"Static", &PlainClassProc, WindowKind::kStatic},
-      {u"msctls_progress32", &ProgressClassProc, WindowKind::kProgress},
-      {u"Button", &PlainClassProc, WindowKind::kPlain},
-      {u"Edit", &PlainClassProc, WindowKind::kPlain},
+      {u"Dialog", &WindowManager::DialogClassProc, WindowKind::kDialog},
+      {u"MessageBox", &WindowManager::MessageBoxClassProc, WindowKind::kMessageBox},
+      {u"Static", &WindowManager::DefWindowProc, WindowKind::kStatic},
+      {u"msctls_progress32", &WindowManager::ProgressClassProc, WindowKind::kProgress},
+      {u"Button", &WindowManager::DefWindowProc, WindowKind::kPlain},
+      {u"Edit", &WindowManager::DefWindowProc, WindowKind::kPlain},
   };
   for (const Builtin& b : builtins) {
     auto cls = std::make_shared<WindowClass>();
     cls->name = b.name;
     cls->atom = next_atom_++;
-    cls->proc = b.proc;
+    cls->proc = &ClassHandledProc;
+    cls->handler = [this, proc = b.proc](HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+      return (this->*proc)(hwnd, message, wparam, lparam);
+    };
     cls->system = true;
     cls->kind = b.kind;
     classes_.push_back(std::move(cls));
@@ -93,14 +108,15 @@ ATOM WindowManager::RegisterClass(const WNDCLASSW& wc) {
   return cls->atom;
 }
 
-ATOM WindowManager::RegisterInternalClass(std::u16string_view name, WNDPROC proc) {
+ATOM WindowManager::RegisterInternalClass(std::u16string_view name, ClassHandler handler) {
   MutexLock lock(mu_);
   std::u16string text(name);
   if (FindClassLocked(text.c_str())) return 0;
   auto cls = std::make_shared<WindowClass>();
   cls->name = std::move(text);
   cls->atom = next_atom_++;
-  cls->proc = proc;
+  cls->proc = &ClassHandledProc;
+  cls->handler = std::move(handler);
   cls->internal = true;
   classes_.push_back(cls);
   return cls->atom;
@@ -220,7 +236,7 @@ void WindowManager::ThreadEnded(DeviceThread& thread) {
       ForgetWindowLocked(hwnd);
     }
     if (!gone.empty()) BumpGenerationLocked();
-    device_.scheduler().NotifyAll();
+    scheduler_.NotifyAll();
   }
   if (published_change) {
     try {
@@ -231,7 +247,9 @@ void WindowManager::ThreadEnded(DeviceThread& thread) {
   }
 }
 
-void WindowManager::PublishWindowsChanged() { device_.run_folder().PublishWindowsChanged(); }
+void WindowManager::PublishWindowsChanged() {
+  if (others_ != nullptr) others_->PublishWindowsChanged();
+}
 
 // ---- Screen and generation ----------------------------------------------------------------------
 
@@ -242,7 +260,7 @@ void WindowManager::SetScreenLocked(const ScreenMetrics& screen) {
 
 void WindowManager::BumpGenerationLocked() {
   generation_.fetch_add(1, std::memory_order_acq_rel);
-  device_.scheduler().NotifyAll();
+  scheduler_.NotifyAll();
 }
 
 // ---- Introspection ------------------------------------------------------------------------------
@@ -348,9 +366,9 @@ bool WindowManager::PostInputLocked(HWND target, UINT message, WPARAM wparam, LP
   if (w == nullptr) return false;
   auto queue = w->queue.lock();
   if (!queue || queue->closed()) return false;
-  MSG msg{target, message, wparam, lparam, static_cast<DWORD>(device_.scheduler().NowLocked()), {}};
+  MSG msg{target, message, wparam, lparam, static_cast<DWORD>(scheduler_.NowLocked()), {}};
   queue->Post(msg, QS_KEY);
-  device_.scheduler().NotifyAll();
+  scheduler_.NotifyAll();
   return true;
 }
 

@@ -2,10 +2,10 @@
 // dialogs, message boxes, the static and progress-bar controls, and windows of other programs on
 // the same device (proxies through the run folder).
 //
-// Locking: every piece of state is guarded by the scheduler's mutex
-// (Device::scheduler().mutex()). Methods named ...Locked must be called with that mutex held;
-// every other method takes it itself and must be called without it. No window, dialog or timer
-// procedure is ever called with the mutex held, and neither are the run folder and automation.
+// Locking: every piece of state is guarded by the scheduler's mutex. Methods named ...Locked must
+// be called with that mutex held; every other method takes it itself and must be called without it.
+// No window, dialog or timer procedure is ever called with the mutex held, and neither are the run
+// folder and automation.
 //
 // Threads: a window belongs to the device thread that created it, and so does a timer. Message
 // queues exist only for device threads (created on first use); a host thread that is no device
@@ -29,51 +29,18 @@
 
 #include <windows.h>
 
-#include "system/device.h"
-#include "system/run_folder.h"
+#include "host/mutex.h"
+#include "model/scheduler.h"
+#include "user/other_processes.h"
 #include "user/thread_queue.h"
 #include "user/window.h"
-#include "host/mutex.h"
+#include "user/window_events.h"
+#include "user/window_info.h"
 
 namespace wce {
 
-// The screen as the window system sees it (the shell keeps it current). The work area is the
-// screen without the navigation bar at the top and the menu bar at the bottom; CW_USEDEFAULT
-// windows fill it.
-struct ScreenMetrics {
-  int width = 240;
-  int height = 320;
-  RECT work_area{0, 26, 240, 294};
-};
-
-// What automation and the terminal screen see of a window.
-struct WindowInfo {
-  HWND hwnd = nullptr;
-  std::u16string class_name;
-  std::u16string text;
-  DWORD style = 0;
-  int id = 0;
-  RECT rect{};           // screen coordinates
-  bool visible = false;  // the window and all its parents are visible
-  bool enabled = true;
-  HWND owner = nullptr;
-  HWND parent = nullptr;
-  std::uint32_t thread_id = 0;
-  WindowKind kind = WindowKind::kPlain;
-  bool internal = false;  // a window of an internal class (the shell's menu bar)
-  int template_id = -1;   // dialogs: the RT_DIALOG resource id it was made from, or -1
-  std::optional<ProgressState> progress;  // progress bars only
-  std::vector<HWND> children;             // in creation order
-};
-
-struct MessageBoxInfo {
-  HWND hwnd = nullptr;
-  HWND owner = nullptr;
-  std::u16string owner_title;
-  std::u16string text;
-  std::u16string caption;
-  UINT style = 0;
-};
+class Modules;
+struct DialogTemplate;
 
 class WindowManager {
  public:
@@ -84,10 +51,17 @@ class WindowManager {
   static int DialogUnitsToX(int units);
   static int DialogUnitsToY(int units);
 
-  explicit WindowManager(Device& device);
+  // Dialog templates are looked up in `modules`; `screen` is the screen until the shell sets
+  // another. Installs itself as the scheduler's thread-exit hook (removed on destruction).
+  WindowManager(Scheduler& scheduler, Modules& modules, const ScreenMetrics& screen);
   ~WindowManager();
   WindowManager(const WindowManager&) = delete;
   WindowManager& operator=(const WindowManager&) = delete;
+
+  // The floors above: the other programs on the device, and who hears of message boxes, progress
+  // and ended dialogs. Either may be null (nothing crosses, nobody hears). Set once, before any
+  // program runs; both must outlive this object or be disconnected (null) first.
+  void Connect(OtherProcesses* others, WindowEvents* events);
 
   // ---- For the shell and automation -----------------------------------------------------------
 
@@ -131,10 +105,11 @@ class WindowManager {
   // window or its thread has ended.
   bool PostInputLocked(HWND target, UINT message, WPARAM wparam, LPARAM lparam);
 
-  // Registers a class for the layer's own windows (the shell's menu bar): its windows are never
-  // found by FindWindowW, published, or counted as foreground. Returns its atom (0 if the name is
-  // taken).
-  ATOM RegisterInternalClass(std::u16string_view name, WNDPROC proc);
+  // Registers a class for the layer's own windows (the shell's menu bar), whose procedure is
+  // `handler`: its windows are never found by FindWindowW, published, or counted as foreground.
+  // Returns its atom (0 if the name is taken).
+  using ClassHandler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
+  ATOM RegisterInternalClass(std::u16string_view name, ClassHandler handler);
 
   // Called on a device thread that is ending (by the scheduler's thread-exit hook): closes its
   // queue, releases senders waiting on it and destroys its windows without calling their
@@ -196,6 +171,9 @@ class WindowManager {
 
   // ---- Internals shared by the files of the window system --------------------------------------
 
+  // The device lock every piece of state here is guarded by.
+  Mutex& mutex() const WCE_RETURN_CAPABILITY(mu_) { return mu_; }
+
   // The live window (also while WM_DESTROY is delivered), or null.
   Window* FindLocked(HWND hwnd);
   const Window* FindLocked(HWND hwnd) const;
@@ -232,6 +210,13 @@ class WindowManager {
   INT_PTR RunModal(HWND window, HWND owner, bool owner_disabled, bool show_when_idle);
 
  private:
+  // The procedures of the built-in classes ("Dialog", "MessageBox", "msctls_progress32"; the
+  // text-only ones use DefWindowProc).
+  LRESULT DialogClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT MessageBoxClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT ProgressClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  HWND CreateFromTemplate(const DialogTemplate& t, HINSTANCE instance, HWND owner, DLGPROC proc,
+                          int template_id);
   std::shared_ptr<const WindowClass> FindClassLocked(LPCWSTR name) const;
   // The top-level window a window belongs to (itself for a top-level one).
   HWND RootLocked(HWND hwnd) const;
@@ -255,8 +240,11 @@ class WindowManager {
   MessageFilter MakeFilterLocked(HWND hwnd, UINT min, UINT max) const;
   void PublishWindowsChanged();
 
-  Device& device_;
+  Scheduler& scheduler_;
+  Modules& modules_;
   Mutex& mu_;
+  OtherProcesses* others_ = nullptr;
+  WindowEvents* events_ = nullptr;
   ScreenMetrics screen_;
   std::atomic<std::uint64_t> generation_{1};
   std::uintptr_t next_handle_ = 0x20000;

@@ -1,7 +1,6 @@
 // Creating, destroying, showing, sizing and naming windows.
 #include <algorithm>
 
-#include "system/run_folder.h"
 #include "host/fold_case.h"
 #include "user/window_manager.h"
 
@@ -207,7 +206,7 @@ BOOL WindowManager::IsWindow(HWND hwnd) {
   if (remote == nullptr) return FALSE;
   RemoteWindow copy = *remote;
   lock.unlock();
-  return device_.run_folder().IsRemoteWindowAlive(copy) ? TRUE : FALSE;
+  return others_ != nullptr && others_->IsRemoteWindowAlive(copy) ? TRUE : FALSE;
 }
 
 bool WindowManager::IsLocalWindow(HWND hwnd) {
@@ -533,9 +532,10 @@ HWND WindowManager::FindWindow(LPCWSTR class_name, LPCWSTR title) {
     }
   }
   if (class_name != nullptr && IS_INTRESOURCE(class_name)) return nullptr;  // atoms stay local
+  if (others_ == nullptr) return nullptr;
   std::u16string cls_text = TextOf(class_name), title_text = TextOf(title);
-  auto remote = device_.run_folder().FindRemoteWindow(class_name ? &cls_text : nullptr,
-                                                      title ? &title_text : nullptr);
+  auto remote =
+      others_->FindRemoteWindow(class_name ? &cls_text : nullptr, title ? &title_text : nullptr);
   return remote ? ProxyFor(*remote) : nullptr;
 }
 
