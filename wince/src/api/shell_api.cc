@@ -8,14 +8,24 @@
 
 using wce::Device;
 
+namespace {
+
+// The value of a shell call, its error made the last error.
+BOOL Answer(const wce::Result<BOOL>& result) {
+  if (result.error != ERROR_SUCCESS) SetLastError(result.error);
+  return result.value;
+}
+
+}  // namespace
+
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
   wce::ThreadGate();
-  return Device::Get().shell().InitDialog(pshidi);
+  return Answer(Device::Get().shell().InitDialog(pshidi));
 }
 
 BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* pmbi) {
   wce::ThreadGate();
-  return Device::Get().shell().CreateMenuBar(pmbi);
+  return Answer(Device::Get().shell().CreateMenuBar(pmbi));
 }
 
 HWND WINAPI SHFindMenuBar(HWND hwnd) {

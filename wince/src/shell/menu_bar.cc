@@ -9,7 +9,7 @@
 #include "resource/res_file.h"
 #include "model/display.h"
 #include "shell/shell.h"
-#include "user/window_manager.h"
+#include "user/window_system.h"
 
 namespace wce {
 namespace {
@@ -27,38 +27,36 @@ std::optional<SoftKeys> LoadSoftKeys(Modules& modules, HINSTANCE instance, UINT 
 
 }  // namespace
 
-BOOL Shell::CreateMenuBar(SHMENUBARINFO* info) {
+Result<BOOL> Shell::CreateMenuBar(SHMENUBARINFO* info) {
   if (info == nullptr || info->cbSize != sizeof(SHMENUBARINFO) ||
       (info->dwFlags & SHCMBF_HMENU) == 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
+    return {FALSE, ERROR_INVALID_PARAMETER};
   }
-  WindowManager& windows = windows_;
-  if (!windows.IsLocalWindow(info->hwndParent)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+  WindowSystem& windows = windows_;
+  if (!windows.view().IsLocalWindow(info->hwndParent)) {
+    return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
   }
   std::optional<SoftKeys> keys = LoadSoftKeys(modules_, info->hInstRes, info->nToolBarId);
   if (!keys) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return FALSE;
+    return {FALSE, ERROR_RESOURCE_NAME_NOT_FOUND};
   }
   RECT where;
   {
     MutexLock lock(mu_);
     where = MenuBarRect(ScreenRectLocked());
   }
-  HWND bar = windows.CreateWindowEx(0, kMenuBarClass, u"", WS_POPUP | WS_VISIBLE, where.left,
-                                    where.top, where.right - where.left, where.bottom - where.top,
-                                    info->hwndParent, nullptr, info->hInstRes, nullptr);
-  if (bar == nullptr) return FALSE;
+  const Result<HWND> made = windows.lifecycle().CreateOfClass(
+      0, kMenuBarClass, u"", WS_POPUP | WS_VISIBLE, where.left, where.top, where.right - where.left,
+      where.bottom - where.top, info->hwndParent, nullptr, info->hInstRes, nullptr);
+  if (made.value == nullptr) return {FALSE, made.error};
+  const HWND bar = made.value;
   {
     MutexLock lock(mu_);
     bars_[bar] = MenuBar{info->hwndParent, std::move(*keys)};
-    windows.BumpGenerationLocked();
+    windows.table().BumpGenerationLocked();
   }
   info->hwndMB = bar;
-  return TRUE;
+  return {TRUE};
 }
 
 HWND Shell::FindMenuBar(HWND owner) {
@@ -72,7 +70,7 @@ HRESULT Shell::EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable) {
   if (record == nullptr || !record->keys.Enable(uid, by_index != FALSE, enable != FALSE)) {
     return E_FAIL;
   }
-  windows_.BumpGenerationLocked();
+  windows_.table().BumpGenerationLocked();
   return S_OK;
 }
 
@@ -81,7 +79,7 @@ HWND Shell::MenuBarOfLocked(HWND owner) const {
   // The newest bar of a live owner wins (handles grow, so the map's last match is the newest).
   HWND found = nullptr;
   for (const auto& [bar, record] : bars_) {
-    if (record.owner == owner && windows_.FindLocked(bar) != nullptr) found = bar;
+    if (record.owner == owner && windows_.table().FindLocked(bar) != nullptr) found = bar;
   }
   return found;
 }
@@ -96,18 +94,18 @@ bool Shell::CanPressLocked(HWND owner, int index) const {
   if (record == nullptr || index < 0 || index >= static_cast<int>(record->keys.keys().size())) {
     return false;
   }
-  const Window* w = windows_.FindLocked(owner);
+  const Window* w = windows_.table().FindLocked(owner);
   return record->keys.keys()[index].enabled && w != nullptr && (w->style & WS_DISABLED) == 0;
 }
 
 bool Shell::PressLocked(HWND owner, int index) {
   if (!CanPressLocked(owner, index)) return false;
   HWND bar = MenuBarOfLocked(owner);
-  const Window* w = windows_.FindLocked(bar);
+  const Window* w = windows_.table().FindLocked(bar);
   const int width = w->rect.right - w->rect.left;
   const int x = width * (2 * index + 1) / 4;  // the middle of the key's half
   const int y = (w->rect.bottom - w->rect.top) / 2;
-  return windows_.PostInputLocked(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  return windows_.queues().PostInputLocked(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
 Shell::MenuBar* Shell::BarLocked(HWND bar) {
@@ -132,7 +130,7 @@ LRESULT Shell::MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
       shell.Forget(hwnd);
       return 0;
     default:
-      return windows_.DefWindowProc(hwnd, message, wparam, lparam);
+      return windows_.lifecycle().DefaultProc(hwnd, message, wparam, lparam);
   }
 }
 
@@ -147,7 +145,7 @@ LRESULT Shell::OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* in
   if (info->dwMask & TBIF_TEXT) {
     record->keys.SetLabel(static_cast<int>(command),
                           info->pszText ? std::u16string(info->pszText) : std::u16string());
-    windows_.BumpGenerationLocked();
+    windows_.table().BumpGenerationLocked();
   }
   return TRUE;
 }
@@ -158,7 +156,7 @@ void Shell::OnTap(HWND bar, int x) {
   {
     MutexLock lock(mu_);
     MenuBar* record = BarLocked(bar);
-    const Window* w = windows_.FindLocked(bar);
+    const Window* w = windows_.table().FindLocked(bar);
     if (record == nullptr || w == nullptr) return;
     auto index = record->keys.IndexAt(x, w->rect.right - w->rect.left);
     // A key disabled after the tap was made is ignored, as is a tap while a modal window
@@ -167,12 +165,12 @@ void Shell::OnTap(HWND bar, int x) {
     owner = record->owner;
     command = record->keys.keys()[*index].command;
   }
-  windows_.SendMessage(owner, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(bar));
+  windows_.queues().Send(owner, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(bar));
 }
 
 void Shell::Forget(HWND bar) {
   MutexLock lock(mu_);
-  if (bars_.erase(bar) != 0) windows_.BumpGenerationLocked();
+  if (bars_.erase(bar) != 0) windows_.table().BumpGenerationLocked();
 }
 
 }  // namespace wce

@@ -6,7 +6,7 @@
 
 #include "model/display.h"
 #include "model/scheduler.h"
-#include "user/window_manager.h"
+#include "user/window_system.h"
 
 namespace wce {
 namespace {
@@ -15,13 +15,13 @@ bool SameRect(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-bool MoveTo(WindowManager& windows, HWND hwnd, const RECT& r) {
-  return windows.MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top) != FALSE;
+bool MoveTo(WindowSystem& windows, HWND hwnd, const RECT& r) {
+  return windows.state().Move(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top).value;
 }
 
 }  // namespace
 
-Shell::Shell(Scheduler& scheduler, WindowManager& windows, Modules& modules, int native_width,
+Shell::Shell(Scheduler& scheduler, WindowSystem& windows, Modules& modules, int native_width,
              int native_height, int rotation)
     : mu_(scheduler.mutex()),
       windows_(windows),
@@ -49,12 +49,12 @@ void Shell::PushScreenLocked() {
   metrics.width = screen.right - screen.left;
   metrics.height = screen.bottom - screen.top;
   metrics.work_area = WorkArea(screen);
-  windows_.SetScreenLocked(metrics);
+  windows_.table().SetScreenLocked(metrics);
 }
 
 bool Shell::Rotate(int degrees) {
   if (!IsValidRotation(degrees)) return false;
-  WindowManager& windows = windows_;
+  WindowSystem& windows = windows_;
   std::vector<std::pair<HWND, RECT>> moves;
   {
     MutexLock lock(mu_);
@@ -64,8 +64,8 @@ bool Shell::Rotate(int degrees) {
     PushScreenLocked();
     const RECT work = WorkAreaLocked();
     const RECT bar = MenuBarRect(ScreenRectLocked());
-    for (HWND hwnd : windows.TopLevelWindowsLocked()) {
-      auto info = windows.InfoLocked(hwnd);
+    for (HWND hwnd : windows.view().TopLevelWindowsLocked()) {
+      auto info = windows.view().InfoLocked(hwnd);
       if (!info) continue;
       if (info->internal) {
         if (bars_.count(hwnd) != 0) moves.emplace_back(hwnd, bar);
@@ -74,32 +74,29 @@ bool Shell::Rotate(int degrees) {
         moves.emplace_back(hwnd, work);
       }
     }
-    std::erase_if(full_screen_, [&](HWND h) { return windows.FindLocked(h) == nullptr; });
+    std::erase_if(full_screen_, [&](HWND h) { return windows.table().FindLocked(h) == nullptr; });
   }
   // Each window is resized on its own thread's terms: WM_SIZE is sent, not called from here.
   for (const auto& [hwnd, rect] : moves) MoveTo(windows, hwnd, rect);
   return true;
 }
 
-BOOL Shell::InitDialog(SHINITDLGINFO* info) {
-  if (info == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  WindowManager& windows = windows_;
-  if (!windows.IsLocalWindow(info->hDlg)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+Result<BOOL> Shell::InitDialog(SHINITDLGINFO* info) {
+  if (info == nullptr) return {FALSE, ERROR_INVALID_PARAMETER};
+  WindowSystem& windows = windows_;
+  if (!windows.view().IsLocalWindow(info->hDlg)) {
+    return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
   }
   const DWORD sizing = SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN;
-  if ((info->dwMask & SHIDIM_FLAGS) == 0 || (info->dwFlags & sizing) == 0) return TRUE;
+  if ((info->dwMask & SHIDIM_FLAGS) == 0 || (info->dwFlags & sizing) == 0) return {TRUE};
   RECT work;
   {
     MutexLock lock(mu_);
     work = WorkAreaLocked();
     full_screen_.insert(info->hDlg);
   }
-  return MoveTo(windows, info->hDlg, work) ? TRUE : FALSE;
+  return windows.state().Move(info->hDlg, work.left, work.top, work.right - work.left,
+                              work.bottom - work.top);
 }
 
 LONG Shell::ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD flags) {

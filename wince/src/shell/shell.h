@@ -22,12 +22,13 @@
 
 #include "host/mutex.h"
 #include "shell/soft_keys.h"
+#include "user/result.h"
 
 namespace wce {
 
 class Modules;
 class Scheduler;
-class WindowManager;
+class WindowSystem;
 
 class Shell {
  public:
@@ -36,7 +37,7 @@ class Shell {
   // A display of `native_width` x `native_height` pixels turned by `rotation` degrees (an invalid
   // rotation counts as 0); menus are read from `modules`. Registers the menu bar's window class
   // with `windows` and pushes the screen to it. All three must outlive the shell.
-  Shell(Scheduler& scheduler, WindowManager& windows, Modules& modules, int native_width,
+  Shell(Scheduler& scheduler, WindowSystem& windows, Modules& modules, int native_width,
         int native_height, int rotation);
   Shell(const Shell&) = delete;
   Shell& operator=(const Shell&) = delete;
@@ -55,8 +56,13 @@ class Shell {
 
   // ---- Shell calls (behind the Win32 entry points) -------------------------------------------
 
-  BOOL InitDialog(SHINITDLGINFO* info);
-  BOOL CreateMenuBar(SHMENUBARINFO* info);
+  // Sizes a dialog to the work area when asked to. FALSE with ERROR_INVALID_PARAMETER or
+  // ERROR_INVALID_WINDOW_HANDLE.
+  Result<BOOL> InitDialog(SHINITDLGINFO* info);
+  // Makes the menu bar of info->hwndParent from the MENU resource info->nToolBarId. FALSE with
+  // ERROR_INVALID_PARAMETER, ERROR_INVALID_WINDOW_HANDLE, ERROR_RESOURCE_NAME_NOT_FOUND, or the
+  // error that creating its window met.
+  Result<BOOL> CreateMenuBar(SHMENUBARINFO* info);
   HWND FindMenuBar(HWND owner);
   HRESULT EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable);
   LONG ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD flags);
@@ -88,7 +94,7 @@ class Shell {
   void PushScreenLocked();
 
   Mutex& mu_;
-  WindowManager& windows_;
+  WindowSystem& windows_;
   Modules& modules_;
   const int native_width_;
   const int native_height_;

@@ -8,7 +8,7 @@
 #include "model/display.h"
 #include "shell/shell.h"
 #include "user/window_events.h"
-#include "user/window_manager.h"
+#include "user/window_system.h"
 
 namespace wce {
 namespace {
@@ -26,7 +26,7 @@ bool IsInput(const Action& action) {
          std::holds_alternative<DismissMessageBox>(action);
 }
 
-void AddControls(const WindowManager& windows, const std::vector<HWND>& children,
+void AddControls(const ScreenView& windows, const std::vector<HWND>& children,
                  std::vector<ControlSnapshot>* out) {
   for (HWND child : children) {
     auto info = windows.InfoLocked(child);
@@ -83,11 +83,11 @@ bool Automation::ProgramEndedLocked() const {
 }
 
 bool Automation::UiWaitingLocked() const {
-  return device_.windows().IsUiThreadWaitingForInputLocked();
+  return device_.windows().view().IsUiThreadWaitingForInputLocked();
 }
 
 ScreenSnapshot Automation::SnapshotLocked() {
-  WindowManager& windows = device_.windows();
+  const ScreenView& windows = device_.windows().view();
   Shell& shell = device_.shell();
   ScreenSnapshot s;
   s.time_ms = device_.scheduler().NowLocked();
@@ -129,7 +129,7 @@ ScreenSnapshot Automation::Snapshot() {
 }
 
 bool Automation::OfferedLocked(const Action& action) const {
-  const WindowManager& windows = device_.windows();
+  const ScreenView& windows = device_.windows().view();
   return std::visit(
       Overloaded{
           [&](const PressSoftKey& press) {
@@ -151,13 +151,13 @@ bool Automation::Offered(const Action& action) {
 
 bool Automation::ApplyInputLocked(const Action& action) {
   if (!UiWaitingLocked() || !OfferedLocked(action)) return false;
-  WindowManager& windows = device_.windows();
+  const ScreenView& windows = device_.windows().view();
   if (const auto* press = std::get_if<PressSoftKey>(&action)) {
     return device_.shell().PressLocked(windows.ForegroundWindowLocked(), press->index);
   }
   // The newest message box is the one on top; its OK button ends it.
   HWND box = windows.MessageBoxesLocked().back().hwnd;
-  return windows.PostInputLocked(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+  return device_.windows().queues().PostInputLocked(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
 }
 
 bool Automation::Apply(const Action& action) {
@@ -191,17 +191,17 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
   // now, then each time the program has settled (waits for input) after a change of screen.
   // The screen's generation is taken before the try: a change the program makes while the try
   // runs (it makes the event and settles) must count as one after it.
-  std::uint64_t tried_at = device_.windows().generation();
+  std::uint64_t tried_at = device_.windows().view().generation();
   lock.unlock();
   if (Apply(action)) return true;
   lock.lock();
   for (;;) {
     const std::function<bool()> settled = [&] {
       return ProgramEndedLocked() ||
-             (UiWaitingLocked() && device_.windows().generation() != tried_at);
+             (UiWaitingLocked() && device_.windows().view().generation() != tried_at);
     };
     if (!scheduler.Wait(lock, settled, deadline_ms) || ProgramEndedLocked()) return false;
-    tried_at = device_.windows().generation();
+    tried_at = device_.windows().view().generation();
     lock.unlock();
     if (Apply(action)) return true;
     lock.lock();
@@ -213,7 +213,7 @@ ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uin
   UniqueLock lock(scheduler.mutex());
   const std::function<bool()> ready = [&] {
     return ProgramEndedLocked() ||
-           (UiWaitingLocked() && device_.windows().generation() != seen_generation);
+           (UiWaitingLocked() && device_.windows().view().generation() != seen_generation);
   };
   scheduler.Wait(lock, ready, deadline_ms);
   return SnapshotLocked();
@@ -222,7 +222,7 @@ ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uin
 ScreenSnapshot Automation::WaitForWindow(std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(scheduler.mutex());
-  const WindowManager& windows = device_.windows();
+  const ScreenView& windows = device_.windows().view();
   const std::function<bool()> shown = [&] {
     return ProgramEndedLocked() || windows.ForegroundWindowLocked() != nullptr ||
            !windows.MessageBoxesLocked().empty();

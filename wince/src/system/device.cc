@@ -14,7 +14,7 @@
 #include "kernel/threads.h"
 #include "resource/modules.h"
 #include "shell/shell.h"
-#include "user/window_manager.h"
+#include "user/window_system.h"
 
 namespace wce {
 namespace {
@@ -106,7 +106,7 @@ Device::Device(const DeviceOptions& options, DeviceProfile profile)
   hardware_ = std::make_unique<Hardware>(*this);
   threads_ = std::make_unique<Threads>(*this);
   modules_ = std::make_unique<Modules>(*this);
-  windows_ = std::make_unique<WindowManager>(
+  windows_ = std::make_unique<WindowSystem>(
       *scheduler_, *modules_,
       ScreenMetricsOf(profile_.display_width, profile_.display_height, profile_.display_rotation));
   shell_ = std::make_unique<Shell>(*scheduler_, *windows_, *modules_, profile_.display_width,

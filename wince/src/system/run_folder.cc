@@ -19,7 +19,7 @@
 #include "host/unix_socket.h"
 #include "host/fold_case.h"
 #include "kernel/threads.h"
-#include "user/window_manager.h"
+#include "user/window_system.h"
 
 namespace wce {
 namespace {
@@ -184,7 +184,7 @@ void RunFolder::WriteEntry() {
   PublishedProgram entry;
   entry.pid = ::getpid();
   entry.program = device_.profile().program;
-  entry.windows = device_.windows().PublishedWindows();
+  entry.windows = device_.windows().view().PublishedWindows();
   entry.events = device_.threads().events().Names();
 
   const fs::path run_dir = RunDir();
@@ -219,15 +219,15 @@ std::string RunFolder::Serve(const std::string& line) {
       const UINT msg = request->msg;
       const auto wparam = static_cast<WPARAM>(request->wparam);
       const auto lparam = static_cast<LPARAM>(request->lparam);
-      if (CrossesProcesses(msg, wparam, lparam) && device_.windows().IsLocalWindow(hwnd)) {
+      if (CrossesProcesses(msg, wparam, lparam) && device_.windows().view().IsLocalWindow(hwnd)) {
         if (msg == WM_CLOSE) closed_remotely_.store(true);
-        reply.result = SendMessageW(hwnd, msg, wparam, lparam);
+        reply.result = device_.windows().queues().Send(hwnd, msg, wparam, lparam).value;
         reply.ok = true;
       }
       break;
     }
     case RunRequest::Op::kIsWindow:
-      reply.ok = device_.windows().IsLocalWindow(hwnd);
+      reply.ok = device_.windows().view().IsLocalWindow(hwnd);
       break;
     case RunRequest::Op::kSetEvent:
       reply.ok = events.SetNamedEvent(request->name);

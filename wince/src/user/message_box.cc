@@ -1,5 +1,4 @@
-// Message boxes: a small modal window with the text and one OK button.
-#include "user/window_manager.h"
+#include "user/message_box.h"
 
 namespace wce {
 namespace {
@@ -11,37 +10,46 @@ constexpr int kButtonHeight = 24;
 
 }  // namespace
 
-int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  if (owner != nullptr && !IsLocalWindow(owner)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  MessageBoxInfo snapshot;
-  snapshot.text = text ? text : u"";
-  snapshot.caption = caption ? caption : u"Error";
-  snapshot.style = type;
-  CreateSpec spec;
-  spec.title = snapshot.caption;
+MessageBoxes::MessageBoxes(WindowTable& table, WindowLifecycle& lifecycle, WindowState& state,
+                           Dialogs& dialogs, const UpperFloors& floors)
+    : table_(table),
+      mu_(table.mutex()),
+      lifecycle_(lifecycle),
+      state_(state),
+      dialogs_(dialogs),
+      floors_(floors) {}
+
+Result<int> MessageBoxes::Show(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  MessageBoxInfo info;
+  info.text = text ? text : u"";
+  info.caption = caption ? caption : u"Error";
+  info.style = type;
+  WindowLifecycle::CreateSpec spec;
+  spec.title = info.caption;
   spec.style = WS_POPUP;
   {
     MutexLock lock(mu_);
-    spec.parent = owner ? RootLocked(owner) : nullptr;
-    if (const Window* o = FindLocked(spec.parent)) snapshot.owner_title = o->text;
-    const RECT work = screen_.work_area;
+    if (owner != nullptr && table_.FindLocked(owner) == nullptr) {
+      return {0, ERROR_INVALID_WINDOW_HANDLE};
+    }
+    spec.parent = owner ? table_.RootLocked(owner) : nullptr;
+    if (const Window* o = table_.FindLocked(spec.parent)) info.owner_title = o->text;
+    const RECT work = table_.ScreenLocked().work_area;
     spec.x = work.left + kBoxMargin;
     spec.width = (work.right - work.left) - 2 * kBoxMargin;
     spec.height = kBoxHeight;
     spec.y = work.top + ((work.bottom - work.top) - kBoxHeight) / 2;
   }
-  spec.setup = [&snapshot](Window& w) {
-    w.box_text = snapshot.text;
-    w.box_style = snapshot.style;
+  spec.setup = [&info](Window& w) {
+    w.box_text = info.text;
+    w.box_style = info.style;
   };
-  HWND box = CreateWindowInternal(FindClass(u"MessageBox"), u"MessageBox", spec);
-  if (box == nullptr) return 0;
+  const Result<HWND> made = lifecycle_.Create(table_.FindClass(u"MessageBox"), u"MessageBox", spec);
+  if (made.value == nullptr) return {0, made.error};
+  const HWND box = made.value;
 
-  CreateSpec label;
-  label.title = snapshot.text;
+  WindowLifecycle::CreateSpec label;
+  label.title = info.text;
   label.style = WS_CHILD | WS_VISIBLE;
   label.x = kBoxMargin;
   label.y = kBoxMargin;
@@ -49,7 +57,7 @@ int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT ty
   label.height = kBoxHeight - 3 * kBoxMargin - kButtonHeight;
   label.parent = box;
   label.id = -1;
-  CreateSpec button;
+  WindowLifecycle::CreateSpec button;
   button.title = u"OK";
   button.style = WS_CHILD | WS_VISIBLE;
   button.x = (spec.width - kButtonWidth) / 2;
@@ -58,37 +66,40 @@ int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT ty
   button.height = kButtonHeight;
   button.parent = box;
   button.id = IDOK;
-  if (!CreateWindowInternal(FindClass(u"Static"), u"Static", label) ||
-      !CreateWindowInternal(FindClass(u"Button"), u"Button", button)) {
-    DestroyWindow(box);
-    return 0;
+  Result<HWND> part = lifecycle_.Create(table_.FindClass(u"Static"), u"Static", label);
+  if (part.value != nullptr) {
+    part = lifecycle_.Create(table_.FindClass(u"Button"), u"Button", button);
+  }
+  if (part.value == nullptr) {
+    lifecycle_.Destroy(box);
+    return {0, part.error};
   }
   {
     MutexLock lock(mu_);
-    message_boxes_.push_back(box);
-    BumpGenerationLocked();
+    table_.AddMessageBoxLocked(box);
+    table_.BumpGenerationLocked();
   }
-  const bool owner_disabled = DisableOwner(spec.parent);
-  ShowWindow(box, SW_SHOW);
-  if (events_ != nullptr) {
-    snapshot.hwnd = box;
-    snapshot.owner = spec.parent;
-    events_->OnMessageBoxOpened(snapshot);
+  const bool owner_disabled = dialogs_.DisableOwner(spec.parent);
+  state_.Show(box, SW_SHOW);
+  if (floors_.events != nullptr) {
+    info.hwnd = box;
+    info.owner = spec.parent;
+    floors_.events->OnMessageBoxOpened(info);
   }
-  return static_cast<int>(RunModal(box, spec.parent, owner_disabled, /*show_when_idle=*/false));
+  return {static_cast<int>(
+      dialogs_.RunModal(box, spec.parent, owner_disabled, /*show_when_idle=*/false))};
 }
 
-LRESULT WindowManager::MessageBoxClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  WindowManager& wm = *this;
+LRESULT MessageBoxes::ClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND:
-      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) wm.EndDialog(hwnd, IDOK);
+      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) dialogs_.End(hwnd, IDOK);
       return 0;
     case WM_CLOSE:  // a box with only OK answers OK however it is closed
-      wm.EndDialog(hwnd, IDOK);
+      dialogs_.End(hwnd, IDOK);
       return 0;
     default:
-      return wm.DefWindowProc(hwnd, message, wparam, lparam);
+      return lifecycle_.DefaultProc(hwnd, message, wparam, lparam);
   }
 }
 
