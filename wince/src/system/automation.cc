@@ -8,7 +8,8 @@
 #include "model/display.h"
 #include "shell/shell.h"
 #include "user/window_events.h"
-#include "user/window_system.h"
+#include "user/screen_view.h"
+#include "user/user_input.h"
 
 namespace wce {
 namespace {
@@ -72,8 +73,11 @@ class Automation::Events final : public WindowEvents {
   Automation& automation_;
 };
 
-Automation::Automation(Device& device)
-    : device_(device), window_events_(std::make_unique<Events>(*this)) {}
+Automation::Automation(Device& device, const ScreenView& view, UserInput& input)
+    : device_(device),
+      view_(view),
+      input_(input),
+      window_events_(std::make_unique<Events>(*this)) {}
 
 Automation::~Automation() = default;
 
@@ -82,12 +86,10 @@ bool Automation::ProgramEndedLocked() const {
   return device_.program_started() && !device_.program_running();
 }
 
-bool Automation::UiWaitingLocked() const {
-  return device_.windows().view().IsUiThreadWaitingForInputLocked();
-}
+bool Automation::UiWaitingLocked() const { return view_.IsUiThreadWaitingForInputLocked(); }
 
 ScreenSnapshot Automation::SnapshotLocked() {
-  const ScreenView& windows = device_.windows().view();
+  const ScreenView& windows = view_;
   Shell& shell = device_.shell();
   ScreenSnapshot s;
   s.time_ms = device_.scheduler().NowLocked();
@@ -129,7 +131,7 @@ ScreenSnapshot Automation::Snapshot() {
 }
 
 bool Automation::OfferedLocked(const Action& action) const {
-  const ScreenView& windows = device_.windows().view();
+  const ScreenView& windows = view_;
   return std::visit(
       Overloaded{
           [&](const PressSoftKey& press) {
@@ -151,13 +153,13 @@ bool Automation::Offered(const Action& action) {
 
 bool Automation::ApplyInputLocked(const Action& action) {
   if (!UiWaitingLocked() || !OfferedLocked(action)) return false;
-  const ScreenView& windows = device_.windows().view();
+  const ScreenView& windows = view_;
   if (const auto* press = std::get_if<PressSoftKey>(&action)) {
     return device_.shell().PressLocked(windows.ForegroundWindowLocked(), press->index);
   }
   // The newest message box is the one on top; its OK button ends it.
   HWND box = windows.MessageBoxesLocked().back().hwnd;
-  return device_.windows().queues().PostInputLocked(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+  return input_.PostInputLocked(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
 }
 
 bool Automation::Apply(const Action& action) {
@@ -191,17 +193,16 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
   // now, then each time the program has settled (waits for input) after a change of screen.
   // The screen's generation is taken before the try: a change the program makes while the try
   // runs (it makes the event and settles) must count as one after it.
-  std::uint64_t tried_at = device_.windows().view().generation();
+  std::uint64_t tried_at = view_.generation();
   lock.unlock();
   if (Apply(action)) return true;
   lock.lock();
   for (;;) {
     const std::function<bool()> settled = [&] {
-      return ProgramEndedLocked() ||
-             (UiWaitingLocked() && device_.windows().view().generation() != tried_at);
+      return ProgramEndedLocked() || (UiWaitingLocked() && view_.generation() != tried_at);
     };
     if (!scheduler.Wait(lock, settled, deadline_ms) || ProgramEndedLocked()) return false;
-    tried_at = device_.windows().view().generation();
+    tried_at = view_.generation();
     lock.unlock();
     if (Apply(action)) return true;
     lock.lock();
@@ -212,8 +213,7 @@ ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uin
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(scheduler.mutex());
   const std::function<bool()> ready = [&] {
-    return ProgramEndedLocked() ||
-           (UiWaitingLocked() && device_.windows().view().generation() != seen_generation);
+    return ProgramEndedLocked() || (UiWaitingLocked() && view_.generation() != seen_generation);
   };
   scheduler.Wait(lock, ready, deadline_ms);
   return SnapshotLocked();
@@ -222,7 +222,7 @@ ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uin
 ScreenSnapshot Automation::WaitForWindow(std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(scheduler.mutex());
-  const ScreenView& windows = device_.windows().view();
+  const ScreenView& windows = view_;
   const std::function<bool()> shown = [&] {
     return ProgramEndedLocked() || windows.ForegroundWindowLocked() != nullptr ||
            !windows.MessageBoxesLocked().empty();

@@ -25,6 +25,8 @@
 namespace wce {
 
 class Device;
+class ScreenView;    // user/screen_view.h
+class UserInput;     // user/user_input.h
 class WindowEvents;  // user/window_events.h
 
 struct ControlSnapshot {
@@ -104,7 +106,8 @@ struct AutomationObserver {
 
 class Automation {
  public:
-  explicit Automation(Device& device);
+  // Reads the screen from `view` and posts presses through `input`; both must outlive it.
+  Automation(Device& device, const ScreenView& view, UserInput& input);
   ~Automation();
 
   ScreenSnapshot Snapshot();
@@ -170,6 +173,8 @@ class Automation {
   void NotifyDialogEnded(int template_id, std::intptr_t result);
 
   Device& device_;
+  const ScreenView& view_;
+  UserInput& input_;
   std::unique_ptr<WindowEvents> window_events_;
   Mutex observer_mu_;  // guards observer_; held while the observer runs
   AutomationObserver* observer_ = nullptr;

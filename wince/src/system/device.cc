@@ -111,8 +111,9 @@ Device::Device(const DeviceOptions& options, DeviceProfile profile)
       ScreenMetricsOf(profile_.display_width, profile_.display_height, profile_.display_rotation));
   shell_ = std::make_unique<Shell>(*scheduler_, *windows_, *modules_, profile_.display_width,
                                    profile_.display_height, profile_.display_rotation);
-  run_folder_ = std::make_unique<RunFolder>(*this, publish_);
-  automation_ = std::make_unique<Automation>(*this);
+  run_folder_ = std::make_unique<RunFolder>(folder_, profile_.program, threads_->events(),
+                                            windows_->view(), windows_->queues(), publish_);
+  automation_ = std::make_unique<Automation>(*this, windows_->view(), windows_->queues());
   windows_->Connect(run_folder_.get(), &automation_->window_events());
 }
 

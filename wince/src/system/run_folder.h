@@ -37,7 +37,8 @@
 
 namespace wce {
 
-class Device;
+class EventRegistry;
+class ScreenView;
 class SocketServer;
 
 struct PublishedProgram {
@@ -49,8 +50,12 @@ struct PublishedProgram {
 
 class RunFolder final : public OtherProcesses {
  public:
-  // `publish` false: this process publishes nothing (tests), but its lookups still work.
-  RunFolder(Device& device, bool publish);
+  // The run folder of device folder `folder`, where this process runs `program` (a device path)
+  // with the named events of `events`; its windows are read from `view`, and messages other
+  // programs send are delivered through `incoming`. All must outlive it. `publish` false: this
+  // process publishes nothing (tests), but its lookups still work.
+  RunFolder(std::filesystem::path folder, std::u16string program, EventRegistry& events,
+            const ScreenView& view, IncomingMessages& incoming, bool publish);
   ~RunFolder();  // Close()s
   RunFolder(const RunFolder&) = delete;
   RunFolder& operator=(const RunFolder&) = delete;
@@ -99,7 +104,11 @@ class RunFolder final : public OtherProcesses {
   // Answers one request line from another process (on a listener thread, no lock held).
   std::string Serve(const std::string& request);
 
-  Device& device_;
+  const std::filesystem::path folder_;
+  const std::u16string program_;
+  EventRegistry& events_;
+  const ScreenView& view_;
+  IncomingMessages& incoming_;
   const bool publish_;
   std::atomic<bool> listening_{false};
   std::atomic<bool> closed_remotely_{false};

@@ -226,6 +226,18 @@ bool MessageQueues::PostInputLocked(HWND target, UINT message, WPARAM wparam, LP
   return true;
 }
 
+std::optional<LRESULT> MessageQueues::Deliver(HWND hwnd, UINT message, WPARAM wparam,
+                                              LPARAM lparam) {
+  if (!CrossesProcesses(message, wparam, lparam)) return std::nullopt;
+  {
+    MutexLock lock(mu_);
+    if (table_.FindLocked(hwnd) == nullptr) return std::nullopt;
+  }
+  const Result<LRESULT> sent = Send(hwnd, message, wparam, lparam);
+  if (sent.error != ERROR_SUCCESS) return std::nullopt;  // gone meanwhile
+  return sent.value;
+}
+
 Result<LRESULT> MessageQueues::Send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   UniqueLock lock(mu_);
   Window* w = table_.FindLocked(hwnd);

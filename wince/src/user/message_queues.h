@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include <windows.h>
@@ -26,11 +27,12 @@
 #include "user/result.h"
 #include "user/thread_queue.h"
 #include "user/upper_floors.h"
+#include "user/user_input.h"
 #include "user/window_table.h"
 
 namespace wce {
 
-class MessageQueues {
+class MessageQueues final : public IncomingMessages, public UserInput {
  public:
   MessageQueues(Scheduler& scheduler, WindowTable& table, const UpperFloors& floors);
   MessageQueues(const MessageQueues&) = delete;
@@ -48,14 +50,13 @@ class MessageQueues {
   // window only messages that CrossesProcesses go. ERROR_INVALID_WINDOW_HANDLE for no window,
   // ERROR_INVALID_PARAMETER for a message that may not cross.
   Result<LRESULT> Send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  std::optional<LRESULT> Deliver(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) override;
   // To a window's thread, or to the caller's own thread with a null `hwnd`.
   // ERROR_INVALID_WINDOW_HANDLE, ERROR_NOT_SUPPORTED (another program's window), or the
   // invalid-thread error when the caller has no queue.
   DWORD Post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   DWORD PostToThread(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam);
-  // Posts `message` to the thread of `target` as user input (QS_KEY). False if `target` is no
-  // window or its thread has ended.
-  bool PostInputLocked(HWND target, UINT message, WPARAM wparam, LPARAM lparam);
+  bool PostInputLocked(HWND target, UINT message, WPARAM wparam, LPARAM lparam) override;
   void PostQuit(int exit_code);
 
   // Waits for a message: TRUE, FALSE for WM_QUIT, -1 with the error.

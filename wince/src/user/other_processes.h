@@ -50,6 +50,18 @@ class OtherProcesses {
   virtual void PublishWindowsChanged() = 0;
 };
 
+// The other way: how a message that another program sent reaches a window of this one. The
+// window system implements it; the run folder's listener calls it on a host thread with no lock
+// held.
+class IncomingMessages {
+ public:
+  virtual ~IncomingMessages() = default;
+  // Sends a message that CrossesProcesses to a live window of this process and waits for the
+  // reply; nullopt (nothing delivered) for any other message, or a handle that names no window
+  // here (a proxy of a third program's window included).
+  virtual std::optional<LRESULT> Deliver(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) = 0;
+};
+
 }  // namespace wce
 
 #endif  // WINCE_USER_OTHER_PROCESSES_H_
