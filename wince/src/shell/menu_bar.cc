@@ -32,8 +32,7 @@ Result<BOOL> Shell::CreateMenuBar(SHMENUBARINFO* info) {
       (info->dwFlags & SHCMBF_HMENU) == 0) {
     return {FALSE, ERROR_INVALID_PARAMETER};
   }
-  WindowSystem& windows = windows_;
-  if (!windows.view().IsLocalWindow(info->hwndParent)) {
+  if (!windows_.view().IsLocalWindow(info->hwndParent)) {
     return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
   }
   std::optional<SoftKeys> keys = LoadSoftKeys(modules_, info->hInstRes, info->nToolBarId);
@@ -43,17 +42,23 @@ Result<BOOL> Shell::CreateMenuBar(SHMENUBARINFO* info) {
   RECT where;
   {
     MutexLock lock(mu_);
+    windows_.table().mutex().AssertHeld();
+    windows_.view().mutex().AssertHeld();
+    windows_.queues().mutex().AssertHeld();
     where = MenuBarRect(ScreenRectLocked());
   }
-  const Result<HWND> made = windows.lifecycle().CreateOfClass(
+  const Result<HWND> made = windows_.lifecycle().CreateOfClass(
       0, kMenuBarClass, u"", WS_POPUP | WS_VISIBLE, where.left, where.top, where.right - where.left,
       where.bottom - where.top, info->hwndParent, nullptr, info->hInstRes, nullptr);
   if (made.value == nullptr) return {FALSE, made.error};
   const HWND bar = made.value;
   {
     MutexLock lock(mu_);
+    windows_.table().mutex().AssertHeld();
+    windows_.view().mutex().AssertHeld();
+    windows_.queues().mutex().AssertHeld();
     bars_[bar] = MenuBar{info->hwndParent, std::move(*keys)};
-    windows.table().BumpGenerationLocked();
+    windows_.table().BumpGenerationLocked();
   }
   info->hwndMB = bar;
   return {TRUE};
@@ -61,11 +66,17 @@ Result<BOOL> Shell::CreateMenuBar(SHMENUBARINFO* info) {
 
 HWND Shell::FindMenuBar(HWND owner) {
   MutexLock lock(mu_);
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   return MenuBarOfLocked(owner);
 }
 
 HRESULT Shell::EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable) {
   MutexLock lock(mu_);
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   MenuBar* record = BarLocked(bar);
   if (record == nullptr || !record->keys.Enable(uid, by_index != FALSE, enable != FALSE)) {
     return E_FAIL;
@@ -75,6 +86,9 @@ HRESULT Shell::EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable) {
 }
 
 HWND Shell::MenuBarOfLocked(HWND owner) const {
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   if (owner == nullptr) return nullptr;
   // The newest bar of a live owner wins (handles grow, so the map's last match is the newest).
   HWND found = nullptr;
@@ -85,11 +99,17 @@ HWND Shell::MenuBarOfLocked(HWND owner) const {
 }
 
 std::vector<SoftKey> Shell::SoftKeysLocked(HWND bar) const {
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   const MenuBar* record = BarLocked(bar);
   return record ? record->keys.keys() : std::vector<SoftKey>{};
 }
 
 bool Shell::CanPressLocked(HWND owner, int index) const {
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   const MenuBar* record = BarLocked(MenuBarOfLocked(owner));
   if (record == nullptr || index < 0 || index >= static_cast<int>(record->keys.keys().size())) {
     return false;
@@ -99,6 +119,9 @@ bool Shell::CanPressLocked(HWND owner, int index) const {
 }
 
 bool Shell::PressLocked(HWND owner, int index) {
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   if (!CanPressLocked(owner, index)) return false;
   HWND bar = MenuBarOfLocked(owner);
   const Window* w = windows_.table().FindLocked(bar);
@@ -109,11 +132,17 @@ bool Shell::PressLocked(HWND owner, int index) {
 }
 
 Shell::MenuBar* Shell::BarLocked(HWND bar) {
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   auto it = bars_.find(bar);
   return it == bars_.end() ? nullptr : &it->second;
 }
 
 const Shell::MenuBar* Shell::BarLocked(HWND bar) const {
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   auto it = bars_.find(bar);
   return it == bars_.end() ? nullptr : &it->second;
 }
@@ -137,6 +166,9 @@ LRESULT Shell::MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
 LRESULT Shell::OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* info) {
   if (info == nullptr || info->cbSize != sizeof(TBBUTTONINFOW)) return FALSE;
   MutexLock lock(mu_);
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   MenuBar* record = BarLocked(bar);
   if (record == nullptr) return FALSE;
   bool known = false;
@@ -155,6 +187,9 @@ void Shell::OnTap(HWND bar, int x) {
   int command;
   {
     MutexLock lock(mu_);
+    windows_.table().mutex().AssertHeld();
+    windows_.view().mutex().AssertHeld();
+    windows_.queues().mutex().AssertHeld();
     MenuBar* record = BarLocked(bar);
     const Window* w = windows_.table().FindLocked(bar);
     if (record == nullptr || w == nullptr) return;
@@ -170,6 +205,9 @@ void Shell::OnTap(HWND bar, int x) {
 
 void Shell::Forget(HWND bar) {
   MutexLock lock(mu_);
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   if (bars_.erase(bar) != 0) windows_.table().BumpGenerationLocked();
 }
 

@@ -33,17 +33,26 @@ Shell::Shell(Scheduler& scheduler, WindowSystem& windows, Modules& modules, int 
                                    return MenuBarProc(hwnd, message, wparam, lparam);
                                  });
   MutexLock lock(mu_);
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   rotation_ = IsValidRotation(rotation) ? rotation : 0;
   PushScreenLocked();
 }
 
 RECT Shell::ScreenRectLocked() const {
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   return ScreenRect(native_width_, native_height_, rotation_);
 }
 
 RECT Shell::WorkAreaLocked() const { return WorkArea(ScreenRectLocked()); }
 
 void Shell::PushScreenLocked() {
+  windows_.table().mutex().AssertHeld();
+  windows_.view().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   const RECT screen = ScreenRectLocked();
   ScreenMetrics metrics;
   metrics.width = screen.right - screen.left;
@@ -54,18 +63,20 @@ void Shell::PushScreenLocked() {
 
 bool Shell::Rotate(int degrees) {
   if (!IsValidRotation(degrees)) return false;
-  WindowSystem& windows = windows_;
   std::vector<std::pair<HWND, RECT>> moves;
   {
     MutexLock lock(mu_);
+    windows_.table().mutex().AssertHeld();
+    windows_.view().mutex().AssertHeld();
+    windows_.queues().mutex().AssertHeld();
     if (degrees == rotation_) return true;
     const RECT old_work = WorkAreaLocked();
     rotation_ = degrees;
     PushScreenLocked();
     const RECT work = WorkAreaLocked();
     const RECT bar = MenuBarRect(ScreenRectLocked());
-    for (HWND hwnd : windows.view().TopLevelWindowsLocked()) {
-      auto info = windows.view().InfoLocked(hwnd);
+    for (HWND hwnd : windows_.view().TopLevelWindowsLocked()) {
+      auto info = windows_.view().InfoLocked(hwnd);
       if (!info) continue;
       if (info->internal) {
         if (bars_.count(hwnd) != 0) moves.emplace_back(hwnd, bar);
@@ -74,17 +85,19 @@ bool Shell::Rotate(int degrees) {
         moves.emplace_back(hwnd, work);
       }
     }
-    std::erase_if(full_screen_, [&](HWND h) { return windows.table().FindLocked(h) == nullptr; });
+    std::erase_if(full_screen_, [&](HWND h) {
+      windows_.table().mutex().AssertHeld();
+      return windows_.table().FindLocked(h) == nullptr;
+    });
   }
   // Each window is resized on its own thread's terms: WM_SIZE is sent, not called from here.
-  for (const auto& [hwnd, rect] : moves) MoveTo(windows, hwnd, rect);
+  for (const auto& [hwnd, rect] : moves) MoveTo(windows_, hwnd, rect);
   return true;
 }
 
 Result<BOOL> Shell::InitDialog(SHINITDLGINFO* info) {
   if (info == nullptr) return {FALSE, ERROR_INVALID_PARAMETER};
-  WindowSystem& windows = windows_;
-  if (!windows.view().IsLocalWindow(info->hDlg)) {
+  if (!windows_.view().IsLocalWindow(info->hDlg)) {
     return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
   }
   const DWORD sizing = SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN;
@@ -92,11 +105,14 @@ Result<BOOL> Shell::InitDialog(SHINITDLGINFO* info) {
   RECT work;
   {
     MutexLock lock(mu_);
+    windows_.table().mutex().AssertHeld();
+    windows_.view().mutex().AssertHeld();
+    windows_.queues().mutex().AssertHeld();
     work = WorkAreaLocked();
     full_screen_.insert(info->hDlg);
   }
-  return windows.state().Move(info->hDlg, work.left, work.top, work.right - work.left,
-                              work.bottom - work.top);
+  return windows_.state().Move(info->hDlg, work.left, work.top, work.right - work.left,
+                               work.bottom - work.top);
 }
 
 LONG Shell::ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD flags) {
@@ -110,6 +126,9 @@ LONG Shell::ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD fla
     }
     if (mode->dmFields & DM_DISPLAYORIENTATION) {
       MutexLock lock(mu_);
+      windows_.table().mutex().AssertHeld();
+      windows_.view().mutex().AssertHeld();
+      windows_.queues().mutex().AssertHeld();
       mode->dmDisplayOrientation = OrientationCode(rotation_);
       return DISP_CHANGE_SUCCESSFUL;
     }

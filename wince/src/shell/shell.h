@@ -42,11 +42,14 @@ class Shell {
   Shell(const Shell&) = delete;
   Shell& operator=(const Shell&) = delete;
 
+  // The device lock the shell's state is guarded by.
+  Mutex& mutex() const WCE_RETURN_CAPABILITY(mu_) { return mu_; }
+
   // ---- Display ----------------------------------------------------------------------------------
 
-  int RotationLocked() const { return rotation_; }
-  RECT ScreenRectLocked() const;
-  RECT WorkAreaLocked() const;
+  int RotationLocked() const WCE_REQUIRES(mu_) { return rotation_; }
+  RECT ScreenRectLocked() const WCE_REQUIRES(mu_);
+  RECT WorkAreaLocked() const WCE_REQUIRES(mu_);
 
   // Turns the display to `degrees` (0, 90, 180, 270; anything else returns false). Windows that
   // filled the work area (dialogs sized by SHInitDialog, CW_USEDEFAULT main windows) are resized
@@ -71,14 +74,14 @@ class Shell {
   // ----------------------------------------------------------------------------
 
   // The menu bar serving `owner`, or null.
-  HWND MenuBarOfLocked(HWND owner) const;
+  HWND MenuBarOfLocked(HWND owner) const WCE_REQUIRES(mu_);
   // The soft keys of `bar` (left, right); empty when `bar` is no menu bar.
-  std::vector<SoftKey> SoftKeysLocked(HWND bar) const;
+  std::vector<SoftKey> SoftKeysLocked(HWND bar) const WCE_REQUIRES(mu_);
   // Whether pressing key `index` of `owner`'s menu bar would do something now: the key exists and
   // is enabled, and the owner is enabled (no modal window above it).
-  bool CanPressLocked(HWND owner, int index) const;
+  bool CanPressLocked(HWND owner, int index) const WCE_REQUIRES(mu_);
   // Posts a press of key `index` to `owner`'s menu bar as input. False when CanPressLocked is not.
-  bool PressLocked(HWND owner, int index);
+  bool PressLocked(HWND owner, int index) WCE_REQUIRES(mu_);
 
  private:
   struct MenuBar {
@@ -89,18 +92,18 @@ class Shell {
   LRESULT OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* info);
   void OnTap(HWND bar, int x);
   void Forget(HWND bar);
-  MenuBar* BarLocked(HWND bar);
-  const MenuBar* BarLocked(HWND bar) const;
-  void PushScreenLocked();
+  MenuBar* BarLocked(HWND bar) WCE_REQUIRES(mu_);
+  const MenuBar* BarLocked(HWND bar) const WCE_REQUIRES(mu_);
+  void PushScreenLocked() WCE_REQUIRES(mu_);
 
   Mutex& mu_;
   WindowSystem& windows_;
   Modules& modules_;
   const int native_width_;
   const int native_height_;
-  int rotation_ = 0;              // guarded
-  std::set<HWND> full_screen_;    // dialogs sized by SHInitDialog; guarded
-  std::map<HWND, MenuBar> bars_;  // by bar window; guarded
+  int rotation_ WCE_GUARDED_BY(mu_) = 0;
+  std::set<HWND> full_screen_ WCE_GUARDED_BY(mu_);    // dialogs sized by SHInitDialog
+  std::map<HWND, MenuBar> bars_ WCE_GUARDED_BY(mu_);  // by bar window
 };
 
 }  // namespace wce

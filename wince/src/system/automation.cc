@@ -28,7 +28,7 @@ bool IsInput(const Action& action) {
 }
 
 void AddControls(const ScreenView& windows, const std::vector<HWND>& children,
-                 std::vector<ControlSnapshot>* out) {
+                 std::vector<ControlSnapshot>* out) WCE_REQUIRES(windows.mutex()) {
   for (HWND child : children) {
     auto info = windows.InfoLocked(child);
     if (!info) continue;
@@ -75,6 +75,7 @@ class Automation::Events final : public WindowEvents {
 
 Automation::Automation(Device& device, const ScreenView& view, UserInput& input)
     : device_(device),
+      mu_(device.scheduler().mutex()),
       view_(view),
       input_(input),
       window_events_(std::make_unique<Events>(*this)) {}
@@ -82,39 +83,45 @@ Automation::Automation(Device& device, const ScreenView& view, UserInput& input)
 Automation::~Automation() = default;
 
 bool Automation::ProgramEndedLocked() const {
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   // A program that ran and ended before anyone looked has ended all the same.
   return device_.program_started() && !device_.program_running();
 }
 
-bool Automation::UiWaitingLocked() const { return view_.IsUiThreadWaitingForInputLocked(); }
+bool Automation::UiWaitingLocked() const {
+  view_.mutex().AssertHeld();
+  return view_.IsUiThreadWaitingForInputLocked();
+}
 
 ScreenSnapshot Automation::SnapshotLocked() {
-  const ScreenView& windows = view_;
-  Shell& shell = device_.shell();
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   ScreenSnapshot s;
   s.time_ms = device_.scheduler().NowLocked();
-  s.generation = windows.generation();
-  const RECT screen = shell.ScreenRectLocked();
+  s.generation = view_.generation();
+  const RECT screen = device_.shell().ScreenRectLocked();
   s.width = screen.right - screen.left;
   s.height = screen.bottom - screen.top;
-  s.rotation = shell.RotationLocked();
+  s.rotation = device_.shell().RotationLocked();
   s.waiting_for_input = UiWaitingLocked();
   s.program_running = device_.program_running();
 
-  if (HWND foreground = windows.ForegroundWindowLocked()) {
-    if (auto info = windows.InfoLocked(foreground)) {
+  if (HWND foreground = view_.ForegroundWindowLocked()) {
+    if (auto info = view_.InfoLocked(foreground)) {
       s.has_window = true;
       s.title = info->text;
       s.window_class = info->class_name;
       s.template_id = info->template_id;
       s.window_rect = info->rect;
-      AddControls(windows, info->children, &s.controls);
+      AddControls(view_, info->children, &s.controls);
     }
-    for (const SoftKey& key : shell.SoftKeysLocked(shell.MenuBarOfLocked(foreground))) {
+    for (const SoftKey& key :
+         device_.shell().SoftKeysLocked(device_.shell().MenuBarOfLocked(foreground))) {
       s.soft_keys.push_back(SoftKeySnapshot{key.label, key.enabled, key.command});
     }
   }
-  auto boxes = windows.MessageBoxesLocked();
+  auto boxes = view_.MessageBoxesLocked();
   if (!boxes.empty()) {
     const MessageBoxInfo& box = boxes.back();
     s.message_box = MessageBoxSnapshot{box.owner_title, box.text, box.caption, box.style};
@@ -126,39 +133,49 @@ ScreenSnapshot Automation::SnapshotLocked() {
 }
 
 ScreenSnapshot Automation::Snapshot() {
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   return SnapshotLocked();
 }
 
 bool Automation::OfferedLocked(const Action& action) const {
-  const ScreenView& windows = view_;
-  return std::visit(
-      Overloaded{
-          [&](const PressSoftKey& press) {
-            HWND foreground = windows.ForegroundWindowLocked();
-            return foreground != nullptr && windows.MessageBoxesLocked().empty() &&
-                   device_.shell().CanPressLocked(foreground, press.index);
-          },
-          [&](const DismissMessageBox&) { return !windows.MessageBoxesLocked().empty(); },
-          [](const Rotate& rotate) { return IsValidRotation(rotate.degrees); },
-          [](const SignalEvent& signal) { return !signal.name.empty(); },
-      },
-      action);
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
+  return std::visit(Overloaded{
+                        [&](const PressSoftKey& press) {
+                          view_.mutex().AssertHeld();  // OfferedLocked's caller holds it
+                          device_.shell().mutex().AssertHeld();
+                          HWND foreground = view_.ForegroundWindowLocked();
+                          return foreground != nullptr && view_.MessageBoxesLocked().empty() &&
+                                 device_.shell().CanPressLocked(foreground, press.index);
+                        },
+                        [&](const DismissMessageBox&) {
+                          view_.mutex().AssertHeld();  // OfferedLocked's caller holds it
+                          return !view_.MessageBoxesLocked().empty();
+                        },
+                        [](const Rotate& rotate) { return IsValidRotation(rotate.degrees); },
+                        [](const SignalEvent& signal) { return !signal.name.empty(); },
+                    },
+                    action);
 }
 
 bool Automation::Offered(const Action& action) {
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   return OfferedLocked(action);
 }
 
 bool Automation::ApplyInputLocked(const Action& action) {
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   if (!UiWaitingLocked() || !OfferedLocked(action)) return false;
-  const ScreenView& windows = view_;
   if (const auto* press = std::get_if<PressSoftKey>(&action)) {
-    return device_.shell().PressLocked(windows.ForegroundWindowLocked(), press->index);
+    return device_.shell().PressLocked(view_.ForegroundWindowLocked(), press->index);
   }
   // The newest message box is the one on top; its OK button ends it.
-  HWND box = windows.MessageBoxesLocked().back().hwnd;
+  HWND box = view_.MessageBoxesLocked().back().hwnd;
   return input_.PostInputLocked(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
 }
 
@@ -169,16 +186,23 @@ bool Automation::Apply(const Action& action) {
   if (const auto* signal = std::get_if<SignalEvent>(&action)) {
     return !signal->name.empty() && device_.threads().events().SetNamedEvent(signal->name);
   }
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   return ApplyInputLocked(action);
 }
 
 bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
                               const std::function<void(const ScreenSnapshot&)>& on_apply) {
   Scheduler& scheduler = device_.scheduler();
-  UniqueLock lock(scheduler.mutex());
+  UniqueLock lock(mu_);
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   if (IsInput(action)) {
     const std::function<bool()> ready = [&] {
+      mu_.AssertHeld();
+      view_.mutex().AssertHeld();
+      device_.shell().mutex().AssertHeld();
       return ProgramEndedLocked() || (UiWaitingLocked() && OfferedLocked(action));
     };
     if (!scheduler.Wait(lock, ready, deadline_ms) || ProgramEndedLocked()) return false;
@@ -199,6 +223,9 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
   lock.lock();
   for (;;) {
     const std::function<bool()> settled = [&] {
+      mu_.AssertHeld();
+      view_.mutex().AssertHeld();
+      device_.shell().mutex().AssertHeld();
       return ProgramEndedLocked() || (UiWaitingLocked() && view_.generation() != tried_at);
     };
     if (!scheduler.Wait(lock, settled, deadline_ms) || ProgramEndedLocked()) return false;
@@ -211,8 +238,13 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
 
 ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
-  UniqueLock lock(scheduler.mutex());
+  UniqueLock lock(mu_);
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   const std::function<bool()> ready = [&] {
+    mu_.AssertHeld();
+    view_.mutex().AssertHeld();
+    device_.shell().mutex().AssertHeld();
     return ProgramEndedLocked() || (UiWaitingLocked() && view_.generation() != seen_generation);
   };
   scheduler.Wait(lock, ready, deadline_ms);
@@ -221,11 +253,15 @@ ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uin
 
 ScreenSnapshot Automation::WaitForWindow(std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
-  UniqueLock lock(scheduler.mutex());
-  const ScreenView& windows = view_;
+  UniqueLock lock(mu_);
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   const std::function<bool()> shown = [&] {
-    return ProgramEndedLocked() || windows.ForegroundWindowLocked() != nullptr ||
-           !windows.MessageBoxesLocked().empty();
+    mu_.AssertHeld();
+    view_.mutex().AssertHeld();
+    device_.shell().mutex().AssertHeld();
+    return ProgramEndedLocked() || view_.ForegroundWindowLocked() != nullptr ||
+           !view_.MessageBoxesLocked().empty();
   };
   scheduler.Wait(lock, shown, deadline_ms);
   return SnapshotLocked();
@@ -235,7 +271,9 @@ bool Automation::ProgramThreadsRunning() { return device_.threads().AnyRunning()
 
 void Automation::WaitFor(std::uint32_t ms) {
   Scheduler& scheduler = device_.scheduler();
-  UniqueLock lock(scheduler.mutex());
+  UniqueLock lock(mu_);
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   const std::uint64_t deadline = scheduler.DeadlineAfterLocked(ms);
   scheduler.Wait(
       lock, [] { return false; }, deadline);

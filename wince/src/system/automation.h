@@ -159,13 +159,13 @@ class Automation {
   WindowEvents& window_events() { return *window_events_; }
 
  private:
-  ScreenSnapshot SnapshotLocked();
-  bool OfferedLocked(const Action& action) const;
+  ScreenSnapshot SnapshotLocked() WCE_REQUIRES(mu_);
+  bool OfferedLocked(const Action& action) const WCE_REQUIRES(mu_);
   // Posts a soft-key press or a message-box dismissal; false unless offered and awaited.
-  bool ApplyInputLocked(const Action& action);
+  bool ApplyInputLocked(const Action& action) WCE_REQUIRES(mu_);
   // True once the program has run and ended.
-  bool ProgramEndedLocked() const;
-  bool UiWaitingLocked() const;
+  bool ProgramEndedLocked() const WCE_REQUIRES(mu_);
+  bool UiWaitingLocked() const WCE_REQUIRES(mu_);
 
   class Events;
   void NotifyMessageBox(const MessageBoxSnapshot& box);
@@ -173,6 +173,7 @@ class Automation {
   void NotifyDialogEnded(int template_id, std::intptr_t result);
 
   Device& device_;
+  Mutex& mu_;  // the device lock (the scheduler's)
   const ScreenView& view_;
   UserInput& input_;
   std::unique_ptr<WindowEvents> window_events_;

@@ -75,6 +75,7 @@ LRESULT Controls::ProgressProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
   int id, pos;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
     Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return 0;
     const ProgressState before = w->progress;

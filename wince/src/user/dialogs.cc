@@ -63,6 +63,8 @@ Result<HWND> Dialogs::CreateFromTemplate(const DialogTemplate& t, HINSTANCE inst
   {
     // Placed relative to the owner's client area, or centred in the work area.
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     const RECT work = table_.ScreenLocked().work_area;
     POINT origin{work.left, work.top};
     if (const Window* o = table_.FindLocked(owner)) origin = table_.ClientOriginLocked(*o);
@@ -83,6 +85,8 @@ Result<HWND> Dialogs::CreateFromTemplate(const DialogTemplate& t, HINSTANCE inst
     // The procedure is set once the dialog window exists: it never sees WM_CREATE or the WM_SIZE
     // of the creation, and WM_INITDIALOG is the first message it gets.
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     if (Window* w = table_.FindLocked(dialog.value)) w->dlg_proc = proc;
   }
 
@@ -120,6 +124,8 @@ Result<INT_PTR> Dialogs::Run(HINSTANCE instance, const DLGTEMPLATE* dialog_templ
   HWND root_owner = nullptr;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     if (owner != nullptr) {
       if (table_.FindLocked(owner) == nullptr) return {-1, ERROR_INVALID_WINDOW_HANDLE};
       root_owner = table_.RootLocked(owner);
@@ -136,6 +142,8 @@ Result<INT_PTR> Dialogs::Run(HINSTANCE instance, const DLGTEMPLATE* dialog_templ
   HWND first_control = nullptr;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     if (const Window* w = table_.FindLocked(dialog); w && !w->children.empty()) {
       first_control = w->children.front();
     }
@@ -151,6 +159,8 @@ Result<INT_PTR> Dialogs::Run(HINSTANCE instance, const DLGTEMPLATE* dialog_templ
 DWORD Dialogs::MapRect(HWND dialog, RECT* rect) {
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(dialog);
     if (w == nullptr || w->kind != WindowKind::kDialog) return ERROR_INVALID_WINDOW_HANDLE;
   }
@@ -163,6 +173,8 @@ DWORD Dialogs::MapRect(HWND dialog, RECT* rect) {
 
 DWORD Dialogs::End(HWND dialog, INT_PTR result) {
   MutexLock lock(mu_);
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   Window* w = table_.FindLocked(dialog);
   if (w == nullptr || (w->kind != WindowKind::kDialog && w->kind != WindowKind::kMessageBox)) {
     return ERROR_INVALID_WINDOW_HANDLE;
@@ -188,7 +200,10 @@ INT_PTR Dialogs::RunModal(HWND window, HWND owner, bool owner_disabled, bool sho
     bool got;
     {
       UniqueLock lock(mu_);
+      table_.mutex().AssertHeld();
+      queues_.mutex().AssertHeld();
       const std::function<bool()> is_ended = [this, window] {
+        table_.mutex().AssertHeld();
         const Window* w = table_.FindLocked(window);
         return w == nullptr || w->dialog_ended;
       };
@@ -212,6 +227,8 @@ INT_PTR Dialogs::RunModal(HWND window, HWND owner, bool owner_disabled, bool sho
   bool alive;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(window);
     alive = w != nullptr;
     if (alive) result = w->dialog_result;
@@ -225,6 +242,8 @@ LRESULT Dialogs::ClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
   DLGPROC proc;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return 0;
     proc = w->dlg_proc;
@@ -234,6 +253,8 @@ LRESULT Dialogs::ClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
   if (handled) {
     if (message == WM_INITDIALOG) return handled;
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(hwnd);
     return w ? w->msg_result : 0;
   }

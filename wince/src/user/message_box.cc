@@ -29,6 +29,7 @@ Result<int> MessageBoxes::Show(HWND owner, LPCWSTR text, LPCWSTR caption, UINT t
   spec.style = WS_POPUP;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
     if (owner != nullptr && table_.FindLocked(owner) == nullptr) {
       return {0, ERROR_INVALID_WINDOW_HANDLE};
     }
@@ -76,6 +77,7 @@ Result<int> MessageBoxes::Show(HWND owner, LPCWSTR text, LPCWSTR caption, UINT t
   }
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
     table_.AddMessageBoxLocked(box);
     table_.BumpGenerationLocked();
   }

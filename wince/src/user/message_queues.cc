@@ -18,6 +18,7 @@ MessageQueues::MessageQueues(Scheduler& scheduler, WindowTable& table, const Upp
     : scheduler_(scheduler), mu_(scheduler.mutex()), table_(table), floors_(floors) {}
 
 std::shared_ptr<ThreadQueue> MessageQueues::CurrentLocked() {
+  table_.mutex().AssertHeld();
   DeviceThread* self = DeviceThread::Current();
   if (self == nullptr) return nullptr;
   if (!self->queue || self->queue->closed()) {
@@ -28,17 +29,20 @@ std::shared_ptr<ThreadQueue> MessageQueues::CurrentLocked() {
 }
 
 bool MessageQueues::IsCallerThreadOfLocked(const Window& w) {
+  table_.mutex().AssertHeld();
   auto mine = CurrentLocked();
   return mine && w.queue.lock() == mine;
 }
 
 std::shared_ptr<ThreadQueue> MessageQueues::OfThreadLocked(std::uint32_t thread_id) const {
+  table_.mutex().AssertHeld();
   auto it = queues_.find(thread_id);
   auto queue = it == queues_.end() ? nullptr : it->second.lock();
   return queue && !queue->closed() ? queue : nullptr;
 }
 
 std::shared_ptr<ThreadQueue> MessageQueues::CloseLocked(DeviceThread& thread) {
+  table_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue = std::move(thread.queue);
   if (!queue) return nullptr;
   queue->Close();
@@ -50,10 +54,12 @@ std::shared_ptr<ThreadQueue> MessageQueues::CloseLocked(DeviceThread& thread) {
 }
 
 bool MessageQueues::IsWaitingForInputLocked(const DeviceThread* thread) const {
+  table_.mutex().AssertHeld();
   return thread != nullptr && thread->queue && thread->queue->IsWaitingForInput();
 }
 
 bool MessageQueues::IsThreadWaitingForInputLocked(std::uint32_t thread_id) const {
+  table_.mutex().AssertHeld();
   auto it = queues_.find(thread_id);
   if (it == queues_.end()) return false;
   auto queue = it->second.lock();
@@ -65,6 +71,7 @@ LRESULT MessageQueues::Call(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
   std::shared_ptr<const WindowClass> cls;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(hwnd);
     if (w == nullptr || w->proc == nullptr) return 0;
     proc = w->proc;
@@ -74,6 +81,7 @@ LRESULT MessageQueues::Call(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
 }
 
 void MessageQueues::RunSentLocked(UniqueLock& lock, ThreadQueue& queue) {
+  table_.mutex().AssertHeld();
   while (auto sent = queue.PopSent()) {
     // Whatever happens in the procedure, the sender gets a reply (0 if it unwinds).
     struct Reply {
@@ -92,12 +100,14 @@ void MessageQueues::RunSentLocked(UniqueLock& lock, ThreadQueue& queue) {
 }
 
 MessageFilter MessageQueues::MakeFilterLocked(HWND hwnd, UINT min, UINT max) const {
+  table_.mutex().AssertHeld();
   MessageFilter filter;
   filter.hwnd = hwnd;
   filter.min = min;
   filter.max = max;
   if (hwnd != nullptr) {
     filter.accepts_window = [this, hwnd](HWND target) {
+      table_.mutex().AssertHeld();  // called by retrievals, under the lock
       return table_.IsAncestorLocked(hwnd, target);
     };
   }
@@ -136,6 +146,7 @@ bool MessageQueues::RetrieveLocked(UniqueLock& lock, MSG* msg, const MessageFilt
 Result<BOOL> MessageQueues::Get(MSG* msg, HWND hwnd, UINT min, UINT max) {
   if (msg == nullptr) return {-1, ERROR_INVALID_PARAMETER};
   UniqueLock lock(mu_);
+  table_.mutex().AssertHeld();
   if (hwnd != nullptr && hwnd != reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)) &&
       table_.FindLocked(hwnd) == nullptr) {
     return {-1, ERROR_INVALID_WINDOW_HANDLE};
@@ -151,6 +162,7 @@ Result<BOOL> MessageQueues::Get(MSG* msg, HWND hwnd, UINT min, UINT max) {
 Result<BOOL> MessageQueues::Peek(MSG* msg, HWND hwnd, UINT min, UINT max, UINT remove) {
   if (msg == nullptr) return {FALSE, ERROR_INVALID_PARAMETER};
   UniqueLock lock(mu_);
+  table_.mutex().AssertHeld();
   return {RetrieveLocked(lock, msg, MakeFilterLocked(hwnd, min, max), (remove & PM_REMOVE) != 0,
                          /*wait=*/false, nullptr)
               ? TRUE
@@ -164,6 +176,7 @@ LRESULT MessageQueues::Dispatch(const MSG* msg) {
     DWORD now;
     {
       MutexLock lock(mu_);
+      table_.mutex().AssertHeld();
       auto queue = CurrentLocked();
       // Only a procedure this thread set a timer with is called: a forged lParam is not code.
       if (!queue || !queue->HasTimerProc(proc)) return 0;
@@ -178,6 +191,7 @@ LRESULT MessageQueues::Dispatch(const MSG* msg) {
 
 void MessageQueues::PostQuit(int exit_code) {
   MutexLock lock(mu_);
+  table_.mutex().AssertHeld();
   if (auto queue = CurrentLocked()) {
     queue->PostQuit(exit_code);
     scheduler_.NotifyAll();
@@ -186,6 +200,7 @@ void MessageQueues::PostQuit(int exit_code) {
 
 DWORD MessageQueues::Post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   MutexLock lock(mu_);
+  table_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue;
   if (hwnd == nullptr) {
     queue = CurrentLocked();
@@ -207,6 +222,7 @@ DWORD MessageQueues::Post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
 
 DWORD MessageQueues::PostToThread(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam) {
   MutexLock lock(mu_);
+  table_.mutex().AssertHeld();
   auto queue = OfThreadLocked(thread_id);
   if (!queue) return kErrorInvalidThreadId;
   MSG msg{nullptr, message, wparam, lparam, static_cast<DWORD>(scheduler_.NowLocked()), {}};
@@ -216,6 +232,7 @@ DWORD MessageQueues::PostToThread(DWORD thread_id, UINT message, WPARAM wparam, 
 }
 
 bool MessageQueues::PostInputLocked(HWND target, UINT message, WPARAM wparam, LPARAM lparam) {
+  table_.mutex().AssertHeld();
   Window* w = table_.FindLocked(target);
   if (w == nullptr) return false;
   auto queue = w->queue.lock();
@@ -231,6 +248,7 @@ std::optional<LRESULT> MessageQueues::Deliver(HWND hwnd, UINT message, WPARAM wp
   if (!CrossesProcesses(message, wparam, lparam)) return std::nullopt;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
     if (table_.FindLocked(hwnd) == nullptr) return std::nullopt;
   }
   const Result<LRESULT> sent = Send(hwnd, message, wparam, lparam);
@@ -240,6 +258,7 @@ std::optional<LRESULT> MessageQueues::Deliver(HWND hwnd, UINT message, WPARAM wp
 
 Result<LRESULT> MessageQueues::Send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   UniqueLock lock(mu_);
+  table_.mutex().AssertHeld();
   Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) {
     const RemoteWindow* remote = table_.ProxyLocked(hwnd);

@@ -38,10 +38,12 @@ class MessageQueues final : public IncomingMessages, public UserInput {
   MessageQueues(const MessageQueues&) = delete;
   MessageQueues& operator=(const MessageQueues&) = delete;
 
+  Mutex& mutex() const WCE_RETURN_CAPABILITY(mu_) { return mu_; }
+
   // The calling thread's queue, created on first use; null on a host thread.
-  std::shared_ptr<ThreadQueue> CurrentLocked();
+  std::shared_ptr<ThreadQueue> CurrentLocked() WCE_REQUIRES(mu_);
   // Whether the calling thread owns `w`.
-  bool IsCallerThreadOfLocked(const Window& w);
+  bool IsCallerThreadOfLocked(const Window& w) WCE_REQUIRES(mu_);
 
   // Calls the window's procedure with no lock held (0 when it is gone).
   LRESULT Call(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -56,7 +58,8 @@ class MessageQueues final : public IncomingMessages, public UserInput {
   // invalid-thread error when the caller has no queue.
   DWORD Post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   DWORD PostToThread(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam);
-  bool PostInputLocked(HWND target, UINT message, WPARAM wparam, LPARAM lparam) override;
+  bool PostInputLocked(HWND target, UINT message, WPARAM wparam, LPARAM lparam)
+      WCE_REQUIRES(mu_) override;
   void PostQuit(int exit_code);
 
   // Waits for a message: TRUE, FALSE for WM_QUIT, -1 with the error.
@@ -67,7 +70,7 @@ class MessageQueues final : public IncomingMessages, public UserInput {
   // until there is one (or stop() holds), running sent messages as they arrive. False when
   // nothing was taken (also on a host thread).
   bool RetrieveLocked(UniqueLock& lock, MSG* msg, const MessageFilter& filter, bool remove,
-                      bool wait, const std::function<bool()>& stop);
+                      bool wait, const std::function<bool()>& stop) WCE_REQUIRES(mu_);
 
   // A kernel wait that new input also ends (msg_wait.cc): WAIT_OBJECT_0 + i, WAIT_OBJECT_0 +
   // count for input, WAIT_TIMEOUT, or WAIT_FAILED with the error.
@@ -76,25 +79,28 @@ class MessageQueues final : public IncomingMessages, public UserInput {
 
   // True while `thread` is blocked in a retrieval, a modal loop, or a wait with input or posted
   // messages in its mask, and has nothing to retrieve.
-  bool IsWaitingForInputLocked(const DeviceThread* thread) const;
-  bool IsThreadWaitingForInputLocked(std::uint32_t thread_id) const;
+  bool IsWaitingForInputLocked(const DeviceThread* thread) const WCE_REQUIRES(mu_);
+  bool IsThreadWaitingForInputLocked(std::uint32_t thread_id) const WCE_REQUIRES(mu_);
   // The thread's queue, if it has a live one.
-  std::shared_ptr<ThreadQueue> OfThreadLocked(std::uint32_t thread_id) const;
+  std::shared_ptr<ThreadQueue> OfThreadLocked(std::uint32_t thread_id) const WCE_REQUIRES(mu_);
 
   // A device thread is ending: closes its queue and releases senders waiting on it. Returns the
   // closed queue (null if it had none).
-  std::shared_ptr<ThreadQueue> CloseLocked(DeviceThread& thread);
+  std::shared_ptr<ThreadQueue> CloseLocked(DeviceThread& thread) WCE_REQUIRES(mu_);
 
  private:
   // Runs the sent messages waiting in `queue` (unlocks around each procedure).
-  void RunSentLocked(UniqueLock& lock, ThreadQueue& queue);
-  MessageFilter MakeFilterLocked(HWND hwnd, UINT min, UINT max) const;
+  // (The analysis cannot follow a caller's lock released and taken again through `lock`.)
+  void RunSentLocked(UniqueLock& lock, ThreadQueue& queue)
+      WCE_REQUIRES(mu_) WCE_NO_THREAD_SAFETY_ANALYSIS;
+  MessageFilter MakeFilterLocked(HWND hwnd, UINT min, UINT max) const WCE_REQUIRES(mu_);
 
   Scheduler& scheduler_;
   Mutex& mu_;
   WindowTable& table_;
   const UpperFloors& floors_;
-  std::unordered_map<std::uint32_t, std::weak_ptr<ThreadQueue>> queues_;  // by thread id
+  std::unordered_map<std::uint32_t, std::weak_ptr<ThreadQueue>> queues_
+      WCE_GUARDED_BY(mu_);  // by thread id
 };
 
 }  // namespace wce

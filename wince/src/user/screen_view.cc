@@ -14,14 +14,18 @@ ScreenMetrics ScreenMetricsOf(int width, int height, int rotation) {
 }
 
 ScreenView::ScreenView(const WindowTable& table, const MessageQueues& queues)
-    : table_(table), queues_(queues) {}
+    : table_(table), queues_(queues), mu_(table.mutex()) {}
 
 std::vector<HWND> ScreenView::TopLevelWindowsLocked() const {
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   const std::vector<HWND>& stack = table_.StackLocked();
   return std::vector<HWND>(stack.rbegin(), stack.rend());
 }
 
 HWND ScreenView::ForegroundWindowLocked() const {
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   const std::vector<HWND>& stack = table_.StackLocked();
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     const Window* w = table_.FindLocked(*it);
@@ -32,6 +36,8 @@ HWND ScreenView::ForegroundWindowLocked() const {
 }
 
 std::optional<WindowInfo> ScreenView::InfoLocked(HWND hwnd) const {
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   const Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) return std::nullopt;
   WindowInfo info;
@@ -60,6 +66,8 @@ std::optional<WindowInfo> ScreenView::InfoLocked(HWND hwnd) const {
 }
 
 std::vector<MessageBoxInfo> ScreenView::MessageBoxesLocked() const {
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   std::vector<MessageBoxInfo> boxes;
   for (HWND hwnd : table_.MessageBoxListLocked()) {
     const Window* w = table_.FindLocked(hwnd);
@@ -77,7 +85,8 @@ std::vector<MessageBoxInfo> ScreenView::MessageBoxesLocked() const {
 }
 
 std::vector<PublishedWindow> ScreenView::PublishedWindows() const {
-  MutexLock lock(mutex());
+  MutexLock lock(mu_);
+  table_.mutex().AssertHeld();
   std::vector<PublishedWindow> published;
   const std::vector<HWND>& stack = table_.StackLocked();
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
@@ -94,11 +103,14 @@ std::vector<PublishedWindow> ScreenView::PublishedWindows() const {
 }
 
 bool ScreenView::IsLocalWindow(HWND hwnd) const {
-  MutexLock lock(mutex());
+  MutexLock lock(mu_);
+  table_.mutex().AssertHeld();
   return table_.FindLocked(hwnd) != nullptr;
 }
 
 std::uint32_t ScreenView::UiThreadIdLocked() const {
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   const std::vector<HWND>& stack = table_.StackLocked();
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     const Window* w = table_.FindLocked(*it);
@@ -109,10 +121,14 @@ std::uint32_t ScreenView::UiThreadIdLocked() const {
 }
 
 bool ScreenView::IsWaitingForInputLocked(const DeviceThread* thread) const {
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   return queues_.IsWaitingForInputLocked(thread);
 }
 
 bool ScreenView::IsUiThreadWaitingForInputLocked() const {
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   const std::uint32_t id = UiThreadIdLocked();
   return id != 0 && queues_.IsThreadWaitingForInputLocked(id);
 }

@@ -14,6 +14,8 @@ Timers::Timers(Scheduler& scheduler, WindowTable& table, MessageQueues& queues)
 
 Result<UINT_PTR> Timers::Set(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC proc) {
   MutexLock lock(mu_);
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue;
   if (hwnd == nullptr) {
     queue = queues_.CurrentLocked();
@@ -38,6 +40,8 @@ Result<UINT_PTR> Timers::Set(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC p
 
 DWORD Timers::Kill(HWND hwnd, UINT_PTR id) {
   MutexLock lock(mu_);
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue;
   if (hwnd == nullptr) {
     queue = queues_.CurrentLocked();

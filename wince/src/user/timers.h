@@ -33,7 +33,7 @@ class Timers {
   Mutex& mu_;
   WindowTable& table_;
   MessageQueues& queues_;
-  UINT_PTR next_timer_id_ = 1;  // guarded by mu_
+  UINT_PTR next_timer_id_ WCE_GUARDED_BY(mu_) = 1;
 };
 
 }  // namespace wce

@@ -51,6 +51,8 @@ Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
   HWND hwnd;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     auto queue = queues_.CurrentLocked();
     if (!queue) return {nullptr, ERROR_ACCESS_DENIED};  // a host thread has no message queue
     if (child && spec.parent == nullptr) return {nullptr, kErrorTopLevelWithChildStyle};
@@ -103,6 +105,8 @@ Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
 
   if (queues_.Call(hwnd, WM_NCCREATE, 0, create_param) == 0) {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     table_.ForgetLocked(hwnd);
     return {nullptr};
   }
@@ -113,6 +117,8 @@ Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
   RECT client{};
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return {nullptr, ERROR_INVALID_WINDOW_HANDLE};  // destroyed in WM_CREATE
     client = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
@@ -122,6 +128,8 @@ Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
   bool publish;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     if (table_.FindLocked(hwnd) == nullptr) return {nullptr};
     publish = !child && !cls->internal;
     table_.BumpGenerationLocked();
@@ -134,6 +142,8 @@ DWORD WindowLifecycle::Destroy(HWND hwnd) {
   std::vector<HWND> owned;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return ERROR_INVALID_WINDOW_HANDLE;
     if (!queues_.IsCallerThreadOfLocked(*w)) return ERROR_ACCESS_DENIED;
@@ -153,6 +163,8 @@ DWORD WindowLifecycle::Destroy(HWND hwnd) {
   bool publish;
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     Window* w = table_.FindLocked(hwnd);
     if (w == nullptr || w->destroying) return ERROR_SUCCESS;
     publish = w->top_level() && !w->window_class->internal && w->kind != WindowKind::kMessageBox;
@@ -163,6 +175,8 @@ DWORD WindowLifecycle::Destroy(HWND hwnd) {
   for (auto it = order.rbegin(); it != order.rend(); ++it) queues_.Call(*it, WM_NCDESTROY, 0, 0);
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     table_.ForgetLocked(hwnd);
     for (HWND h : order) table_.ForgetLocked(h);  // children a procedure re-parented, if any
     table_.BumpGenerationLocked();
@@ -173,6 +187,8 @@ DWORD WindowLifecycle::Destroy(HWND hwnd) {
 
 bool WindowLifecycle::IsWindow(HWND hwnd) {
   UniqueLock lock(mu_);
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
   if (table_.FindLocked(hwnd) != nullptr) return true;
   const RemoteWindow* remote = table_.ProxyLocked(hwnd);
   if (remote == nullptr) return false;
@@ -184,6 +200,8 @@ bool WindowLifecycle::IsWindow(HWND hwnd) {
 HWND WindowLifecycle::Find(LPCWSTR class_name, LPCWSTR title) {
   {
     MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     std::shared_ptr<const WindowClass> cls;
     if (class_name != nullptr) {
       cls = table_.FindClassLocked(class_name);
@@ -218,6 +236,8 @@ LRESULT WindowLifecycle::DefaultProc(HWND hwnd, UINT message, WPARAM wparam, LPA
       bool publish;
       {
         MutexLock lock(mu_);
+        table_.mutex().AssertHeld();
+        queues_.mutex().AssertHeld();
         Window* w = table_.FindLocked(hwnd);
         if (w == nullptr) return FALSE;
         w->text = TextOf(reinterpret_cast<LPCWSTR>(lparam));
@@ -230,6 +250,8 @@ LRESULT WindowLifecycle::DefaultProc(HWND hwnd, UINT message, WPARAM wparam, LPA
     }
     case WM_GETTEXT: {
       MutexLock lock(mu_);
+      table_.mutex().AssertHeld();
+      queues_.mutex().AssertHeld();
       const Window* w = table_.FindLocked(hwnd);
       auto* buffer = reinterpret_cast<WCHAR*>(lparam);
       if (w == nullptr || buffer == nullptr || wparam == 0) return 0;
@@ -240,6 +262,8 @@ LRESULT WindowLifecycle::DefaultProc(HWND hwnd, UINT message, WPARAM wparam, LPA
     }
     case WM_GETTEXTLENGTH: {
       MutexLock lock(mu_);
+      table_.mutex().AssertHeld();
+      queues_.mutex().AssertHeld();
       const Window* w = table_.FindLocked(hwnd);
       return w ? static_cast<LRESULT>(w->text.size()) : 0;
     }

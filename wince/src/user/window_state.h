@@ -61,7 +61,7 @@ class WindowState {
   Mutex& mu_;
   MessageQueues& queues_;
   const ScreenView& view_;
-  HCURSOR cursor_;  // guarded by mu_
+  HCURSOR cursor_ WCE_GUARDED_BY(mu_);
 };
 
 }  // namespace wce

@@ -56,6 +56,8 @@ void WindowSystem::ThreadEnded(DeviceThread& thread) {
   bool published_change = false;
   {
     MutexLock lock(scheduler_.mutex());
+    table_.mutex().AssertHeld();
+    queues_.mutex().AssertHeld();
     std::shared_ptr<ThreadQueue> queue = queues_.CloseLocked(thread);
     if (!queue) return;
     // The thread can run no more window procedures: its windows go without WM_DESTROY.

@@ -34,12 +34,12 @@ class WindowTable {
   WindowTable(const WindowTable&) = delete;
   WindowTable& operator=(const WindowTable&) = delete;
 
-  Mutex& mutex() const { return mu_; }
+  Mutex& mutex() const WCE_RETURN_CAPABILITY(mu_) { return mu_; }
 
   // ---- Classes
   // ----------------------------------------------------------------------------------- By name
   // (case-insensitive) or atom; null if none.
-  std::shared_ptr<const WindowClass> FindClassLocked(LPCWSTR name) const;
+  std::shared_ptr<const WindowClass> FindClassLocked(LPCWSTR name) const WCE_REQUIRES(mu_);
   std::shared_ptr<const WindowClass> FindClass(LPCWSTR name);
   // A program's class. The atom, or 0 with ERROR_INVALID_PARAMETER / ERROR_CLASS_ALREADY_EXISTS.
   Result<ATOM> RegisterProgramClass(const WNDCLASSW& wc);
@@ -54,65 +54,65 @@ class WindowTable {
   // ---- Windows
   // ----------------------------------------------------------------------------------- The live
   // window (also while WM_DESTROY is delivered), or null.
-  Window* FindLocked(HWND hwnd);
-  const Window* FindLocked(HWND hwnd) const;
+  Window* FindLocked(HWND hwnd) WCE_REQUIRES(mu_);
+  const Window* FindLocked(HWND hwnd) const WCE_REQUIRES(mu_);
   // True when `hwnd` names a live window of this process (a proxy is none).
   bool IsLocal(HWND hwnd);
-  HWND NewHandleLocked();
+  HWND NewHandleLocked() WCE_REQUIRES(mu_);
   // Takes `w` in: a child goes last among its parent's children (the parent must exist), a
   // top-level window on top.
-  void InsertLocked(std::unique_ptr<Window> w);
+  void InsertLocked(std::unique_ptr<Window> w) WCE_REQUIRES(mu_);
   // Removes the window and its descendants, their timers and posted messages. No-op if gone.
-  void ForgetLocked(HWND hwnd);
+  void ForgetLocked(HWND hwnd) WCE_REQUIRES(mu_);
   // The window and its descendants, parents before children.
-  std::vector<HWND> DestroyOrderLocked(HWND hwnd) const;
+  std::vector<HWND> DestroyOrderLocked(HWND hwnd) const WCE_REQUIRES(mu_);
   // Every window (any kind) whose thread's queue is `queue`.
-  std::vector<HWND> WindowsOfQueueLocked(const ThreadQueue* queue) const;
+  std::vector<HWND> WindowsOfQueueLocked(const ThreadQueue* queue) const WCE_REQUIRES(mu_);
   // Whether any window is of `cls`.
-  bool HasWindowsOfLocked(const std::shared_ptr<const WindowClass>& cls) const;
+  bool HasWindowsOfLocked(const std::shared_ptr<const WindowClass>& cls) const WCE_REQUIRES(mu_);
   // The top-level window a window belongs to (itself for a top-level one); null if none.
-  HWND RootLocked(HWND hwnd) const;
-  bool IsAncestorLocked(HWND ancestor, HWND hwnd) const;
+  HWND RootLocked(HWND hwnd) const WCE_REQUIRES(mu_);
+  bool IsAncestorLocked(HWND ancestor, HWND hwnd) const WCE_REQUIRES(mu_);
   // Screen position of the window's client origin.
-  POINT ClientOriginLocked(const Window& w) const;
+  POINT ClientOriginLocked(const Window& w) const WCE_REQUIRES(mu_);
   // Top-level windows, bottom first.
-  const std::vector<HWND>& StackLocked() const { return z_order_; }
+  const std::vector<HWND>& StackLocked() const WCE_REQUIRES(mu_) { return z_order_; }
   // Puts a top-level window on top; false if it already was.
-  bool RaiseLocked(HWND hwnd);
+  bool RaiseLocked(HWND hwnd) WCE_REQUIRES(mu_);
 
   // ---- Proxies of other programs' windows
   // ---------------------------------------------------------- The handle standing for `remote`
   // here (the same one each time).
   HWND ProxyFor(const RemoteWindow& remote);
-  const RemoteWindow* ProxyLocked(HWND hwnd) const;
+  const RemoteWindow* ProxyLocked(HWND hwnd) const WCE_REQUIRES(mu_);
 
   // ---- Message boxes, screen, generation
   // -----------------------------------------------------------
-  void AddMessageBoxLocked(HWND box) { message_boxes_.push_back(box); }
+  void AddMessageBoxLocked(HWND box) WCE_REQUIRES(mu_) { message_boxes_.push_back(box); }
   // Open message boxes, oldest first.
-  const std::vector<HWND>& MessageBoxListLocked() const { return message_boxes_; }
-  ScreenMetrics ScreenLocked() const { return screen_; }
+  const std::vector<HWND>& MessageBoxListLocked() const WCE_REQUIRES(mu_) { return message_boxes_; }
+  ScreenMetrics ScreenLocked() const WCE_REQUIRES(mu_) { return screen_; }
   // The shell sets the rotated screen and its work area. Bumps the generation.
-  void SetScreenLocked(const ScreenMetrics& screen);
+  void SetScreenLocked(const ScreenMetrics& screen) WCE_REQUIRES(mu_);
   // Changes whenever anything visible changes. Readable without the lock.
   std::uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
   // Bumps the generation and wakes the scheduler's waiters.
-  void BumpGenerationLocked();
+  void BumpGenerationLocked() WCE_REQUIRES(mu_);
   // Wakes the scheduler's waiters for a change nobody sees (a modal loop's end flag).
-  void WakeWaitersLocked() { scheduler_.NotifyAll(); }
+  void WakeWaitersLocked() WCE_REQUIRES(mu_) { scheduler_.NotifyAll(); }
 
  private:
   Scheduler& scheduler_;
   Mutex& mu_;
-  ScreenMetrics screen_;
+  ScreenMetrics screen_ WCE_GUARDED_BY(mu_);
   std::atomic<std::uint64_t> generation_{1};
-  std::uintptr_t next_handle_ = 0x20000;
-  ATOM next_atom_ = 0xC000;
-  std::vector<std::shared_ptr<const WindowClass>> classes_;
-  std::unordered_map<HWND, std::unique_ptr<Window>> windows_;
-  std::vector<HWND> z_order_;  // top-level windows, bottom first
-  std::unordered_map<HWND, std::unique_ptr<RemoteWindow>> proxies_;
-  std::vector<HWND> message_boxes_;  // open, oldest first
+  std::uintptr_t next_handle_ WCE_GUARDED_BY(mu_) = 0x20000;
+  ATOM next_atom_ WCE_GUARDED_BY(mu_) = 0xC000;
+  std::vector<std::shared_ptr<const WindowClass>> classes_ WCE_GUARDED_BY(mu_);
+  std::unordered_map<HWND, std::unique_ptr<Window>> windows_ WCE_GUARDED_BY(mu_);
+  std::vector<HWND> z_order_ WCE_GUARDED_BY(mu_);  // top-level windows, bottom first
+  std::unordered_map<HWND, std::unique_ptr<RemoteWindow>> proxies_ WCE_GUARDED_BY(mu_);
+  std::vector<HWND> message_boxes_ WCE_GUARDED_BY(mu_);  // open, oldest first
 };
 
 }  // namespace wce
