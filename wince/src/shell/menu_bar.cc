@@ -43,8 +43,6 @@ Result<BOOL> Shell::CreateMenuBar(SHMENUBARINFO* info) {
   {
     MutexLock lock(mu_);
     windows_.table().mutex().AssertHeld();
-    windows_.view().mutex().AssertHeld();
-    windows_.queues().mutex().AssertHeld();
     where = MenuBarRect(ScreenRectLocked());
   }
   const Result<HWND> made = windows_.lifecycle().CreateOfClass(
@@ -55,8 +53,6 @@ Result<BOOL> Shell::CreateMenuBar(SHMENUBARINFO* info) {
   {
     MutexLock lock(mu_);
     windows_.table().mutex().AssertHeld();
-    windows_.view().mutex().AssertHeld();
-    windows_.queues().mutex().AssertHeld();
     bars_[bar] = MenuBar{info->hwndParent, std::move(*keys)};
     windows_.table().BumpGenerationLocked();
   }
@@ -66,17 +62,12 @@ Result<BOOL> Shell::CreateMenuBar(SHMENUBARINFO* info) {
 
 HWND Shell::FindMenuBar(HWND owner) {
   MutexLock lock(mu_);
-  windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   return MenuBarOfLocked(owner);
 }
 
 HRESULT Shell::EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable) {
   MutexLock lock(mu_);
   windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   MenuBar* record = BarLocked(bar);
   if (record == nullptr || !record->keys.Enable(uid, by_index != FALSE, enable != FALSE)) {
     return E_FAIL;
@@ -87,8 +78,6 @@ HRESULT Shell::EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable) {
 
 HWND Shell::MenuBarOfLocked(HWND owner) const {
   windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   if (owner == nullptr) return nullptr;
   // The newest bar of a live owner wins (handles grow, so the map's last match is the newest).
   HWND found = nullptr;
@@ -99,17 +88,12 @@ HWND Shell::MenuBarOfLocked(HWND owner) const {
 }
 
 std::vector<SoftKey> Shell::SoftKeysLocked(HWND bar) const {
-  windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   const MenuBar* record = BarLocked(bar);
   return record ? record->keys.keys() : std::vector<SoftKey>{};
 }
 
 bool Shell::CanPressLocked(HWND owner, int index) const {
   windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   const MenuBar* record = BarLocked(MenuBarOfLocked(owner));
   if (record == nullptr || index < 0 || index >= static_cast<int>(record->keys.keys().size())) {
     return false;
@@ -120,7 +104,6 @@ bool Shell::CanPressLocked(HWND owner, int index) const {
 
 bool Shell::PressLocked(HWND owner, int index) {
   windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
   windows_.queues().mutex().AssertHeld();
   if (!CanPressLocked(owner, index)) return false;
   HWND bar = MenuBarOfLocked(owner);
@@ -132,17 +115,11 @@ bool Shell::PressLocked(HWND owner, int index) {
 }
 
 Shell::MenuBar* Shell::BarLocked(HWND bar) {
-  windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   auto it = bars_.find(bar);
   return it == bars_.end() ? nullptr : &it->second;
 }
 
 const Shell::MenuBar* Shell::BarLocked(HWND bar) const {
-  windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   auto it = bars_.find(bar);
   return it == bars_.end() ? nullptr : &it->second;
 }
@@ -167,8 +144,6 @@ LRESULT Shell::OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* in
   if (info == nullptr || info->cbSize != sizeof(TBBUTTONINFOW)) return FALSE;
   MutexLock lock(mu_);
   windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   MenuBar* record = BarLocked(bar);
   if (record == nullptr) return FALSE;
   bool known = false;
@@ -188,8 +163,6 @@ void Shell::OnTap(HWND bar, int x) {
   {
     MutexLock lock(mu_);
     windows_.table().mutex().AssertHeld();
-    windows_.view().mutex().AssertHeld();
-    windows_.queues().mutex().AssertHeld();
     MenuBar* record = BarLocked(bar);
     const Window* w = windows_.table().FindLocked(bar);
     if (record == nullptr || w == nullptr) return;
@@ -206,8 +179,6 @@ void Shell::OnTap(HWND bar, int x) {
 void Shell::Forget(HWND bar) {
   MutexLock lock(mu_);
   windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   if (bars_.erase(bar) != 0) windows_.table().BumpGenerationLocked();
 }
 

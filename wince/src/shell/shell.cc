@@ -33,17 +33,11 @@ Shell::Shell(Scheduler& scheduler, WindowSystem& windows, Modules& modules, int 
                                    return MenuBarProc(hwnd, message, wparam, lparam);
                                  });
   MutexLock lock(mu_);
-  windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   rotation_ = IsValidRotation(rotation) ? rotation : 0;
   PushScreenLocked();
 }
 
 RECT Shell::ScreenRectLocked() const {
-  windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   return ScreenRect(native_width_, native_height_, rotation_);
 }
 
@@ -51,8 +45,6 @@ RECT Shell::WorkAreaLocked() const { return WorkArea(ScreenRectLocked()); }
 
 void Shell::PushScreenLocked() {
   windows_.table().mutex().AssertHeld();
-  windows_.view().mutex().AssertHeld();
-  windows_.queues().mutex().AssertHeld();
   const RECT screen = ScreenRectLocked();
   ScreenMetrics metrics;
   metrics.width = screen.right - screen.left;
@@ -68,7 +60,6 @@ bool Shell::Rotate(int degrees) {
     MutexLock lock(mu_);
     windows_.table().mutex().AssertHeld();
     windows_.view().mutex().AssertHeld();
-    windows_.queues().mutex().AssertHeld();
     if (degrees == rotation_) return true;
     const RECT old_work = WorkAreaLocked();
     rotation_ = degrees;
@@ -105,9 +96,6 @@ Result<BOOL> Shell::InitDialog(SHINITDLGINFO* info) {
   RECT work;
   {
     MutexLock lock(mu_);
-    windows_.table().mutex().AssertHeld();
-    windows_.view().mutex().AssertHeld();
-    windows_.queues().mutex().AssertHeld();
     work = WorkAreaLocked();
     full_screen_.insert(info->hDlg);
   }
@@ -126,9 +114,6 @@ LONG Shell::ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD fla
     }
     if (mode->dmFields & DM_DISPLAYORIENTATION) {
       MutexLock lock(mu_);
-      windows_.table().mutex().AssertHeld();
-      windows_.view().mutex().AssertHeld();
-      windows_.queues().mutex().AssertHeld();
       mode->dmDisplayOrientation = OrientationCode(rotation_);
       return DISP_CHANGE_SUCCESSFUL;
     }

@@ -83,8 +83,6 @@ Automation::Automation(Device& device, const ScreenView& view, UserInput& input)
 Automation::~Automation() = default;
 
 bool Automation::ProgramEndedLocked() const {
-  view_.mutex().AssertHeld();
-  device_.shell().mutex().AssertHeld();
   // A program that ran and ended before anyone looked has ended all the same.
   return device_.program_started() && !device_.program_running();
 }
@@ -134,8 +132,6 @@ ScreenSnapshot Automation::SnapshotLocked() {
 
 ScreenSnapshot Automation::Snapshot() {
   MutexLock lock(mu_);
-  view_.mutex().AssertHeld();
-  device_.shell().mutex().AssertHeld();
   return SnapshotLocked();
 }
 
@@ -162,8 +158,6 @@ bool Automation::OfferedLocked(const Action& action) const {
 
 bool Automation::Offered(const Action& action) {
   MutexLock lock(mu_);
-  view_.mutex().AssertHeld();
-  device_.shell().mutex().AssertHeld();
   return OfferedLocked(action);
 }
 
@@ -187,8 +181,6 @@ bool Automation::Apply(const Action& action) {
     return !signal->name.empty() && device_.threads().events().SetNamedEvent(signal->name);
   }
   MutexLock lock(mu_);
-  view_.mutex().AssertHeld();
-  device_.shell().mutex().AssertHeld();
   return ApplyInputLocked(action);
 }
 
@@ -196,13 +188,9 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
                               const std::function<void(const ScreenSnapshot&)>& on_apply) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(mu_);
-  view_.mutex().AssertHeld();
-  device_.shell().mutex().AssertHeld();
   if (IsInput(action)) {
     const std::function<bool()> ready = [&] {
       mu_.AssertHeld();
-      view_.mutex().AssertHeld();
-      device_.shell().mutex().AssertHeld();
       return ProgramEndedLocked() || (UiWaitingLocked() && OfferedLocked(action));
     };
     if (!scheduler.Wait(lock, ready, deadline_ms) || ProgramEndedLocked()) return false;
@@ -224,8 +212,6 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
   for (;;) {
     const std::function<bool()> settled = [&] {
       mu_.AssertHeld();
-      view_.mutex().AssertHeld();
-      device_.shell().mutex().AssertHeld();
       return ProgramEndedLocked() || (UiWaitingLocked() && view_.generation() != tried_at);
     };
     if (!scheduler.Wait(lock, settled, deadline_ms) || ProgramEndedLocked()) return false;
@@ -239,12 +225,8 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
 ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(mu_);
-  view_.mutex().AssertHeld();
-  device_.shell().mutex().AssertHeld();
   const std::function<bool()> ready = [&] {
     mu_.AssertHeld();
-    view_.mutex().AssertHeld();
-    device_.shell().mutex().AssertHeld();
     return ProgramEndedLocked() || (UiWaitingLocked() && view_.generation() != seen_generation);
   };
   scheduler.Wait(lock, ready, deadline_ms);
@@ -255,11 +237,9 @@ ScreenSnapshot Automation::WaitForWindow(std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(mu_);
   view_.mutex().AssertHeld();
-  device_.shell().mutex().AssertHeld();
   const std::function<bool()> shown = [&] {
     mu_.AssertHeld();
     view_.mutex().AssertHeld();
-    device_.shell().mutex().AssertHeld();
     return ProgramEndedLocked() || view_.ForegroundWindowLocked() != nullptr ||
            !view_.MessageBoxesLocked().empty();
   };
@@ -272,8 +252,6 @@ bool Automation::ProgramThreadsRunning() { return device_.threads().AnyRunning()
 void Automation::WaitFor(std::uint32_t ms) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(mu_);
-  view_.mutex().AssertHeld();
-  device_.shell().mutex().AssertHeld();
   const std::uint64_t deadline = scheduler.DeadlineAfterLocked(ms);
   scheduler.Wait(
       lock, [] { return false; }, deadline);

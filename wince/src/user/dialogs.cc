@@ -64,7 +64,6 @@ Result<HWND> Dialogs::CreateFromTemplate(const DialogTemplate& t, HINSTANCE inst
     // Placed relative to the owner's client area, or centred in the work area.
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     const RECT work = table_.ScreenLocked().work_area;
     POINT origin{work.left, work.top};
     if (const Window* o = table_.FindLocked(owner)) origin = table_.ClientOriginLocked(*o);
@@ -86,7 +85,6 @@ Result<HWND> Dialogs::CreateFromTemplate(const DialogTemplate& t, HINSTANCE inst
     // of the creation, and WM_INITDIALOG is the first message it gets.
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     if (Window* w = table_.FindLocked(dialog.value)) w->dlg_proc = proc;
   }
 
@@ -125,7 +123,6 @@ Result<INT_PTR> Dialogs::Run(HINSTANCE instance, const DLGTEMPLATE* dialog_templ
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     if (owner != nullptr) {
       if (table_.FindLocked(owner) == nullptr) return {-1, ERROR_INVALID_WINDOW_HANDLE};
       root_owner = table_.RootLocked(owner);
@@ -143,7 +140,6 @@ Result<INT_PTR> Dialogs::Run(HINSTANCE instance, const DLGTEMPLATE* dialog_templ
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     if (const Window* w = table_.FindLocked(dialog); w && !w->children.empty()) {
       first_control = w->children.front();
     }
@@ -160,7 +156,6 @@ DWORD Dialogs::MapRect(HWND dialog, RECT* rect) {
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(dialog);
     if (w == nullptr || w->kind != WindowKind::kDialog) return ERROR_INVALID_WINDOW_HANDLE;
   }
@@ -174,7 +169,6 @@ DWORD Dialogs::MapRect(HWND dialog, RECT* rect) {
 DWORD Dialogs::End(HWND dialog, INT_PTR result) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  queues_.mutex().AssertHeld();
   Window* w = table_.FindLocked(dialog);
   if (w == nullptr || (w->kind != WindowKind::kDialog && w->kind != WindowKind::kMessageBox)) {
     return ERROR_INVALID_WINDOW_HANDLE;
@@ -228,7 +222,6 @@ INT_PTR Dialogs::RunModal(HWND window, HWND owner, bool owner_disabled, bool sho
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(window);
     alive = w != nullptr;
     if (alive) result = w->dialog_result;
@@ -243,7 +236,6 @@ LRESULT Dialogs::ClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return 0;
     proc = w->dlg_proc;
@@ -254,7 +246,6 @@ LRESULT Dialogs::ClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
     if (message == WM_INITDIALOG) return handled;
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(hwnd);
     return w ? w->msg_result : 0;
   }

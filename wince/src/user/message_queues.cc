@@ -18,7 +18,6 @@ MessageQueues::MessageQueues(Scheduler& scheduler, WindowTable& table, const Upp
     : scheduler_(scheduler), mu_(scheduler.mutex()), table_(table), floors_(floors) {}
 
 std::shared_ptr<ThreadQueue> MessageQueues::CurrentLocked() {
-  table_.mutex().AssertHeld();
   DeviceThread* self = DeviceThread::Current();
   if (self == nullptr) return nullptr;
   if (!self->queue || self->queue->closed()) {
@@ -29,20 +28,17 @@ std::shared_ptr<ThreadQueue> MessageQueues::CurrentLocked() {
 }
 
 bool MessageQueues::IsCallerThreadOfLocked(const Window& w) {
-  table_.mutex().AssertHeld();
   auto mine = CurrentLocked();
   return mine && w.queue.lock() == mine;
 }
 
 std::shared_ptr<ThreadQueue> MessageQueues::OfThreadLocked(std::uint32_t thread_id) const {
-  table_.mutex().AssertHeld();
   auto it = queues_.find(thread_id);
   auto queue = it == queues_.end() ? nullptr : it->second.lock();
   return queue && !queue->closed() ? queue : nullptr;
 }
 
 std::shared_ptr<ThreadQueue> MessageQueues::CloseLocked(DeviceThread& thread) {
-  table_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue = std::move(thread.queue);
   if (!queue) return nullptr;
   queue->Close();
@@ -54,12 +50,10 @@ std::shared_ptr<ThreadQueue> MessageQueues::CloseLocked(DeviceThread& thread) {
 }
 
 bool MessageQueues::IsWaitingForInputLocked(const DeviceThread* thread) const {
-  table_.mutex().AssertHeld();
   return thread != nullptr && thread->queue && thread->queue->IsWaitingForInput();
 }
 
 bool MessageQueues::IsThreadWaitingForInputLocked(std::uint32_t thread_id) const {
-  table_.mutex().AssertHeld();
   auto it = queues_.find(thread_id);
   if (it == queues_.end()) return false;
   auto queue = it->second.lock();
@@ -81,7 +75,6 @@ LRESULT MessageQueues::Call(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
 }
 
 void MessageQueues::RunSentLocked(UniqueLock& lock, ThreadQueue& queue) {
-  table_.mutex().AssertHeld();
   while (auto sent = queue.PopSent()) {
     // Whatever happens in the procedure, the sender gets a reply (0 if it unwinds).
     struct Reply {
@@ -162,7 +155,6 @@ Result<BOOL> MessageQueues::Get(MSG* msg, HWND hwnd, UINT min, UINT max) {
 Result<BOOL> MessageQueues::Peek(MSG* msg, HWND hwnd, UINT min, UINT max, UINT remove) {
   if (msg == nullptr) return {FALSE, ERROR_INVALID_PARAMETER};
   UniqueLock lock(mu_);
-  table_.mutex().AssertHeld();
   return {RetrieveLocked(lock, msg, MakeFilterLocked(hwnd, min, max), (remove & PM_REMOVE) != 0,
                          /*wait=*/false, nullptr)
               ? TRUE
@@ -176,7 +168,6 @@ LRESULT MessageQueues::Dispatch(const MSG* msg) {
     DWORD now;
     {
       MutexLock lock(mu_);
-      table_.mutex().AssertHeld();
       auto queue = CurrentLocked();
       // Only a procedure this thread set a timer with is called: a forged lParam is not code.
       if (!queue || !queue->HasTimerProc(proc)) return 0;
@@ -191,7 +182,6 @@ LRESULT MessageQueues::Dispatch(const MSG* msg) {
 
 void MessageQueues::PostQuit(int exit_code) {
   MutexLock lock(mu_);
-  table_.mutex().AssertHeld();
   if (auto queue = CurrentLocked()) {
     queue->PostQuit(exit_code);
     scheduler_.NotifyAll();
@@ -222,7 +212,6 @@ DWORD MessageQueues::Post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
 
 DWORD MessageQueues::PostToThread(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam) {
   MutexLock lock(mu_);
-  table_.mutex().AssertHeld();
   auto queue = OfThreadLocked(thread_id);
   if (!queue) return kErrorInvalidThreadId;
   MSG msg{nullptr, message, wparam, lparam, static_cast<DWORD>(scheduler_.NowLocked()), {}};

@@ -18,14 +18,12 @@ ScreenView::ScreenView(const WindowTable& table, const MessageQueues& queues)
 
 std::vector<HWND> ScreenView::TopLevelWindowsLocked() const {
   table_.mutex().AssertHeld();
-  queues_.mutex().AssertHeld();
   const std::vector<HWND>& stack = table_.StackLocked();
   return std::vector<HWND>(stack.rbegin(), stack.rend());
 }
 
 HWND ScreenView::ForegroundWindowLocked() const {
   table_.mutex().AssertHeld();
-  queues_.mutex().AssertHeld();
   const std::vector<HWND>& stack = table_.StackLocked();
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     const Window* w = table_.FindLocked(*it);
@@ -37,7 +35,6 @@ HWND ScreenView::ForegroundWindowLocked() const {
 
 std::optional<WindowInfo> ScreenView::InfoLocked(HWND hwnd) const {
   table_.mutex().AssertHeld();
-  queues_.mutex().AssertHeld();
   const Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) return std::nullopt;
   WindowInfo info;
@@ -67,7 +64,6 @@ std::optional<WindowInfo> ScreenView::InfoLocked(HWND hwnd) const {
 
 std::vector<MessageBoxInfo> ScreenView::MessageBoxesLocked() const {
   table_.mutex().AssertHeld();
-  queues_.mutex().AssertHeld();
   std::vector<MessageBoxInfo> boxes;
   for (HWND hwnd : table_.MessageBoxListLocked()) {
     const Window* w = table_.FindLocked(hwnd);
@@ -110,7 +106,6 @@ bool ScreenView::IsLocalWindow(HWND hwnd) const {
 
 std::uint32_t ScreenView::UiThreadIdLocked() const {
   table_.mutex().AssertHeld();
-  queues_.mutex().AssertHeld();
   const std::vector<HWND>& stack = table_.StackLocked();
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     const Window* w = table_.FindLocked(*it);
@@ -121,13 +116,11 @@ std::uint32_t ScreenView::UiThreadIdLocked() const {
 }
 
 bool ScreenView::IsWaitingForInputLocked(const DeviceThread* thread) const {
-  table_.mutex().AssertHeld();
   queues_.mutex().AssertHeld();
   return queues_.IsWaitingForInputLocked(thread);
 }
 
 bool ScreenView::IsUiThreadWaitingForInputLocked() const {
-  table_.mutex().AssertHeld();
   queues_.mutex().AssertHeld();
   const std::uint32_t id = UiThreadIdLocked();
   return id != 0 && queues_.IsThreadWaitingForInputLocked(id);

@@ -106,7 +106,6 @@ Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
   if (queues_.Call(hwnd, WM_NCCREATE, 0, create_param) == 0) {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     table_.ForgetLocked(hwnd);
     return {nullptr};
   }
@@ -118,7 +117,6 @@ Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return {nullptr, ERROR_INVALID_WINDOW_HANDLE};  // destroyed in WM_CREATE
     client = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
@@ -129,7 +127,6 @@ Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     if (table_.FindLocked(hwnd) == nullptr) return {nullptr};
     publish = !child && !cls->internal;
     table_.BumpGenerationLocked();
@@ -164,7 +161,6 @@ DWORD WindowLifecycle::Destroy(HWND hwnd) {
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     Window* w = table_.FindLocked(hwnd);
     if (w == nullptr || w->destroying) return ERROR_SUCCESS;
     publish = w->top_level() && !w->window_class->internal && w->kind != WindowKind::kMessageBox;
@@ -176,7 +172,6 @@ DWORD WindowLifecycle::Destroy(HWND hwnd) {
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     table_.ForgetLocked(hwnd);
     for (HWND h : order) table_.ForgetLocked(h);  // children a procedure re-parented, if any
     table_.BumpGenerationLocked();
@@ -188,7 +183,6 @@ DWORD WindowLifecycle::Destroy(HWND hwnd) {
 bool WindowLifecycle::IsWindow(HWND hwnd) {
   UniqueLock lock(mu_);
   table_.mutex().AssertHeld();
-  queues_.mutex().AssertHeld();
   if (table_.FindLocked(hwnd) != nullptr) return true;
   const RemoteWindow* remote = table_.ProxyLocked(hwnd);
   if (remote == nullptr) return false;
@@ -201,7 +195,6 @@ HWND WindowLifecycle::Find(LPCWSTR class_name, LPCWSTR title) {
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    queues_.mutex().AssertHeld();
     std::shared_ptr<const WindowClass> cls;
     if (class_name != nullptr) {
       cls = table_.FindClassLocked(class_name);
@@ -237,7 +230,6 @@ LRESULT WindowLifecycle::DefaultProc(HWND hwnd, UINT message, WPARAM wparam, LPA
       {
         MutexLock lock(mu_);
         table_.mutex().AssertHeld();
-        queues_.mutex().AssertHeld();
         Window* w = table_.FindLocked(hwnd);
         if (w == nullptr) return FALSE;
         w->text = TextOf(reinterpret_cast<LPCWSTR>(lparam));
@@ -251,7 +243,6 @@ LRESULT WindowLifecycle::DefaultProc(HWND hwnd, UINT message, WPARAM wparam, LPA
     case WM_GETTEXT: {
       MutexLock lock(mu_);
       table_.mutex().AssertHeld();
-      queues_.mutex().AssertHeld();
       const Window* w = table_.FindLocked(hwnd);
       auto* buffer = reinterpret_cast<WCHAR*>(lparam);
       if (w == nullptr || buffer == nullptr || wparam == 0) return 0;
@@ -263,7 +254,6 @@ LRESULT WindowLifecycle::DefaultProc(HWND hwnd, UINT message, WPARAM wparam, LPA
     case WM_GETTEXTLENGTH: {
       MutexLock lock(mu_);
       table_.mutex().AssertHeld();
-      queues_.mutex().AssertHeld();
       const Window* w = table_.FindLocked(hwnd);
       return w ? static_cast<LRESULT>(w->text.size()) : 0;
     }

@@ -17,7 +17,6 @@ WindowState::WindowState(WindowTable& table, MessageQueues& queues, const Screen
 Result<BOOL> WindowState::Show(HWND hwnd, int cmd) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
   const bool was_visible = (w->style & WS_VISIBLE) != 0;
@@ -35,7 +34,6 @@ Result<BOOL> WindowState::Show(HWND hwnd, int cmd) {
 DWORD WindowState::Update(HWND hwnd) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   // Nothing is painted: the screen is read through automation.
   return table_.FindLocked(hwnd) == nullptr ? ERROR_INVALID_WINDOW_HANDLE : ERROR_SUCCESS;
 }
@@ -43,14 +41,12 @@ DWORD WindowState::Update(HWND hwnd) {
 DWORD WindowState::Invalidate(HWND hwnd) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   return hwnd != nullptr && table_.FindLocked(hwnd) == nullptr ? ERROR_INVALID_WINDOW_HANDLE
                                                                : ERROR_SUCCESS;
 }
 
 bool WindowState::IsVisible(HWND hwnd) {
   MutexLock lock(mu_);
-  table_.mutex().AssertHeld();
   view_.mutex().AssertHeld();
   auto info = view_.InfoLocked(hwnd);
   return info && info->visible;
@@ -61,7 +57,6 @@ Result<BOOL> WindowState::Enable(HWND hwnd, bool enable) {
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    view_.mutex().AssertHeld();
     Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
     was_disabled = (w->style & WS_DISABLED) != 0 ? TRUE : FALSE;
@@ -80,7 +75,6 @@ Result<BOOL> WindowState::Enable(HWND hwnd, bool enable) {
 Result<BOOL> WindowState::IsEnabled(HWND hwnd) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   const Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
   return {(w->style & WS_DISABLED) == 0 ? TRUE : FALSE};
@@ -89,7 +83,6 @@ Result<BOOL> WindowState::IsEnabled(HWND hwnd) {
 Result<LONG_PTR> WindowState::GetLong(HWND hwnd, int index) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   const Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) return {0, ERROR_INVALID_WINDOW_HANDLE};
   switch (index) {
@@ -120,7 +113,6 @@ Result<LONG_PTR> WindowState::GetLong(HWND hwnd, int index) {
 Result<LONG_PTR> WindowState::SetLong(HWND hwnd, int index, LONG_PTR value) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) return {0, ERROR_INVALID_WINDOW_HANDLE};
   LONG_PTR old;
@@ -169,7 +161,6 @@ Result<LONG_PTR> WindowState::SetLong(HWND hwnd, int index, LONG_PTR value) {
 Result<HWND> WindowState::Parent(HWND hwnd) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   const Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) return {nullptr, ERROR_INVALID_WINDOW_HANDLE};
   if (!w->top_level()) return {w->parent};
@@ -179,7 +170,6 @@ Result<HWND> WindowState::Parent(HWND hwnd) {
 Result<HWND> WindowState::Child(HWND dialog, int id) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   const Window* w = table_.FindLocked(dialog);
   if (w == nullptr) return {nullptr, ERROR_INVALID_WINDOW_HANDLE};
   for (HWND child : w->children) {
@@ -192,7 +182,6 @@ Result<HWND> WindowState::Child(HWND dialog, int id) {
 Result<int> WindowState::ControlId(HWND hwnd) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   const Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) return {0, ERROR_INVALID_WINDOW_HANDLE};
   return {static_cast<int>(w->id)};
@@ -201,7 +190,6 @@ Result<int> WindowState::ControlId(HWND hwnd) {
 DWORD WindowState::ClientRect(HWND hwnd, RECT* rect) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   const Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) return ERROR_INVALID_WINDOW_HANDLE;
   if (rect == nullptr) return ERROR_INVALID_PARAMETER;
@@ -212,7 +200,6 @@ DWORD WindowState::ClientRect(HWND hwnd, RECT* rect) {
 
 DWORD WindowState::WindowRect(HWND hwnd, RECT* rect) {
   MutexLock lock(mu_);
-  table_.mutex().AssertHeld();
   view_.mutex().AssertHeld();
   auto info = view_.InfoLocked(hwnd);
   if (!info) return ERROR_INVALID_WINDOW_HANDLE;
@@ -224,7 +211,6 @@ DWORD WindowState::WindowRect(HWND hwnd, RECT* rect) {
 Result<int> WindowState::MapPoints(HWND from, HWND to, POINT* points, UINT count) {
   MutexLock lock(mu_);
   table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   auto origin_of = [this](HWND hwnd, POINT* origin) {
     mu_.AssertHeld();
     table_.mutex().AssertHeld();
@@ -254,7 +240,6 @@ Result<BOOL> WindowState::Move(HWND hwnd, int x, int y, int width, int height) {
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
-    view_.mutex().AssertHeld();
     Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
     RECT moved{x, y, x + width, y + height};
@@ -297,8 +282,6 @@ Result<HCURSOR> WindowState::LoadCursor(HINSTANCE instance, LPCWSTR name) {
 
 HCURSOR WindowState::SetCursor(HCURSOR cursor) {
   MutexLock lock(mu_);
-  table_.mutex().AssertHeld();
-  view_.mutex().AssertHeld();
   HCURSOR previous = cursor_;
   cursor_ = cursor;
   return previous;
