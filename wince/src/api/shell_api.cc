@@ -20,17 +20,17 @@ BOOL Answer(const wce::Result<BOOL>& result) {
 
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
   wce::ThreadGate();
-  return Answer(Device::Get().shell().InitDialog(pshidi));
+  return Answer(Device::Get().shell().FitDialog(pshidi));
 }
 
 BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* pmbi) {
   wce::ThreadGate();
-  return Answer(Device::Get().shell().CreateMenuBar(pmbi));
+  return Answer(Device::Get().shell().MakeMenuBar(pmbi));
 }
 
 HWND WINAPI SHFindMenuBar(HWND hwnd) {
   wce::ThreadGate();
-  return Device::Get().shell().FindMenuBar(hwnd);
+  return Device::Get().shell().MenuBarOf(hwnd);
 }
 
 HRESULT WINAPI SHEnableSoftkey(HWND hwndMenuBar, UINT uid, BOOL bByIndex, BOOL bEnable) {
@@ -41,5 +41,5 @@ HRESULT WINAPI SHEnableSoftkey(HWND hwndMenuBar, UINT uid, BOOL bByIndex, BOOL b
 LONG WINAPI ChangeDisplaySettingsEx(LPCWSTR lpszDeviceName, LPDEVMODEW lpDevMode, HWND /*hwnd*/,
                                     DWORD dwflags, LPVOID /*lParam*/) {
   wce::ThreadGate();
-  return Device::Get().shell().ChangeDisplaySettings(lpszDeviceName, lpDevMode, dwflags);
+  return Device::Get().shell().ChangeDisplay(lpszDeviceName, lpDevMode, dwflags);
 }

@@ -38,7 +38,7 @@ ATOM WINAPI RegisterClassW(CONST WNDCLASSW* lpWndClass) {
 }
 
 BOOL WINAPI UnregisterClassW(LPCWSTR lpClassName, HINSTANCE) {
-  return Succeeded(Windows().table().UnregisterClass(lpClassName));
+  return Succeeded(Windows().table().RemoveProgramClass(lpClassName));
 }
 
 HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
@@ -50,7 +50,7 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) { return Succeeded(Windows().lifecycle().Destroy(hWnd)); }
-BOOL WINAPI IsWindow(HWND hWnd) { return Windows().lifecycle().IsWindow(hWnd) ? TRUE : FALSE; }
+BOOL WINAPI IsWindow(HWND hWnd) { return Windows().lifecycle().IsAlive(hWnd) ? TRUE : FALSE; }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
   return Answer(Windows().state().Show(hWnd, nCmdShow));
@@ -177,10 +177,10 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
 
 HCURSOR WINAPI LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName) {
   wce::ThreadGate();
-  return Answer(wce::WindowState::LoadCursor(hInstance, lpCursorName));
+  return Answer(wce::WindowState::StockCursor(hInstance, lpCursorName));
 }
 
-HCURSOR WINAPI SetCursor(HCURSOR hCursor) { return Windows().state().SetCursor(hCursor); }
+HCURSOR WINAPI SetCursor(HCURSOR hCursor) { return Windows().state().ReplaceCursor(hCursor); }
 
 // Stock brushes are tokens: nothing is drawn with them.
 HGDIOBJ WINAPI GetStockObject(int fnObject) {

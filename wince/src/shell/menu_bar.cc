@@ -27,7 +27,7 @@ std::optional<SoftKeys> LoadSoftKeys(Modules& modules, HINSTANCE instance, UINT 
 
 }  // namespace
 
-Result<BOOL> Shell::CreateMenuBar(SHMENUBARINFO* info) {
+Result<BOOL> Shell::MakeMenuBar(SHMENUBARINFO* info) {
   if (info == nullptr || info->cbSize != sizeof(SHMENUBARINFO) ||
       (info->dwFlags & SHCMBF_HMENU) == 0) {
     return {FALSE, ERROR_INVALID_PARAMETER};
@@ -60,7 +60,7 @@ Result<BOOL> Shell::CreateMenuBar(SHMENUBARINFO* info) {
   return {TRUE};
 }
 
-HWND Shell::FindMenuBar(HWND owner) {
+HWND Shell::MenuBarOf(HWND owner) {
   MutexLock lock(mu_);
   return MenuBarOfLocked(owner);
 }

@@ -86,7 +86,7 @@ bool Shell::Rotate(int degrees) {
   return true;
 }
 
-Result<BOOL> Shell::InitDialog(SHINITDLGINFO* info) {
+Result<BOOL> Shell::FitDialog(SHINITDLGINFO* info) {
   if (info == nullptr) return {FALSE, ERROR_INVALID_PARAMETER};
   if (!windows_.view().IsLocalWindow(info->hDlg)) {
     return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
@@ -103,7 +103,7 @@ Result<BOOL> Shell::InitDialog(SHINITDLGINFO* info) {
                                work.bottom - work.top);
 }
 
-LONG Shell::ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD flags) {
+LONG Shell::ChangeDisplay(LPCWSTR device_name, DEVMODEW* mode, DWORD flags) {
   if (device_name != nullptr || mode == nullptr || mode->dmSize != sizeof(DEVMODEW)) {
     return DISP_CHANGE_BADPARAM;
   }

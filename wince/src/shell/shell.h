@@ -61,14 +61,17 @@ class Shell {
 
   // Sizes a dialog to the work area when asked to. FALSE with ERROR_INVALID_PARAMETER or
   // ERROR_INVALID_WINDOW_HANDLE.
-  Result<BOOL> InitDialog(SHINITDLGINFO* info);
+  Result<BOOL> FitDialog(SHINITDLGINFO* info);
   // Makes the menu bar of info->hwndParent from the MENU resource info->nToolBarId. FALSE with
   // ERROR_INVALID_PARAMETER, ERROR_INVALID_WINDOW_HANDLE, ERROR_RESOURCE_NAME_NOT_FOUND, or the
   // error that creating its window met.
-  Result<BOOL> CreateMenuBar(SHMENUBARINFO* info);
-  HWND FindMenuBar(HWND owner);
+  Result<BOOL> MakeMenuBar(SHMENUBARINFO* info);
+  // The menu bar serving `owner`, or null. Takes the lock.
+  HWND MenuBarOf(HWND owner);
+  // E_FAIL when `bar` is no menu bar or `uid` names no key of it.
   HRESULT EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable);
-  LONG ChangeDisplaySettings(LPCWSTR device_name, DEVMODEW* mode, DWORD flags);
+  // Queries (CDS_TEST) or turns the display; a DISP_CHANGE_ code.
+  LONG ChangeDisplay(LPCWSTR device_name, DEVMODEW* mode, DWORD flags);
 
   // ---- For automation
   // ----------------------------------------------------------------------------

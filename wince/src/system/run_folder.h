@@ -88,7 +88,7 @@ class RunFolder final : public OtherProcesses {
   bool closed_by_another_process() const { return closed_remotely_.load(); }
 
   // Rewrites this process's <pid>.json from the current windows and named events. Called by the
-  // window manager and the event registry after a change, with no lock held. No-op unless open.
+  // window system and the event registry after a change, with no lock held. No-op unless open.
   void PublishWindowsChanged() override;
 
   // For a process with no booted device (`kepla-device signal DIR EVENT`): sets `name` in every

@@ -1,4 +1,4 @@
-// The window manager's records of window classes and windows.
+// The window table's records of window classes and windows.
 #ifndef WINCE_USER_WINDOW_H_
 #define WINCE_USER_WINDOW_H_
 

@@ -180,7 +180,7 @@ DWORD WindowLifecycle::Destroy(HWND hwnd) {
   return ERROR_SUCCESS;
 }
 
-bool WindowLifecycle::IsWindow(HWND hwnd) {
+bool WindowLifecycle::IsAlive(HWND hwnd) {
   UniqueLock lock(mu_);
   table_.mutex().AssertHeld();
   if (table_.FindLocked(hwnd) != nullptr) return true;

@@ -52,7 +52,7 @@ class WindowLifecycle {
   // (also for a window already being destroyed).
   DWORD Destroy(HWND hwnd);
   // A live window of this process, or another program's window that is still there.
-  bool IsWindow(HWND hwnd);
+  bool IsAlive(HWND hwnd);
   // The topmost window of this process whose class and title match (null matches anything; the
   // layer's internal windows are never found), else another program's (as a proxy handle).
   HWND Find(LPCWSTR class_name, LPCWSTR title);

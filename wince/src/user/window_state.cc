@@ -272,7 +272,7 @@ Result<int> WindowState::TextLength(HWND hwnd) {
   return {static_cast<int>(sent.value), sent.error};
 }
 
-Result<HCURSOR> WindowState::LoadCursor(HINSTANCE instance, LPCWSTR name) {
+Result<HCURSOR> WindowState::StockCursor(HINSTANCE instance, LPCWSTR name) {
   if (instance == nullptr && IS_INTRESOURCE(name)) {
     const auto id = reinterpret_cast<std::uintptr_t>(name);
     if (id >= 32512 && id <= 32516) return {reinterpret_cast<HCURSOR>(id)};
@@ -280,7 +280,7 @@ Result<HCURSOR> WindowState::LoadCursor(HINSTANCE instance, LPCWSTR name) {
   return {nullptr, ERROR_RESOURCE_NAME_NOT_FOUND};
 }
 
-HCURSOR WindowState::SetCursor(HCURSOR cursor) {
+HCURSOR WindowState::ReplaceCursor(HCURSOR cursor) {
   MutexLock lock(mu_);
   HCURSOR previous = cursor_;
   cursor_ = cursor;

@@ -53,8 +53,9 @@ class WindowState {
   Result<int> TextLength(HWND hwnd);
 
   // The standard cursors only; ERROR_RESOURCE_NAME_NOT_FOUND otherwise.
-  static Result<HCURSOR> LoadCursor(HINSTANCE instance, LPCWSTR name);
-  HCURSOR SetCursor(HCURSOR cursor);
+  static Result<HCURSOR> StockCursor(HINSTANCE instance, LPCWSTR name);
+  // Makes `cursor` the current one; the previous.
+  HCURSOR ReplaceCursor(HCURSOR cursor);
 
  private:
   WindowTable& table_;

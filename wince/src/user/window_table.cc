@@ -65,7 +65,7 @@ ATOM WindowTable::RegisterHandledClass(std::u16string_view name, WindowKind kind
   return cls->atom;
 }
 
-DWORD WindowTable::UnregisterClass(LPCWSTR name) {
+DWORD WindowTable::RemoveProgramClass(LPCWSTR name) {
   MutexLock lock(mu_);
   auto cls = FindClassLocked(name);
   if (!cls || cls->system) return ERROR_CLASS_DOES_NOT_EXIST;

@@ -49,7 +49,7 @@ class WindowTable {
   ATOM RegisterHandledClass(std::u16string_view name, WindowKind kind, bool system, bool internal,
                             ClassHandler handler);
   // ERROR_CLASS_DOES_NOT_EXIST (none, or built in), ERROR_CLASS_HAS_WINDOWS, or success.
-  DWORD UnregisterClass(LPCWSTR name);
+  DWORD RemoveProgramClass(LPCWSTR name);
 
   // ---- Windows
   // ----------------------------------------------------------------------------------- The live
