@@ -86,11 +86,6 @@ const Window* WindowTable::FindLocked(HWND hwnd) const {
   return it == windows_.end() ? nullptr : it->second.get();
 }
 
-bool WindowTable::IsLocal(HWND hwnd) {
-  MutexLock lock(mu_);
-  return FindLocked(hwnd) != nullptr;
-}
-
 HWND WindowTable::NewHandleLocked() {
   std::uintptr_t value = next_handle_;
   next_handle_ += 4;

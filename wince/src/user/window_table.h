@@ -56,8 +56,6 @@ class WindowTable {
   // window (also while WM_DESTROY is delivered), or null.
   Window* FindLocked(HWND hwnd) WCE_REQUIRES(mu_);
   const Window* FindLocked(HWND hwnd) const WCE_REQUIRES(mu_);
-  // True when `hwnd` names a live window of this process (a proxy is none).
-  bool IsLocal(HWND hwnd);
   HWND NewHandleLocked() WCE_REQUIRES(mu_);
   // Takes `w` in: a child goes last among its parent's children (the parent must exist), a
   // top-level window on top.
