@@ -54,12 +54,12 @@ Dialogs::Dialogs(WindowTable& table, MessageQueues& queues, WindowLifecycle& lif
 
 Result<HWND> Dialogs::CreateFromTemplate(const DialogTemplate& t, HINSTANCE instance, HWND owner,
                                          DLGPROC proc, int template_id) {
-  WindowLifecycle::CreateSpec spec;
-  spec.ex_style = t.ex_style;
-  spec.title = t.title;
-  spec.style = (t.style & ~static_cast<DWORD>(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
-  spec.width = DialogUnitsToX(t.cx);
-  spec.height = DialogUnitsToY(t.cy);
+  WindowLifecycle::NewWindow plan;
+  plan.ex_style = t.ex_style;
+  plan.title = t.title;
+  plan.style = (t.style & ~static_cast<DWORD>(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
+  plan.width = DialogUnitsToX(t.cx);
+  plan.height = DialogUnitsToY(t.cy);
   {
     // Placed relative to the owner's client area, or centred in the work area.
     MutexLock lock(mu_);
@@ -68,17 +68,17 @@ Result<HWND> Dialogs::CreateFromTemplate(const DialogTemplate& t, HINSTANCE inst
     POINT origin{work.left, work.top};
     if (const Window* o = table_.FindLocked(owner)) origin = table_.ClientOriginLocked(*o);
     if (t.style & DS_CENTER) {
-      spec.x = work.left + ((work.right - work.left) - spec.width) / 2;
-      spec.y = work.top + ((work.bottom - work.top) - spec.height) / 2;
+      plan.x = work.left + ((work.right - work.left) - plan.width) / 2;
+      plan.y = work.top + ((work.bottom - work.top) - plan.height) / 2;
     } else {
-      spec.x = origin.x + DialogUnitsToX(t.x);
-      spec.y = origin.y + DialogUnitsToY(t.y);
+      plan.x = origin.x + DialogUnitsToX(t.x);
+      plan.y = origin.y + DialogUnitsToY(t.y);
     }
   }
-  spec.parent = owner;
-  spec.instance = instance;
-  spec.setup = [template_id](Window& w) { w.template_id = template_id; };
-  const Result<HWND> dialog = lifecycle_.Create(table_.FindClass(u"Dialog"), u"Dialog", spec);
+  plan.parent = owner;
+  plan.instance = instance;
+  plan.setup = [template_id](Window& w) { w.template_id = template_id; };
+  const Result<HWND> dialog = lifecycle_.Create(table_.FindClass(u"Dialog"), u"Dialog", plan);
   if (dialog.value == nullptr) return dialog;
   {
     // The procedure is set once the dialog window exists: it never sees WM_CREATE or the WM_SIZE
@@ -93,7 +93,7 @@ Result<HWND> Dialogs::CreateFromTemplate(const DialogTemplate& t, HINSTANCE inst
     const bool known = cls != nullptr;
     // A class nobody registered still makes a window, one that only keeps its text.
     if (!known) cls = table_.FindClass(u"Static");
-    WindowLifecycle::CreateSpec control;
+    WindowLifecycle::NewWindow control;
     control.ex_style = item.ex_style;
     control.title = item.title;
     control.style = item.style | WS_CHILD;

@@ -24,44 +24,44 @@ Result<int> MessageBoxes::Show(HWND owner, LPCWSTR text, LPCWSTR caption, UINT t
   info.text = text ? text : u"";
   info.caption = caption ? caption : u"Error";
   info.style = type;
-  WindowLifecycle::CreateSpec spec;
-  spec.title = info.caption;
-  spec.style = WS_POPUP;
+  WindowLifecycle::NewWindow plan;
+  plan.title = info.caption;
+  plan.style = WS_POPUP;
   {
     MutexLock lock(mu_);
     table_.mutex().AssertHeld();
     if (owner != nullptr && table_.FindLocked(owner) == nullptr) {
       return {0, ERROR_INVALID_WINDOW_HANDLE};
     }
-    spec.parent = owner ? table_.RootLocked(owner) : nullptr;
-    if (const Window* o = table_.FindLocked(spec.parent)) info.owner_title = o->text;
+    plan.parent = owner ? table_.RootLocked(owner) : nullptr;
+    if (const Window* o = table_.FindLocked(plan.parent)) info.owner_title = o->text;
     const RECT work = table_.ScreenLocked().work_area;
-    spec.x = work.left + kBoxMargin;
-    spec.width = (work.right - work.left) - 2 * kBoxMargin;
-    spec.height = kBoxHeight;
-    spec.y = work.top + ((work.bottom - work.top) - kBoxHeight) / 2;
+    plan.x = work.left + kBoxMargin;
+    plan.width = (work.right - work.left) - 2 * kBoxMargin;
+    plan.height = kBoxHeight;
+    plan.y = work.top + ((work.bottom - work.top) - kBoxHeight) / 2;
   }
-  spec.setup = [&info](Window& w) {
+  plan.setup = [&info](Window& w) {
     w.box_text = info.text;
     w.box_style = info.style;
   };
-  const Result<HWND> made = lifecycle_.Create(table_.FindClass(u"MessageBox"), u"MessageBox", spec);
+  const Result<HWND> made = lifecycle_.Create(table_.FindClass(u"MessageBox"), u"MessageBox", plan);
   if (made.value == nullptr) return {0, made.error};
   const HWND box = made.value;
 
-  WindowLifecycle::CreateSpec label;
+  WindowLifecycle::NewWindow label;
   label.title = info.text;
   label.style = WS_CHILD | WS_VISIBLE;
   label.x = kBoxMargin;
   label.y = kBoxMargin;
-  label.width = spec.width - 2 * kBoxMargin;
+  label.width = plan.width - 2 * kBoxMargin;
   label.height = kBoxHeight - 3 * kBoxMargin - kButtonHeight;
   label.parent = box;
   label.id = -1;
-  WindowLifecycle::CreateSpec button;
+  WindowLifecycle::NewWindow button;
   button.title = u"OK";
   button.style = WS_CHILD | WS_VISIBLE;
-  button.x = (spec.width - kButtonWidth) / 2;
+  button.x = (plan.width - kButtonWidth) / 2;
   button.y = kBoxHeight - kBoxMargin - kButtonHeight;
   button.width = kButtonWidth;
   button.height = kButtonHeight;
@@ -81,15 +81,15 @@ Result<int> MessageBoxes::Show(HWND owner, LPCWSTR text, LPCWSTR caption, UINT t
     table_.AddMessageBoxLocked(box);
     table_.BumpGenerationLocked();
   }
-  const bool owner_disabled = dialogs_.DisableOwner(spec.parent);
+  const bool owner_disabled = dialogs_.DisableOwner(plan.parent);
   state_.Show(box, SW_SHOW);
   if (floors_.events != nullptr) {
     info.hwnd = box;
-    info.owner = spec.parent;
+    info.owner = plan.parent;
     floors_.events->OnMessageBoxOpened(info);
   }
   return {static_cast<int>(
-      dialogs_.RunModal(box, spec.parent, owner_disabled, /*show_when_idle=*/false))};
+      dialogs_.RunModal(box, plan.parent, owner_disabled, /*show_when_idle=*/false))};
 }
 
 LRESULT MessageBoxes::ClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -29,25 +29,25 @@ Result<HWND> WindowLifecycle::CreateOfClass(DWORD ex_style, LPCWSTR class_name, 
                                             LPVOID param) {
   auto cls = table_.FindClass(class_name);
   if (!cls) return {nullptr, ERROR_CANNOT_FIND_WND_CLASS};
-  CreateSpec spec;
-  spec.ex_style = ex_style;
-  spec.title = TextOf(title);
-  spec.style = style;
-  spec.x = x;
-  spec.y = y;
-  spec.width = width;
-  spec.height = height;
-  spec.parent = parent;
-  spec.id = (style & WS_CHILD) ? reinterpret_cast<LONG_PTR>(menu) : 0;
-  spec.instance = instance;
-  spec.param = param;
+  NewWindow plan;
+  plan.ex_style = ex_style;
+  plan.title = TextOf(title);
+  plan.style = style;
+  plan.x = x;
+  plan.y = y;
+  plan.width = width;
+  plan.height = height;
+  plan.parent = parent;
+  plan.id = (style & WS_CHILD) ? reinterpret_cast<LONG_PTR>(menu) : 0;
+  plan.instance = instance;
+  plan.param = param;
   std::u16string name = cls->name;
-  return Create(std::move(cls), std::move(name), spec);
+  return Create(std::move(cls), std::move(name), plan);
 }
 
 Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
-                                     std::u16string class_name, const CreateSpec& spec) {
-  const bool child = (spec.style & WS_CHILD) != 0;
+                                     std::u16string class_name, const NewWindow& plan) {
+  const bool child = (plan.style & WS_CHILD) != 0;
   HWND hwnd;
   {
     MutexLock lock(mu_);
@@ -55,8 +55,8 @@ Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
     queues_.mutex().AssertHeld();
     auto queue = queues_.CurrentLocked();
     if (!queue) return {nullptr, ERROR_ACCESS_DENIED};  // a host thread has no message queue
-    if (child && spec.parent == nullptr) return {nullptr, kErrorTopLevelWithChildStyle};
-    if (spec.parent != nullptr && table_.FindLocked(spec.parent) == nullptr) {
+    if (child && plan.parent == nullptr) return {nullptr, kErrorTopLevelWithChildStyle};
+    if (plan.parent != nullptr && table_.FindLocked(plan.parent) == nullptr) {
       return {nullptr, ERROR_INVALID_WINDOW_HANDLE};
     }
     auto w = std::make_unique<Window>();
@@ -66,41 +66,41 @@ Result<HWND> WindowLifecycle::Create(std::shared_ptr<const WindowClass> cls,
     w->class_name = std::move(class_name);
     w->kind = cls->kind;
     w->proc = cls->proc;
-    w->text = spec.title;
-    w->style = spec.style;
-    w->ex_style = spec.ex_style;
-    w->id = spec.id;
+    w->text = plan.title;
+    w->style = plan.style;
+    w->ex_style = plan.ex_style;
+    w->id = plan.id;
     w->queue = queue;
     w->thread_id = queue->thread_id();
-    int x = spec.x, y = spec.y, width = spec.width, height = spec.height;
+    int x = plan.x, y = plan.y, width = plan.width, height = plan.height;
     if (child) {
-      w->parent = spec.parent;
+      w->parent = plan.parent;
       if (x == CW_USEDEFAULT) x = y = 0;
       if (width == CW_USEDEFAULT) width = height = 0;
     } else {
-      w->owner = spec.parent ? table_.RootLocked(spec.parent) : nullptr;
+      w->owner = plan.parent ? table_.RootLocked(plan.parent) : nullptr;
       const RECT work = table_.ScreenLocked().work_area;
       if (x == CW_USEDEFAULT) x = work.left, y = work.top;
       if (width == CW_USEDEFAULT) width = work.right - work.left, height = work.bottom - work.top;
     }
     w->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
-    if (spec.setup) spec.setup(*w);
+    if (plan.setup) plan.setup(*w);
     table_.InsertLocked(std::move(w));
   }
 
   CREATESTRUCTW cs{};
-  cs.lpCreateParams = spec.param;
-  cs.hInstance = spec.instance;
-  cs.hMenu = reinterpret_cast<HMENU>(spec.id);
-  cs.hwndParent = spec.parent;
-  cs.cx = spec.width;
-  cs.cy = spec.height;
-  cs.x = spec.x;
-  cs.y = spec.y;
-  cs.style = static_cast<LONG>(spec.style);
-  cs.lpszName = spec.title.c_str();
+  cs.lpCreateParams = plan.param;
+  cs.hInstance = plan.instance;
+  cs.hMenu = reinterpret_cast<HMENU>(plan.id);
+  cs.hwndParent = plan.parent;
+  cs.cx = plan.width;
+  cs.cy = plan.height;
+  cs.x = plan.x;
+  cs.y = plan.y;
+  cs.style = static_cast<LONG>(plan.style);
+  cs.lpszName = plan.title.c_str();
   cs.lpszClass = cls->name.c_str();
-  cs.dwExStyle = spec.ex_style;
+  cs.dwExStyle = plan.ex_style;
   const LPARAM create_param = reinterpret_cast<LPARAM>(&cs);
 
   if (queues_.Call(hwnd, WM_NCCREATE, 0, create_param) == 0) {

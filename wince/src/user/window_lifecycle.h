@@ -22,7 +22,8 @@ namespace wce {
 
 class WindowLifecycle {
  public:
-  struct CreateSpec {
+  // What a window is made with (Create fills in the rest).
+  struct NewWindow {
     DWORD ex_style = 0;
     std::u16string title;
     DWORD style = 0;
@@ -47,7 +48,7 @@ class WindowLifecycle {
   // parent, or destroyed while being created), or with no error when its procedure refused
   // WM_NCCREATE or WM_CREATE (the window is gone again then).
   Result<HWND> Create(std::shared_ptr<const WindowClass> cls, std::u16string class_name,
-                      const CreateSpec& spec);
+                      const NewWindow& plan);
   // ERROR_INVALID_WINDOW_HANDLE, ERROR_ACCESS_DENIED (another thread's window), or success
   // (also for a window already being destroyed).
   DWORD Destroy(HWND hwnd);
