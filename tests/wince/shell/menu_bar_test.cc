@@ -6,11 +6,12 @@
 #include <gtest/gtest.h>
 
 #include "system/automation.h"
+#include "system/device.h"
 #include "support/device_fixture.h"
 #include "support/device_thread.h"
 #include "support/program_thread.h"
 #include "support/test_page.h"
-#include "user/window_manager.h"
+#include "user/window_system.h"
 #include "wince/testdata/test_resource.h"
 
 namespace {
@@ -123,8 +124,8 @@ TEST_F(MenuBarTest, DisabledKeysIgnorePresses) {
   // A tap on the disabled key that reaches the bar anyway is dropped there.
   {
     wce::MutexLock lock(device().scheduler().mutex());
-    ASSERT_TRUE(
-        device().windows().PostInputLocked(page.bar(), WM_LBUTTONUP, 0, MAKELPARAM(30, 13)));
+    ASSERT_TRUE(device().windows().queues().PostInputLocked(page.bar(), WM_LBUTTONUP, 0,
+                                                            MAKELPARAM(30, 13)));
   }
   ASSERT_TRUE(automation().WaitAndApply(wce::PressSoftKey{1}, Deadline(10000)));
   EXPECT_EQ(program.Finish(), IDM_T_RIGHT);

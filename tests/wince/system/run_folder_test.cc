@@ -23,7 +23,7 @@
 #include "support/program_thread.h"
 #include "support/scratch_dir.h"
 #include "support/test_resources.h"
-#include "user/window_manager.h"
+#include "user/window_system.h"
 #include "wince/testdata/test_resource.h"
 
 namespace {
@@ -244,7 +244,7 @@ void CALLBACK DismissBoxes(HWND, UINT, UINT_PTR, DWORD) {
   std::vector<wce::MessageBoxInfo> boxes;
   {
     wce::MutexLock lock(device.scheduler().mutex());
-    boxes = device.windows().MessageBoxesLocked();
+    boxes = device.windows().view().MessageBoxesLocked();
   }
   for (const wce::MessageBoxInfo& box : boxes) PostMessageW(box.hwnd, WM_COMMAND, IDOK, 0);
 }

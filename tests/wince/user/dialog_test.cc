@@ -159,7 +159,7 @@ TEST_F(DialogTest, MessageBoxOverAModalDialogDisablesEachOwnerInTurn) {
     seen.main_enabled = wm().InfoLocked(main)->enabled;
     seen.dialog_enabled = wm().InfoLocked(seen.box.owner)->enabled;
     seen.foreground = wm().ForegroundWindowLocked();
-    wm().PostInputLocked(seen.box.hwnd, WM_COMMAND, IDOK, 0);
+    queues().PostInputLocked(seen.box.hwnd, WM_COMMAND, IDOK, 0);
   });
 
   DialogBytes page = Page();
@@ -193,7 +193,7 @@ struct ModalTicks {
     } else if (times.size() == 3) {
       {
         wce::MutexLock lock(wce::Device::Get().scheduler().mutex());
-        box = wce::Device::Get().windows().MessageBoxesLocked().back().hwnd;
+        box = wce::Device::Get().windows().view().MessageBoxesLocked().back().hwnd;
       }
       PostMessageW(box, WM_COMMAND, IDOK, 0);
     }

@@ -249,7 +249,7 @@ TEST_F(MessageTest, MsgWaitWakesOnlyForNewInputOfTheMask) {
   // Input injected by automation counts as key input.
   {
     wce::MutexLock lock(device_mutex());
-    ASSERT_TRUE(wm().PostInputLocked(hwnd, WM_COMMAND, IDOK, 0));
+    ASSERT_TRUE(queues().PostInputLocked(hwnd, WM_COMMAND, IDOK, 0));
   }
   EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, nullptr, 1000, QS_KEY, 0), WAIT_OBJECT_0);
 
@@ -290,7 +290,7 @@ TEST_F(MessageTest, WaitingForInputIsSeenFromOutside) {
   DeviceThreadRunner automation(device(), [&] {
     saw_wait = WaitUntil([&] { return wm().IsUiThreadWaitingForInputLocked(); });
     wce::MutexLock lock(device_mutex());
-    wm().PostInputLocked(hwnd, WM_COMMAND, IDOK, 0);
+    queues().PostInputLocked(hwnd, WM_COMMAND, IDOK, 0);
   });
   {
     wce::MutexLock lock(device_mutex());

@@ -56,6 +56,25 @@ TEST_F(ProgressTest, PositionsStayInsideTheRange) {
   EXPECT_EQ(range.iHigh, 1000);
 }
 
+// A program may put its own procedure on a control and put the old one back later: the control's
+// own handling must answer again.
+TEST_F(ProgressTest, AReplacedProcedureCanBePutBack) {
+  static int seen = 0;
+  WNDPROC own = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+    if (message == PBM_SETPOS) ++seen;
+    return 0;
+  };
+  const LONG_PTR old = SetWindowLongW(bar_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+  ASSERT_NE(old, 0);
+  Send(PBM_SETPOS, 30);
+  EXPECT_EQ(seen, 1);
+  SetWindowLongW(bar_, GWL_WNDPROC, old);
+  EXPECT_EQ(Send(PBM_GETPOS), 0) << "the bar never saw the first position";
+  Send(PBM_SETPOS, 40);
+  EXPECT_EQ(Send(PBM_GETPOS), 40);
+  EXPECT_EQ(seen, 1);
+}
+
 struct ProgressRecorder : wce::AutomationObserver {
   std::vector<std::pair<int, int>> reports;
   void OnProgress(std::uint64_t, int id, int pos) override { reports.emplace_back(id, pos); }

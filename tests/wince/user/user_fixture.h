@@ -14,7 +14,8 @@
 
 #include "support/device_fixture.h"
 #include "support/device_thread.h"
-#include "user/window_manager.h"
+#include "system/device.h"
+#include "user/window_system.h"
 
 namespace kepla_test {
 
@@ -31,7 +32,8 @@ class UserTest : public DeviceFixture {
   void SetUp() override;
   void TearDown() override;
 
-  wce::WindowManager& wm() { return device().windows(); }
+  const wce::ScreenView& wm() { return device().windows().view(); }
+  wce::MessageQueues& queues() { return device().windows().queues(); }
   wce::Mutex& device_mutex() { return device().scheduler().mutex(); }
 
   // A visible top-level window of the recording class ("Recorder"), or a child of `parent`.

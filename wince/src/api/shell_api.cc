@@ -8,19 +8,29 @@
 
 using wce::Device;
 
+namespace {
+
+// The value of a shell call, its error made the last error.
+BOOL Answer(const wce::Result<BOOL>& result) {
+  if (result.error != ERROR_SUCCESS) SetLastError(result.error);
+  return result.value;
+}
+
+}  // namespace
+
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
   wce::ThreadGate();
-  return Device::Get().shell().InitDialog(pshidi);
+  return Answer(Device::Get().shell().FitDialog(pshidi));
 }
 
 BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* pmbi) {
   wce::ThreadGate();
-  return Device::Get().shell().CreateMenuBar(pmbi);
+  return Answer(Device::Get().shell().MakeMenuBar(pmbi));
 }
 
 HWND WINAPI SHFindMenuBar(HWND hwnd) {
   wce::ThreadGate();
-  return Device::Get().shell().FindMenuBar(hwnd);
+  return Device::Get().shell().MenuBarOf(hwnd);
 }
 
 HRESULT WINAPI SHEnableSoftkey(HWND hwndMenuBar, UINT uid, BOOL bByIndex, BOOL bEnable) {
@@ -31,5 +41,5 @@ HRESULT WINAPI SHEnableSoftkey(HWND hwndMenuBar, UINT uid, BOOL bByIndex, BOOL b
 LONG WINAPI ChangeDisplaySettingsEx(LPCWSTR lpszDeviceName, LPDEVMODEW lpDevMode, HWND /*hwnd*/,
                                     DWORD dwflags, LPVOID /*lParam*/) {
   wce::ThreadGate();
-  return Device::Get().shell().ChangeDisplaySettings(lpszDeviceName, lpDevMode, dwflags);
+  return Device::Get().shell().ChangeDisplay(lpszDeviceName, lpDevMode, dwflags);
 }

@@ -4,13 +4,12 @@
 
 #include <mutex>
 
-#include "system/device.h"
 #include "resource/menu_template.h"
 #include "resource/modules.h"
 #include "resource/res_file.h"
 #include "model/display.h"
 #include "shell/shell.h"
-#include "user/window_manager.h"
+#include "user/window_system.h"
 
 namespace wce {
 namespace {
@@ -28,61 +27,62 @@ std::optional<SoftKeys> LoadSoftKeys(Modules& modules, HINSTANCE instance, UINT 
 
 }  // namespace
 
-BOOL Shell::CreateMenuBar(SHMENUBARINFO* info) {
+Result<BOOL> Shell::MakeMenuBar(SHMENUBARINFO* info) {
   if (info == nullptr || info->cbSize != sizeof(SHMENUBARINFO) ||
       (info->dwFlags & SHCMBF_HMENU) == 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
+    return {FALSE, ERROR_INVALID_PARAMETER};
   }
-  WindowManager& windows = device_.windows();
-  if (!windows.IsLocalWindow(info->hwndParent)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+  if (!windows_.view().IsLocalWindow(info->hwndParent)) {
+    return {FALSE, ERROR_INVALID_WINDOW_HANDLE};
   }
-  std::optional<SoftKeys> keys = LoadSoftKeys(device_.modules(), info->hInstRes, info->nToolBarId);
+  std::optional<SoftKeys> keys = LoadSoftKeys(modules_, info->hInstRes, info->nToolBarId);
   if (!keys) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return FALSE;
+    return {FALSE, ERROR_RESOURCE_NAME_NOT_FOUND};
   }
   RECT where;
   {
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(mu_);
+    windows_.table().mutex().AssertHeld();
     where = MenuBarRect(ScreenRectLocked());
   }
-  HWND bar = windows.CreateWindowEx(0, kMenuBarClass, u"", WS_POPUP | WS_VISIBLE, where.left,
-                                    where.top, where.right - where.left, where.bottom - where.top,
-                                    info->hwndParent, nullptr, info->hInstRes, nullptr);
-  if (bar == nullptr) return FALSE;
+  const Result<HWND> made = windows_.lifecycle().CreateOfClass(
+      0, kMenuBarClass, u"", WS_POPUP | WS_VISIBLE, where.left, where.top, where.right - where.left,
+      where.bottom - where.top, info->hwndParent, nullptr, info->hInstRes, nullptr);
+  if (made.value == nullptr) return {FALSE, made.error};
+  const HWND bar = made.value;
   {
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(mu_);
+    windows_.table().mutex().AssertHeld();
     bars_[bar] = MenuBar{info->hwndParent, std::move(*keys)};
-    windows.BumpGenerationLocked();
+    windows_.table().BumpGenerationLocked();
   }
   info->hwndMB = bar;
-  return TRUE;
+  return {TRUE};
 }
 
-HWND Shell::FindMenuBar(HWND owner) {
-  MutexLock lock(device_.scheduler().mutex());
+HWND Shell::MenuBarOf(HWND owner) {
+  MutexLock lock(mu_);
   return MenuBarOfLocked(owner);
 }
 
 HRESULT Shell::EnableSoftKey(HWND bar, UINT uid, BOOL by_index, BOOL enable) {
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
+  windows_.table().mutex().AssertHeld();
   MenuBar* record = BarLocked(bar);
   if (record == nullptr || !record->keys.Enable(uid, by_index != FALSE, enable != FALSE)) {
     return E_FAIL;
   }
-  device_.windows().BumpGenerationLocked();
+  windows_.table().BumpGenerationLocked();
   return S_OK;
 }
 
 HWND Shell::MenuBarOfLocked(HWND owner) const {
+  windows_.table().mutex().AssertHeld();
   if (owner == nullptr) return nullptr;
   // The newest bar of a live owner wins (handles grow, so the map's last match is the newest).
   HWND found = nullptr;
   for (const auto& [bar, record] : bars_) {
-    if (record.owner == owner && device_.windows().FindLocked(bar) != nullptr) found = bar;
+    if (record.owner == owner && windows_.table().FindLocked(bar) != nullptr) found = bar;
   }
   return found;
 }
@@ -93,22 +93,25 @@ std::vector<SoftKey> Shell::SoftKeysLocked(HWND bar) const {
 }
 
 bool Shell::CanPressLocked(HWND owner, int index) const {
+  windows_.table().mutex().AssertHeld();
   const MenuBar* record = BarLocked(MenuBarOfLocked(owner));
   if (record == nullptr || index < 0 || index >= static_cast<int>(record->keys.keys().size())) {
     return false;
   }
-  const Window* w = device_.windows().FindLocked(owner);
+  const Window* w = windows_.table().FindLocked(owner);
   return record->keys.keys()[index].enabled && w != nullptr && (w->style & WS_DISABLED) == 0;
 }
 
 bool Shell::PressLocked(HWND owner, int index) {
+  windows_.table().mutex().AssertHeld();
+  windows_.queues().mutex().AssertHeld();
   if (!CanPressLocked(owner, index)) return false;
   HWND bar = MenuBarOfLocked(owner);
-  const Window* w = device_.windows().FindLocked(bar);
+  const Window* w = windows_.table().FindLocked(bar);
   const int width = w->rect.right - w->rect.left;
   const int x = width * (2 * index + 1) / 4;  // the middle of the key's half
   const int y = (w->rect.bottom - w->rect.top) / 2;
-  return device_.windows().PostInputLocked(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  return windows_.queues().PostInputLocked(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
 Shell::MenuBar* Shell::BarLocked(HWND bar) {
@@ -121,8 +124,8 @@ const Shell::MenuBar* Shell::BarLocked(HWND bar) const {
   return it == bars_.end() ? nullptr : &it->second;
 }
 
-LRESULT CALLBACK Shell::MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  Shell& shell = Device::Get().shell();
+LRESULT Shell::MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  Shell& shell = *this;
   switch (message) {
     case TB_SETBUTTONINFOW:
       return shell.OnSetButtonInfo(hwnd, wparam, reinterpret_cast<const TBBUTTONINFOW*>(lparam));
@@ -133,13 +136,14 @@ LRESULT CALLBACK Shell::MenuBarProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
       shell.Forget(hwnd);
       return 0;
     default:
-      return DefWindowProcW(hwnd, message, wparam, lparam);
+      return windows_.lifecycle().DefaultProc(hwnd, message, wparam, lparam);
   }
 }
 
 LRESULT Shell::OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* info) {
   if (info == nullptr || info->cbSize != sizeof(TBBUTTONINFOW)) return FALSE;
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
+  windows_.table().mutex().AssertHeld();
   MenuBar* record = BarLocked(bar);
   if (record == nullptr) return FALSE;
   bool known = false;
@@ -148,7 +152,7 @@ LRESULT Shell::OnSetButtonInfo(HWND bar, WPARAM command, const TBBUTTONINFOW* in
   if (info->dwMask & TBIF_TEXT) {
     record->keys.SetLabel(static_cast<int>(command),
                           info->pszText ? std::u16string(info->pszText) : std::u16string());
-    device_.windows().BumpGenerationLocked();
+    windows_.table().BumpGenerationLocked();
   }
   return TRUE;
 }
@@ -157,9 +161,10 @@ void Shell::OnTap(HWND bar, int x) {
   HWND owner;
   int command;
   {
-    MutexLock lock(device_.scheduler().mutex());
+    MutexLock lock(mu_);
+    windows_.table().mutex().AssertHeld();
     MenuBar* record = BarLocked(bar);
-    const Window* w = device_.windows().FindLocked(bar);
+    const Window* w = windows_.table().FindLocked(bar);
     if (record == nullptr || w == nullptr) return;
     auto index = record->keys.IndexAt(x, w->rect.right - w->rect.left);
     // A key disabled after the tap was made is ignored, as is a tap while a modal window
@@ -168,13 +173,13 @@ void Shell::OnTap(HWND bar, int x) {
     owner = record->owner;
     command = record->keys.keys()[*index].command;
   }
-  device_.windows().SendMessage(owner, WM_COMMAND, MAKEWPARAM(command, 0),
-                                reinterpret_cast<LPARAM>(bar));
+  windows_.queues().Send(owner, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(bar));
 }
 
 void Shell::Forget(HWND bar) {
-  MutexLock lock(device_.scheduler().mutex());
-  if (bars_.erase(bar) != 0) device_.windows().BumpGenerationLocked();
+  MutexLock lock(mu_);
+  windows_.table().mutex().AssertHeld();
+  if (bars_.erase(bar) != 0) windows_.table().BumpGenerationLocked();
 }
 
 }  // namespace wce

@@ -7,7 +7,9 @@
 #include "kernel/threads.h"
 #include "model/display.h"
 #include "shell/shell.h"
-#include "user/window_manager.h"
+#include "user/window_events.h"
+#include "user/screen_view.h"
+#include "user/user_input.h"
 
 namespace wce {
 namespace {
@@ -25,8 +27,8 @@ bool IsInput(const Action& action) {
          std::holds_alternative<DismissMessageBox>(action);
 }
 
-void AddControls(const WindowManager& windows, const std::vector<HWND>& children,
-                 std::vector<ControlSnapshot>* out) {
+void AddControls(const ScreenView& windows, const std::vector<HWND>& children,
+                 std::vector<ControlSnapshot>* out) WCE_REQUIRES(windows.mutex()) {
   for (HWND child : children) {
     auto info = windows.InfoLocked(child);
     if (!info) continue;
@@ -49,7 +51,34 @@ void AddControls(const WindowManager& windows, const std::vector<HWND>& children
 
 }  // namespace
 
-Automation::Automation(Device& device) : device_(device) {}
+class Automation::Events final : public WindowEvents {
+ public:
+  explicit Events(Automation& automation) : automation_(automation) {}
+  void OnMessageBoxOpened(const MessageBoxInfo& box) override {
+    MessageBoxSnapshot snapshot;
+    snapshot.owner_title = box.owner_title;
+    snapshot.text = box.text;
+    snapshot.caption = box.caption;
+    snapshot.style = box.style;
+    automation_.NotifyMessageBox(snapshot);
+  }
+  void OnProgressMoved(int control_id, int pos) override {
+    automation_.NotifyProgress(control_id, pos);
+  }
+  void OnDialogEnded(int template_id, std::intptr_t result) override {
+    automation_.NotifyDialogEnded(template_id, result);
+  }
+
+ private:
+  Automation& automation_;
+};
+
+Automation::Automation(Device& device, const ScreenView& view, UserInput& input)
+    : device_(device),
+      mu_(device.scheduler().mutex()),
+      view_(view),
+      input_(input),
+      window_events_(std::make_unique<Events>(*this)) {}
 
 Automation::~Automation() = default;
 
@@ -59,36 +88,38 @@ bool Automation::ProgramEndedLocked() const {
 }
 
 bool Automation::UiWaitingLocked() const {
-  return device_.windows().IsUiThreadWaitingForInputLocked();
+  view_.mutex().AssertHeld();
+  return view_.IsUiThreadWaitingForInputLocked();
 }
 
 ScreenSnapshot Automation::SnapshotLocked() {
-  WindowManager& windows = device_.windows();
-  Shell& shell = device_.shell();
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   ScreenSnapshot s;
   s.time_ms = device_.scheduler().NowLocked();
-  s.generation = windows.generation();
-  const RECT screen = shell.ScreenRectLocked();
+  s.generation = view_.generation();
+  const RECT screen = device_.shell().ScreenRectLocked();
   s.width = screen.right - screen.left;
   s.height = screen.bottom - screen.top;
-  s.rotation = shell.RotationLocked();
+  s.rotation = device_.shell().RotationLocked();
   s.waiting_for_input = UiWaitingLocked();
   s.program_running = device_.program_running();
 
-  if (HWND foreground = windows.ForegroundWindowLocked()) {
-    if (auto info = windows.InfoLocked(foreground)) {
+  if (HWND foreground = view_.ForegroundWindowLocked()) {
+    if (auto info = view_.InfoLocked(foreground)) {
       s.has_window = true;
       s.title = info->text;
       s.window_class = info->class_name;
       s.template_id = info->template_id;
       s.window_rect = info->rect;
-      AddControls(windows, info->children, &s.controls);
+      AddControls(view_, info->children, &s.controls);
     }
-    for (const SoftKey& key : shell.SoftKeysLocked(shell.MenuBarOfLocked(foreground))) {
+    for (const SoftKey& key :
+         device_.shell().SoftKeysLocked(device_.shell().MenuBarOfLocked(foreground))) {
       s.soft_keys.push_back(SoftKeySnapshot{key.label, key.enabled, key.command});
     }
   }
-  auto boxes = windows.MessageBoxesLocked();
+  auto boxes = view_.MessageBoxesLocked();
   if (!boxes.empty()) {
     const MessageBoxInfo& box = boxes.back();
     s.message_box = MessageBoxSnapshot{box.owner_title, box.text, box.caption, box.style};
@@ -100,40 +131,46 @@ ScreenSnapshot Automation::SnapshotLocked() {
 }
 
 ScreenSnapshot Automation::Snapshot() {
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
   return SnapshotLocked();
 }
 
 bool Automation::OfferedLocked(const Action& action) const {
-  const WindowManager& windows = device_.windows();
-  return std::visit(
-      Overloaded{
-          [&](const PressSoftKey& press) {
-            HWND foreground = windows.ForegroundWindowLocked();
-            return foreground != nullptr && windows.MessageBoxesLocked().empty() &&
-                   device_.shell().CanPressLocked(foreground, press.index);
-          },
-          [&](const DismissMessageBox&) { return !windows.MessageBoxesLocked().empty(); },
-          [](const Rotate& rotate) { return IsValidRotation(rotate.degrees); },
-          [](const SignalEvent& signal) { return !signal.name.empty(); },
-      },
-      action);
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
+  return std::visit(Overloaded{
+                        [&](const PressSoftKey& press) {
+                          view_.mutex().AssertHeld();  // OfferedLocked's caller holds it
+                          device_.shell().mutex().AssertHeld();
+                          HWND foreground = view_.ForegroundWindowLocked();
+                          return foreground != nullptr && view_.MessageBoxesLocked().empty() &&
+                                 device_.shell().CanPressLocked(foreground, press.index);
+                        },
+                        [&](const DismissMessageBox&) {
+                          view_.mutex().AssertHeld();  // OfferedLocked's caller holds it
+                          return !view_.MessageBoxesLocked().empty();
+                        },
+                        [](const Rotate& rotate) { return IsValidRotation(rotate.degrees); },
+                        [](const SignalEvent& signal) { return !signal.name.empty(); },
+                    },
+                    action);
 }
 
 bool Automation::Offered(const Action& action) {
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
   return OfferedLocked(action);
 }
 
 bool Automation::ApplyInputLocked(const Action& action) {
+  view_.mutex().AssertHeld();
+  device_.shell().mutex().AssertHeld();
   if (!UiWaitingLocked() || !OfferedLocked(action)) return false;
-  WindowManager& windows = device_.windows();
   if (const auto* press = std::get_if<PressSoftKey>(&action)) {
-    return device_.shell().PressLocked(windows.ForegroundWindowLocked(), press->index);
+    return device_.shell().PressLocked(view_.ForegroundWindowLocked(), press->index);
   }
   // The newest message box is the one on top; its OK button ends it.
-  HWND box = windows.MessageBoxesLocked().back().hwnd;
-  return windows.PostInputLocked(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+  HWND box = view_.MessageBoxesLocked().back().hwnd;
+  return input_.PostInputLocked(box, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
 }
 
 bool Automation::Apply(const Action& action) {
@@ -143,16 +180,17 @@ bool Automation::Apply(const Action& action) {
   if (const auto* signal = std::get_if<SignalEvent>(&action)) {
     return !signal->name.empty() && device_.threads().events().SetNamedEvent(signal->name);
   }
-  MutexLock lock(device_.scheduler().mutex());
+  MutexLock lock(mu_);
   return ApplyInputLocked(action);
 }
 
 bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
                               const std::function<void(const ScreenSnapshot&)>& on_apply) {
   Scheduler& scheduler = device_.scheduler();
-  UniqueLock lock(scheduler.mutex());
+  UniqueLock lock(mu_);
   if (IsInput(action)) {
     const std::function<bool()> ready = [&] {
+      mu_.AssertHeld();
       return ProgramEndedLocked() || (UiWaitingLocked() && OfferedLocked(action));
     };
     if (!scheduler.Wait(lock, ready, deadline_ms) || ProgramEndedLocked()) return false;
@@ -167,17 +205,17 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
   // now, then each time the program has settled (waits for input) after a change of screen.
   // The screen's generation is taken before the try: a change the program makes while the try
   // runs (it makes the event and settles) must count as one after it.
-  std::uint64_t tried_at = device_.windows().generation();
+  std::uint64_t tried_at = view_.generation();
   lock.unlock();
   if (Apply(action)) return true;
   lock.lock();
   for (;;) {
     const std::function<bool()> settled = [&] {
-      return ProgramEndedLocked() ||
-             (UiWaitingLocked() && device_.windows().generation() != tried_at);
+      mu_.AssertHeld();
+      return ProgramEndedLocked() || (UiWaitingLocked() && view_.generation() != tried_at);
     };
     if (!scheduler.Wait(lock, settled, deadline_ms) || ProgramEndedLocked()) return false;
-    tried_at = device_.windows().generation();
+    tried_at = view_.generation();
     lock.unlock();
     if (Apply(action)) return true;
     lock.lock();
@@ -186,10 +224,10 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
 
 ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
-  UniqueLock lock(scheduler.mutex());
+  UniqueLock lock(mu_);
   const std::function<bool()> ready = [&] {
-    return ProgramEndedLocked() ||
-           (UiWaitingLocked() && device_.windows().generation() != seen_generation);
+    mu_.AssertHeld();
+    return ProgramEndedLocked() || (UiWaitingLocked() && view_.generation() != seen_generation);
   };
   scheduler.Wait(lock, ready, deadline_ms);
   return SnapshotLocked();
@@ -197,11 +235,13 @@ ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uin
 
 ScreenSnapshot Automation::WaitForWindow(std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
-  UniqueLock lock(scheduler.mutex());
-  const WindowManager& windows = device_.windows();
+  UniqueLock lock(mu_);
+  view_.mutex().AssertHeld();
   const std::function<bool()> shown = [&] {
-    return ProgramEndedLocked() || windows.ForegroundWindowLocked() != nullptr ||
-           !windows.MessageBoxesLocked().empty();
+    mu_.AssertHeld();
+    view_.mutex().AssertHeld();
+    return ProgramEndedLocked() || view_.ForegroundWindowLocked() != nullptr ||
+           !view_.MessageBoxesLocked().empty();
   };
   scheduler.Wait(lock, shown, deadline_ms);
   return SnapshotLocked();
@@ -211,7 +251,7 @@ bool Automation::ProgramThreadsRunning() { return device_.threads().AnyRunning()
 
 void Automation::WaitFor(std::uint32_t ms) {
   Scheduler& scheduler = device_.scheduler();
-  UniqueLock lock(scheduler.mutex());
+  UniqueLock lock(mu_);
   const std::uint64_t deadline = scheduler.DeadlineAfterLocked(ms);
   scheduler.Wait(
       lock, [] { return false; }, deadline);

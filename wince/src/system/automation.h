@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -25,10 +26,14 @@
 namespace wce {
 
 class Device;
+class ScreenView;    // user/screen_view.h
+class UserInput;     // user/user_input.h
+class WindowEvents;  // user/window_events.h
 
 class Automation {
  public:
-  explicit Automation(Device& device);
+  // Reads the screen from `view` and posts presses through `input`; both must outlive it.
+  Automation(Device& device, const ScreenView& view, UserInput& input);
   ~Automation();
 
   ScreenSnapshot Snapshot();
@@ -75,22 +80,29 @@ class Automation {
 
   void SetObserver(AutomationObserver* observer);  // null to remove
 
-  // Reports from the window system, forwarded to the observer with the device time. Called on
-  // the thread that made the change, with no layer lock held.
+  // Where the window system reports message boxes, progress and ended dialogs: forwarded to the
+  // observer with the device time. Lives as long as this Automation.
+  WindowEvents& window_events() { return *window_events_; }
+
+ private:
+  ScreenSnapshot SnapshotLocked() WCE_REQUIRES(mu_);
+  bool OfferedLocked(const Action& action) const WCE_REQUIRES(mu_);
+  // Posts a soft-key press or a message-box dismissal; false unless offered and awaited.
+  bool ApplyInputLocked(const Action& action) WCE_REQUIRES(mu_);
+  // True once the program has run and ended.
+  bool ProgramEndedLocked() const WCE_REQUIRES(mu_);
+  bool UiWaitingLocked() const WCE_REQUIRES(mu_);
+
+  class Events;
   void NotifyMessageBox(const MessageBoxSnapshot& box);
   void NotifyProgress(int control_id, int pos);
   void NotifyDialogEnded(int template_id, std::intptr_t result);
 
- private:
-  ScreenSnapshot SnapshotLocked();
-  bool OfferedLocked(const Action& action) const;
-  // Posts a soft-key press or a message-box dismissal; false unless offered and awaited.
-  bool ApplyInputLocked(const Action& action);
-  // True once the program has run and ended.
-  bool ProgramEndedLocked() const;
-  bool UiWaitingLocked() const;
-
   Device& device_;
+  Mutex& mu_;  // the device lock (the scheduler's)
+  const ScreenView& view_;
+  UserInput& input_;
+  std::unique_ptr<WindowEvents> window_events_;
   Mutex observer_mu_;  // guards observer_; held while the observer runs
   AutomationObserver* observer_ = nullptr;
 };

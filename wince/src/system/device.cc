@@ -14,7 +14,7 @@
 #include "kernel/threads.h"
 #include "resource/modules.h"
 #include "shell/shell.h"
-#include "user/window_manager.h"
+#include "user/window_system.h"
 
 namespace wce {
 namespace {
@@ -106,15 +106,21 @@ Device::Device(const DeviceOptions& options, DeviceProfile profile)
   hardware_ = std::make_unique<Hardware>(profile_);
   threads_ = std::make_unique<Threads>(*scheduler_, *faults_, handles_);
   modules_ = std::make_unique<Modules>();
-  windows_ = std::make_unique<WindowManager>(*this);
-  shell_ = std::make_unique<Shell>(*this);
-  run_folder_ = std::make_unique<RunFolder>(*this, publish_);
-  automation_ = std::make_unique<Automation>(*this);
+  windows_ = std::make_unique<WindowSystem>(
+      *scheduler_, handles_, *modules_,
+      ScreenMetricsOf(profile_.display_width, profile_.display_height, profile_.display_rotation));
+  shell_ = std::make_unique<Shell>(*scheduler_, *windows_, *modules_, profile_.display_width,
+                                   profile_.display_height, profile_.display_rotation);
+  run_folder_ = std::make_unique<RunFolder>(folder_, profile_.program, threads_->events(),
+                                            windows_->view(), windows_->queues(), publish_);
+  automation_ = std::make_unique<Automation>(*this, windows_->view(), windows_->queues());
+  windows_->Connect(run_folder_.get(), &automation_->window_events());
 }
 
 Device::~Device() {
   threads_->TerminateAllAndJoin();
   run_folder_->Close();
+  windows_->Connect(nullptr, nullptr);
   automation_.reset();
   run_folder_.reset();
   shell_.reset();

@@ -24,15 +24,15 @@
 
 namespace wce {
 
-class FileSystem;     // kernel/filesystem.h: device paths, files, searches, free space
-class FaultPlan;      // kernel/faults.h: injected failures
-class Hardware;       // device/hardware.h: battery, memory, OEM identity, backlight, idle timer
-class Threads;        // kernel/threads.h: CreateThread/TerminateThread bookkeeping, events
-class Modules;        // resource/modules.h: HINSTANCE -> resource bytes
-class WindowManager;  // user/window_manager.h: classes, windows, queues, timers, dialogs
-class Shell;          // shell/shell.h: menu bars, soft keys, display rotation
-class RunFolder;      // device/run_folder.h: what other processes on the device can see
-class Automation;     // device/automation.h: snapshots and injected actions
+class FileSystem;    // kernel/filesystem.h: device paths, files, searches, free space
+class FaultPlan;     // kernel/faults.h: injected failures
+class Hardware;      // device/hardware.h: battery, memory, OEM identity, backlight, idle timer
+class Threads;       // kernel/threads.h: CreateThread/TerminateThread bookkeeping, events
+class Modules;       // resource/modules.h: HINSTANCE -> resource bytes
+class WindowSystem;  // user/window_system.h: classes, windows, queues, timers, dialogs
+class Shell;         // shell/shell.h: menu bars, soft keys, display rotation
+class RunFolder;     // device/run_folder.h: what other processes on the device can see
+class Automation;    // device/automation.h: snapshots and injected actions
 
 class Device {
  public:
@@ -75,7 +75,7 @@ class Device {
   Hardware& hardware() { return *hardware_; }
   Threads& threads() { return *threads_; }
   Modules& modules() { return *modules_; }
-  WindowManager& windows() { return *windows_; }
+  WindowSystem& windows() { return *windows_; }
   Shell& shell() { return *shell_; }
   RunFolder& run_folder() { return *run_folder_; }
   Automation& automation() { return *automation_; }
@@ -97,7 +97,7 @@ class Device {
   std::unique_ptr<Hardware> hardware_;
   std::unique_ptr<Threads> threads_;
   std::unique_ptr<Modules> modules_;
-  std::unique_ptr<WindowManager> windows_;
+  std::unique_ptr<WindowSystem> windows_;
   std::unique_ptr<Shell> shell_;
   std::unique_ptr<RunFolder> run_folder_;
   std::unique_ptr<Automation> automation_;

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "system/device.h"
 #include "model/scheduler.h"
 #include <wince/utf.h>
 #include "system/run_protocol.h"
@@ -19,7 +18,7 @@
 #include "host/unix_socket.h"
 #include "host/fold_case.h"
 #include "kernel/threads.h"
-#include "user/window_manager.h"
+#include "user/screen_view.h"
 
 namespace wce {
 namespace {
@@ -145,23 +144,18 @@ RunRequest EventRequest(RunRequest::Op op, std::u16string_view name) {
 
 }  // namespace
 
-bool CrossesProcesses(UINT msg, WPARAM, LPARAM lparam) {
-  switch (msg) {
-    case WM_NULL:
-    case WM_CLOSE:
-      return true;
-    case WM_COMMAND:
-      return lparam == 0;
-    default:
-      return false;
-  }
-}
-
-RunFolder::RunFolder(Device& device, bool publish) : device_(device), publish_(publish) {}
+RunFolder::RunFolder(fs::path folder, std::u16string program, EventRegistry& events,
+                     const ScreenView& view, IncomingMessages& incoming, bool publish)
+    : folder_(std::move(folder)),
+      program_(std::move(program)),
+      events_(events),
+      view_(view),
+      incoming_(incoming),
+      publish_(publish) {}
 
 RunFolder::~RunFolder() { Close(); }
 
-fs::path RunFolder::RunDir() const { return RunDirOf(device_.folder()); }
+fs::path RunFolder::RunDir() const { return RunDirOf(folder_); }
 
 void RunFolder::Open() {
   if (!publish_ || listening_.load()) return;
@@ -174,16 +168,14 @@ void RunFolder::Open() {
   if (!listener.valid()) return;
   server_ = std::make_unique<SocketServer>(
       std::move(listener), [this](const std::string& request) { return Serve(request); });
-  device_.threads().events().on_named_change = [this](const std::u16string&, bool) {
-    PublishWindowsChanged();
-  };
+  events_.on_named_change = [this](const std::u16string&, bool) { PublishWindowsChanged(); };
   listening_.store(true);
   WriteEntry();
 }
 
 void RunFolder::Close() {
   if (!listening_.exchange(false)) return;
-  device_.threads().events().on_named_change = nullptr;
+  events_.on_named_change = nullptr;
   server_->Stop();
   server_.reset();
   MutexLock lock(publish_mu_);
@@ -195,9 +187,9 @@ void RunFolder::WriteEntry() {
   if (!listening_.load()) return;
   PublishedProgram entry;
   entry.pid = ::getpid();
-  entry.program = device_.profile().program;
-  entry.windows = device_.windows().PublishedWindows();
-  entry.events = device_.threads().events().Names();
+  entry.program = program_;
+  entry.windows = view_.PublishedWindows();
+  entry.events = events_.Names();
 
   const fs::path run_dir = RunDir();
   const fs::path temp = TempPath(run_dir, entry.pid);
@@ -219,7 +211,6 @@ std::string RunFolder::Serve(const std::string& line) {
   auto request = DecodeRequest(line);
   if (!request) return EncodeReply(reply);
   HWND hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(request->hwnd));
-  EventRegistry& events = device_.threads().events();
   switch (request->op) {
     case RunRequest::Op::kPing:
       reply.ok = true;
@@ -231,21 +222,22 @@ std::string RunFolder::Serve(const std::string& line) {
       const UINT msg = request->msg;
       const auto wparam = static_cast<WPARAM>(request->wparam);
       const auto lparam = static_cast<LPARAM>(request->lparam);
-      if (CrossesProcesses(msg, wparam, lparam) && device_.windows().IsLocalWindow(hwnd)) {
+      if (CrossesProcesses(msg, wparam, lparam) && view_.IsLocalWindow(hwnd)) {
         if (msg == WM_CLOSE) closed_remotely_.store(true);
-        reply.result = SendMessageW(hwnd, msg, wparam, lparam);
+        // A window gone while the message waited answers 0, as a send to it would.
+        reply.result = incoming_.Deliver(hwnd, msg, wparam, lparam).value_or(0);
         reply.ok = true;
       }
       break;
     }
     case RunRequest::Op::kIsWindow:
-      reply.ok = device_.windows().IsLocalWindow(hwnd);
+      reply.ok = view_.IsLocalWindow(hwnd);
       break;
     case RunRequest::Op::kSetEvent:
-      reply.ok = events.SetNamedEvent(request->name);
+      reply.ok = events_.SetNamedEvent(request->name);
       break;
     case RunRequest::Op::kHasEvent: {
-      auto names = events.Names();
+      auto names = events_.Names();
       reply.ok = std::find(names.begin(), names.end(), request->name) != names.end();
       break;
     }

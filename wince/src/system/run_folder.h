@@ -33,31 +33,14 @@
 
 #include <windows.h>
 #include "host/mutex.h"
+#include "user/other_processes.h"
 
 namespace wce {
 
-class Device;
+class EventRegistry;
+class ScreenView;
 class SocketServer;
 
-// A top-level window of another process on the same device.
-struct RemoteWindow {
-  int pid = 0;
-  std::uint64_t hwnd = 0;  // the window's handle value inside that process
-
-  bool operator==(const RemoteWindow&) const = default;
-};
-
-// True for the messages that may be sent to a window of another process: WM_NULL, WM_CLOSE and
-// WM_COMMAND with lParam 0 (a command id, no control handle). Nothing else, since any other
-// message may carry an address in wParam or lParam (WM_GETTEXT, WM_SETTEXT, WM_USER + n, ...).
-bool CrossesProcesses(UINT msg, WPARAM wparam, LPARAM lparam);
-
-// What one running program publishes (for `kepla-device show` and the lookups below).
-struct PublishedWindow {
-  std::uint64_t hwnd = 0;
-  std::u16string window_class;
-  std::u16string title;
-};
 struct PublishedProgram {
   int pid = 0;
   std::u16string program;  // the device path of the program image
@@ -65,10 +48,14 @@ struct PublishedProgram {
   std::vector<std::u16string> events;
 };
 
-class RunFolder {
+class RunFolder final : public OtherProcesses {
  public:
-  // `publish` false: this process publishes nothing (tests), but its lookups still work.
-  RunFolder(Device& device, bool publish);
+  // The run folder of device folder `folder`, where this process runs `program` (a device path)
+  // with the named events of `events`; its windows are read from `view`, and messages other
+  // programs send are delivered through `incoming`. All must outlive it. `publish` false: this
+  // process publishes nothing (tests), but its lookups still work.
+  RunFolder(std::filesystem::path folder, std::u16string program, EventRegistry& events,
+            const ScreenView& view, IncomingMessages& incoming, bool publish);
   ~RunFolder();  // Close()s
   RunFolder(const RunFolder&) = delete;
   RunFolder& operator=(const RunFolder&) = delete;
@@ -83,14 +70,14 @@ class RunFolder {
   // The first window of another live process whose class (case-insensitive) and title
   // (case-sensitive) match; a null pointer matches anything. Never this process's own windows.
   std::optional<RemoteWindow> FindRemoteWindow(const std::u16string* window_class,
-                                               const std::u16string* title);
+                                               const std::u16string* title) override;
   // Sends `msg` to the window and blocks until its thread has handled it; *result (may be null)
   // receives the window procedure's result. False when the message may not cross processes (see
   // CrossesProcesses; nothing is sent then), the process is gone, the window does not exist, or
   // the connection broke before the reply.
   bool SendRemote(const RemoteWindow& window, UINT msg, WPARAM wparam, LPARAM lparam,
-                  LRESULT* result);
-  bool IsRemoteWindowAlive(const RemoteWindow& window);
+                  LRESULT* result) override;
+  bool IsRemoteWindowAlive(const RemoteWindow& window) override;
   // Whether a live process other than this one has a named event `name` (case-sensitive).
   bool RemoteEventExists(std::u16string_view name);
   // Sets the named event `name` in every other live process that has one. True if any did.
@@ -101,8 +88,8 @@ class RunFolder {
   bool closed_by_another_process() const { return closed_remotely_.load(); }
 
   // Rewrites this process's <pid>.json from the current windows and named events. Called by the
-  // window manager and the event registry after a change, with no lock held. No-op unless open.
-  void PublishWindowsChanged();
+  // window system and the event registry after a change, with no lock held. No-op unless open.
+  void PublishWindowsChanged() override;
 
   // For a process with no booted device (`kepla-device signal DIR EVENT`): sets `name` in every
   // program running on the device folder. False with *error (one line) when none has the event.
@@ -117,7 +104,11 @@ class RunFolder {
   // Answers one request line from another process (on a listener thread, no lock held).
   std::string Serve(const std::string& request);
 
-  Device& device_;
+  const std::filesystem::path folder_;
+  const std::u16string program_;
+  EventRegistry& events_;
+  const ScreenView& view_;
+  IncomingMessages& incoming_;
   const bool publish_;
   std::atomic<bool> listening_{false};
   std::atomic<bool> closed_remotely_{false};

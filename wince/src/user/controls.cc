@@ -1,12 +1,8 @@
-// The controls the program's dialogs hold: text-only windows and the progress bar.
+#include "user/controls.h"
+
 #include <algorithm>
 
-#include <windows.h>
 #include <commctrl.h>
-
-#include "system/automation.h"
-#include "user/class_procs.h"
-#include "user/window_manager.h"
 
 namespace wce {
 namespace {
@@ -67,35 +63,33 @@ LRESULT ApplyProgressMessage(ProgressState& bar, UINT message, WPARAM wparam, LP
 
 }  // namespace
 
-LRESULT CALLBACK ProgressClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  Device& device = Device::Get();
-  WindowManager& wm = device.windows();
+Controls::Controls(WindowTable& table, WindowLifecycle& lifecycle, const UpperFloors& floors)
+    : table_(table), mu_(table.mutex()), lifecycle_(lifecycle), floors_(floors) {}
+
+LRESULT Controls::ProgressProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message < PBM_SETRANGE || message > PBM_GETPOS) {
-    return wm.DefWindowProc(hwnd, message, wparam, lparam);
+    return lifecycle_.DefaultProc(hwnd, message, wparam, lparam);
   }
   LRESULT result;
   bool moved;
   int id, pos;
   {
-    MutexLock lock(device.scheduler().mutex());
-    Window* w = wm.FindLocked(hwnd);
+    MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return 0;
     const ProgressState before = w->progress;
     bool handled;
     result = ApplyProgressMessage(w->progress, message, wparam, lparam, &handled);
     moved = w->progress.pos != before.pos;
     if (moved || w->progress.min != before.min || w->progress.max != before.max) {
-      wm.BumpGenerationLocked();
+      table_.BumpGenerationLocked();
     }
     id = static_cast<int>(w->id);
     pos = w->progress.pos;
   }
-  if (moved) device.automation().NotifyProgress(id, pos);
+  if (moved && floors_.events != nullptr) floors_.events->OnProgressMoved(id, pos);
   return result;
-}
-
-LRESULT CALLBACK PlainClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  return Device::Get().windows().DefWindowProc(hwnd, message, wparam, lparam);
 }
 
 }  // namespace wce

@@ -1,31 +1,17 @@
-// Modal dialogs: made from a classic template, run in a nested message loop.
-//
-// A modal dialog is a window of the "Dialog" class plus an end flag. DialogBoxIndirectParamW
-// creates it and its controls (the dialog procedure sees none of the messages of its creation),
-// disables its owner, sends WM_INITDIALOG, and retrieves and dispatches the thread's messages
-// (every window's, window-less timer procedures included) until EndDialog sets the flag; the
-// dialog is shown the first time the loop finds nothing to retrieve, as on Win32 (so messages
-// posted in WM_INITDIALOG run before it is visible). A WM_QUIT met by the loop is posted again and
-// ends the loop, so that the enclosing loop sees it too; the dialog then returns IDOK unless
-// EndDialog stored a result, as Win32's default result is.
-//
-// The call gets only a pointer to the template. It is read within the loaded resource that holds
-// it (what LoadResource gave the program), which bounds every read; a template anywhere else is
-// refused with ERROR_INVALID_PARAMETER rather than read past an end nobody knows.
-#include <algorithm>
+#include "user/dialogs.h"
 
-#include "system/automation.h"
+#include <algorithm>
+#include <optional>
+
 #include "resource/dialog_template.h"
 #include "resource/modules.h"
-#include "user/class_procs.h"
-#include "user/window_manager.h"
 
 namespace wce {
 namespace {
 
 // The RT_DIALOG resource id of the template at `p`, or -1.
-int TemplateIdOf(Device& device, const void* p) {
-  auto located = device.modules().Locate(p);
+int TemplateIdOf(Modules& modules, const void* p) {
+  auto located = modules.Locate(p);
   if (!located || located->entry == nullptr || located->entry->name.is_name) return -1;
   if (located->entry->data.data() != static_cast<const std::uint8_t*>(p)) return -1;
   return located->entry->name.ordinal;
@@ -33,9 +19,9 @@ int TemplateIdOf(Device& device, const void* p) {
 
 // The template at `p`, read only within the loaded resource that holds it: a template lying in
 // no resource has no known end, so it is not read at all.
-std::optional<DialogTemplate> ParseAt(Device& device, const DLGTEMPLATE* dialog_template,
+std::optional<DialogTemplate> ParseAt(Modules& modules, const DLGTEMPLATE* dialog_template,
                                       DWORD* error) {
-  auto bytes = device.modules().SpanContaining(dialog_template);
+  auto bytes = modules.SpanContaining(dialog_template);
   if (!bytes) {
     *error = ERROR_INVALID_PARAMETER;
     return std::nullopt;
@@ -45,10 +31,6 @@ std::optional<DialogTemplate> ParseAt(Device& device, const DLGTEMPLATE* dialog_
   return parsed;
 }
 
-}  // namespace
-
-namespace {
-
 // units * base / divisor rounded to the nearest integer, halves away from zero (MulDiv's rule).
 int ScaleRounded(int units, int base, int divisor) {
   const int product = units * base;
@@ -57,149 +39,153 @@ int ScaleRounded(int units, int base, int divisor) {
 
 }  // namespace
 
-int WindowManager::DialogUnitsToX(int units) { return ScaleRounded(units, kDialogBaseUnitX, 4); }
-int WindowManager::DialogUnitsToY(int units) { return ScaleRounded(units, kDialogBaseUnitY, 8); }
+int Dialogs::DialogUnitsToX(int units) { return ScaleRounded(units, kDialogBaseUnitX, 4); }
+int Dialogs::DialogUnitsToY(int units) { return ScaleRounded(units, kDialogBaseUnitY, 8); }
 
-HWND CreateDialogFromTemplate(WindowManager& wm, const DialogTemplate& t, HINSTANCE instance,
-                              HWND owner, DLGPROC proc, int template_id) {
-  auto dialog_class = wm.FindClass(u"Dialog");
-  WindowManager::CreateSpec spec;
-  spec.ex_style = t.ex_style;
-  spec.title = t.title;
-  spec.style = (t.style & ~static_cast<DWORD>(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
-  spec.width = WindowManager::DialogUnitsToX(t.cx);
-  spec.height = WindowManager::DialogUnitsToY(t.cy);
+Dialogs::Dialogs(WindowTable& table, MessageQueues& queues, WindowLifecycle& lifecycle,
+                 WindowState& state, Modules& modules, const UpperFloors& floors)
+    : table_(table),
+      mu_(table.mutex()),
+      queues_(queues),
+      lifecycle_(lifecycle),
+      state_(state),
+      modules_(modules),
+      floors_(floors) {}
+
+Result<HWND> Dialogs::CreateFromTemplate(const DialogTemplate& t, HINSTANCE instance, HWND owner,
+                                         DLGPROC proc, int template_id) {
+  WindowLifecycle::NewWindow plan;
+  plan.ex_style = t.ex_style;
+  plan.title = t.title;
+  plan.style = (t.style & ~static_cast<DWORD>(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
+  plan.width = DialogUnitsToX(t.cx);
+  plan.height = DialogUnitsToY(t.cy);
   {
     // Placed relative to the owner's client area, or centred in the work area.
-    Device& device = Device::Get();
-    MutexLock lock(device.scheduler().mutex());
-    const RECT work = wm.ScreenLocked().work_area;
+    MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    const RECT work = table_.ScreenLocked().work_area;
     POINT origin{work.left, work.top};
-    if (const Window* o = wm.FindLocked(owner)) origin = wm.ClientOriginLocked(*o);
+    if (const Window* o = table_.FindLocked(owner)) origin = table_.ClientOriginLocked(*o);
     if (t.style & DS_CENTER) {
-      spec.x = work.left + ((work.right - work.left) - spec.width) / 2;
-      spec.y = work.top + ((work.bottom - work.top) - spec.height) / 2;
+      plan.x = work.left + ((work.right - work.left) - plan.width) / 2;
+      plan.y = work.top + ((work.bottom - work.top) - plan.height) / 2;
     } else {
-      spec.x = origin.x + WindowManager::DialogUnitsToX(t.x);
-      spec.y = origin.y + WindowManager::DialogUnitsToY(t.y);
+      plan.x = origin.x + DialogUnitsToX(t.x);
+      plan.y = origin.y + DialogUnitsToY(t.y);
     }
   }
-  spec.parent = owner;
-  spec.instance = instance;
-  spec.setup = [template_id](Window& w) { w.template_id = template_id; };
-  HWND dialog = wm.CreateWindowInternal(dialog_class, u"Dialog", spec);
-  if (dialog == nullptr) return nullptr;
+  plan.parent = owner;
+  plan.instance = instance;
+  plan.setup = [template_id](Window& w) { w.template_id = template_id; };
+  const Result<HWND> dialog = lifecycle_.Create(table_.FindClass(u"Dialog"), u"Dialog", plan);
+  if (dialog.value == nullptr) return dialog;
   {
     // The procedure is set once the dialog window exists: it never sees WM_CREATE or the WM_SIZE
     // of the creation, and WM_INITDIALOG is the first message it gets.
-    MutexLock lock(Device::Get().scheduler().mutex());
-    if (Window* w = wm.FindLocked(dialog)) w->dlg_proc = proc;
+    MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    if (Window* w = table_.FindLocked(dialog.value)) w->dlg_proc = proc;
   }
 
   for (const DialogItem& item : t.items) {
-    auto cls = item.class_name.empty() ? nullptr : wm.FindClass(item.class_name.c_str());
+    auto cls = item.class_name.empty() ? nullptr : table_.FindClass(item.class_name.c_str());
     const bool known = cls != nullptr;
     // A class nobody registered still makes a window, one that only keeps its text.
-    if (!known) cls = wm.FindClass(u"Static");
-    WindowManager::CreateSpec control;
+    if (!known) cls = table_.FindClass(u"Static");
+    WindowLifecycle::NewWindow control;
     control.ex_style = item.ex_style;
     control.title = item.title;
     control.style = item.style | WS_CHILD;
-    control.x = WindowManager::DialogUnitsToX(item.x);
-    control.y = WindowManager::DialogUnitsToY(item.y);
-    control.width = WindowManager::DialogUnitsToX(item.cx);
-    control.height = WindowManager::DialogUnitsToY(item.cy);
-    control.parent = dialog;
+    control.x = DialogUnitsToX(item.x);
+    control.y = DialogUnitsToY(item.y);
+    control.width = DialogUnitsToX(item.cx);
+    control.height = DialogUnitsToY(item.cy);
+    control.parent = dialog.value;
     control.id = item.id;
     control.instance = instance;
     if (!known) {
       control.setup = [](Window& w) { w.kind = WindowKind::kPlain; };
     }
-    if (!wm.CreateWindowInternal(cls, item.class_name, control)) {
-      wm.DestroyWindow(dialog);
-      return nullptr;
+    const Result<HWND> made = lifecycle_.Create(cls, item.class_name, control);
+    if (made.value == nullptr) {
+      lifecycle_.Destroy(dialog.value);
+      return made;
     }
   }
   return dialog;
 }
 
-INT_PTR WindowManager::DialogBoxIndirectParam(HINSTANCE instance,
-                                              const DLGTEMPLATE* dialog_template, HWND owner,
-                                              DLGPROC proc, LPARAM param) {
-  if (dialog_template == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return -1;
-  }
-  if (owner != nullptr && !IsLocalWindow(owner)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return -1;
-  }
-  DWORD error = ERROR_SUCCESS;
-  auto parsed = ParseAt(device_, dialog_template, &error);
-  if (!parsed) {
-    SetLastError(error);
-    return -1;
-  }
-  HWND root_owner;
+Result<INT_PTR> Dialogs::Run(HINSTANCE instance, const DLGTEMPLATE* dialog_template, HWND owner,
+                             DLGPROC proc, LPARAM param) {
+  if (dialog_template == nullptr) return {-1, ERROR_INVALID_PARAMETER};
+  HWND root_owner = nullptr;
   {
     MutexLock lock(mu_);
-    root_owner = owner ? RootLocked(owner) : nullptr;
+    table_.mutex().AssertHeld();
+    if (owner != nullptr) {
+      if (table_.FindLocked(owner) == nullptr) return {-1, ERROR_INVALID_WINDOW_HANDLE};
+      root_owner = table_.RootLocked(owner);
+    }
   }
-  const int template_id = TemplateIdOf(device_, dialog_template);
-  HWND dialog = CreateDialogFromTemplate(*this, *parsed, instance, root_owner, proc, template_id);
-  if (dialog == nullptr) return -1;
+  DWORD error = ERROR_SUCCESS;
+  auto parsed = ParseAt(modules_, dialog_template, &error);
+  if (!parsed) return {-1, error};
+  const int template_id = TemplateIdOf(modules_, dialog_template);
+  const Result<HWND> made = CreateFromTemplate(*parsed, instance, root_owner, proc, template_id);
+  if (made.value == nullptr) return {-1, made.error};
+  const HWND dialog = made.value;
 
   HWND first_control = nullptr;
   {
     MutexLock lock(mu_);
-    if (const Window* w = FindLocked(dialog); w && !w->children.empty()) {
+    table_.mutex().AssertHeld();
+    if (const Window* w = table_.FindLocked(dialog); w && !w->children.empty()) {
       first_control = w->children.front();
     }
   }
   // The owner is disabled before WM_INITDIALOG, as on Win32.
   const bool owner_disabled = DisableOwner(root_owner);
-  CallProc(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first_control), param);
+  queues_.Call(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first_control), param);
   const INT_PTR result = RunModal(dialog, root_owner, owner_disabled, /*show_when_idle=*/true);
-  device_.automation().NotifyDialogEnded(template_id, result);
-  return result;
+  if (floors_.events != nullptr) floors_.events->OnDialogEnded(template_id, result);
+  return {result};
 }
 
-BOOL WindowManager::MapDialogRect(HWND dialog, RECT* rect) {
+DWORD Dialogs::MapRect(HWND dialog, RECT* rect) {
   {
     MutexLock lock(mu_);
-    const Window* w = FindLocked(dialog);
-    if (w == nullptr || w->kind != WindowKind::kDialog) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
+    table_.mutex().AssertHeld();
+    const Window* w = table_.FindLocked(dialog);
+    if (w == nullptr || w->kind != WindowKind::kDialog) return ERROR_INVALID_WINDOW_HANDLE;
   }
   rect->left = DialogUnitsToX(rect->left);
   rect->right = DialogUnitsToX(rect->right);
   rect->top = DialogUnitsToY(rect->top);
   rect->bottom = DialogUnitsToY(rect->bottom);
-  return TRUE;
+  return ERROR_SUCCESS;
 }
 
-BOOL WindowManager::EndDialog(HWND dialog, INT_PTR result) {
+DWORD Dialogs::End(HWND dialog, INT_PTR result) {
   MutexLock lock(mu_);
-  Window* w = FindLocked(dialog);
+  table_.mutex().AssertHeld();
+  Window* w = table_.FindLocked(dialog);
   if (w == nullptr || (w->kind != WindowKind::kDialog && w->kind != WindowKind::kMessageBox)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+    return ERROR_INVALID_WINDOW_HANDLE;
   }
   w->dialog_ended = true;
   w->dialog_result = result;
-  device_.scheduler().NotifyAll();  // the modal loop may wait on another thread's behalf
-  return TRUE;
+  table_.WakeWaitersLocked();  // the modal loop may wait on another thread's behalf
+  return ERROR_SUCCESS;
 }
 
-bool WindowManager::DisableOwner(HWND owner) {
-  if (owner == nullptr || !IsWindowEnabled(owner)) return false;
-  EnableWindow(owner, FALSE);
+bool Dialogs::DisableOwner(HWND owner) {
+  if (owner == nullptr || !state_.IsEnabled(owner).value) return false;
+  state_.Enable(owner, false);
   return true;
 }
 
-INT_PTR WindowManager::RunModal(HWND window, HWND owner, bool owner_disabled, bool show_when_idle) {
+INT_PTR Dialogs::RunModal(HWND window, HWND owner, bool owner_disabled, bool show_when_idle) {
   const MessageFilter any;
   bool shown = !show_when_idle;
   for (;;) {
@@ -208,45 +194,49 @@ INT_PTR WindowManager::RunModal(HWND window, HWND owner, bool owner_disabled, bo
     bool got;
     {
       UniqueLock lock(mu_);
+      table_.mutex().AssertHeld();
+      queues_.mutex().AssertHeld();
       const std::function<bool()> is_ended = [this, window] {
-        const Window* w = FindLocked(window);
+        table_.mutex().AssertHeld();
+        const Window* w = table_.FindLocked(window);
         return w == nullptr || w->dialog_ended;
       };
       // Until it is shown, the loop only looks: once nothing is there, it shows the window.
-      got = RetrieveLocked(lock, &msg, any, /*remove=*/true, /*wait=*/shown, is_ended);
+      got = queues_.RetrieveLocked(lock, &msg, any, /*remove=*/true, /*wait=*/shown, is_ended);
       ended = !got && is_ended();
     }
     if (!got) {
       if (ended || shown) break;
-      ShowWindow(window, SW_SHOW);
+      state_.Show(window, SW_SHOW);
       shown = true;
       continue;
     }
     if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
+      queues_.PostQuit(static_cast<int>(msg.wParam));
       break;
     }
-    DispatchMessage(&msg);
+    queues_.Dispatch(&msg);
   }
   INT_PTR result = 0;
   bool alive;
   {
     MutexLock lock(mu_);
-    const Window* w = FindLocked(window);
+    table_.mutex().AssertHeld();
+    const Window* w = table_.FindLocked(window);
     alive = w != nullptr;
     if (alive) result = w->dialog_result;
   }
-  if (alive) DestroyWindow(window);
-  if (owner_disabled) EnableWindow(owner, TRUE);
+  if (alive) lifecycle_.Destroy(window);
+  if (owner_disabled) state_.Enable(owner, true);
   return result;
 }
 
-LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  WindowManager& wm = Device::Get().windows();
+LRESULT Dialogs::ClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   DLGPROC proc;
   {
-    MutexLock lock(Device::Get().scheduler().mutex());
-    Window* w = wm.FindLocked(hwnd);
+    MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    Window* w = table_.FindLocked(hwnd);
     if (w == nullptr) return 0;
     proc = w->dlg_proc;
     w->msg_result = 0;
@@ -254,16 +244,17 @@ LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
   const INT_PTR handled = proc ? proc(hwnd, message, wparam, lparam) : FALSE;
   if (handled) {
     if (message == WM_INITDIALOG) return handled;
-    MutexLock lock(Device::Get().scheduler().mutex());
-    const Window* w = wm.FindLocked(hwnd);
+    MutexLock lock(mu_);
+    table_.mutex().AssertHeld();
+    const Window* w = table_.FindLocked(hwnd);
     return w ? w->msg_result : 0;
   }
   // Default dialog handling. Closing a dialog asks it to cancel; it never destroys it.
   if (message == WM_CLOSE) {
-    wm.PostMessage(hwnd, WM_COMMAND, IDCANCEL, 0);
+    queues_.Post(hwnd, WM_COMMAND, IDCANCEL, 0);
     return 0;
   }
-  return wm.DefWindowProc(hwnd, message, wparam, lparam);
+  return lifecycle_.DefaultProc(hwnd, message, wparam, lparam);
 }
 
 }  // namespace wce

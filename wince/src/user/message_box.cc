@@ -1,7 +1,4 @@
-// Message boxes: a small modal window with the text and one OK button.
-#include "system/automation.h"
-#include "user/class_procs.h"
-#include "user/window_manager.h"
+#include "user/message_box.h"
 
 namespace wce {
 namespace {
@@ -13,80 +10,98 @@ constexpr int kButtonHeight = 24;
 
 }  // namespace
 
-int WindowManager::MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  if (owner != nullptr && !IsLocalWindow(owner)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  MessageBoxSnapshot snapshot;
-  snapshot.text = text ? text : u"";
-  snapshot.caption = caption ? caption : u"Error";
-  snapshot.style = type;
-  CreateSpec spec;
-  spec.title = snapshot.caption;
-  spec.style = WS_POPUP;
+MessageBoxes::MessageBoxes(WindowTable& table, WindowLifecycle& lifecycle, WindowState& state,
+                           Dialogs& dialogs, const UpperFloors& floors)
+    : table_(table),
+      mu_(table.mutex()),
+      lifecycle_(lifecycle),
+      state_(state),
+      dialogs_(dialogs),
+      floors_(floors) {}
+
+Result<int> MessageBoxes::Show(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  MessageBoxInfo info;
+  info.text = text ? text : u"";
+  info.caption = caption ? caption : u"Error";
+  info.style = type;
+  WindowLifecycle::NewWindow plan;
+  plan.title = info.caption;
+  plan.style = WS_POPUP;
   {
     MutexLock lock(mu_);
-    spec.parent = owner ? RootLocked(owner) : nullptr;
-    if (const Window* o = FindLocked(spec.parent)) snapshot.owner_title = o->text;
-    const RECT work = screen_.work_area;
-    spec.x = work.left + kBoxMargin;
-    spec.width = (work.right - work.left) - 2 * kBoxMargin;
-    spec.height = kBoxHeight;
-    spec.y = work.top + ((work.bottom - work.top) - kBoxHeight) / 2;
+    table_.mutex().AssertHeld();
+    if (owner != nullptr && table_.FindLocked(owner) == nullptr) {
+      return {0, ERROR_INVALID_WINDOW_HANDLE};
+    }
+    plan.parent = owner ? table_.RootLocked(owner) : nullptr;
+    if (const Window* o = table_.FindLocked(plan.parent)) info.owner_title = o->text;
+    const RECT work = table_.ScreenLocked().work_area;
+    plan.x = work.left + kBoxMargin;
+    plan.width = (work.right - work.left) - 2 * kBoxMargin;
+    plan.height = kBoxHeight;
+    plan.y = work.top + ((work.bottom - work.top) - kBoxHeight) / 2;
   }
-  spec.setup = [&snapshot](Window& w) {
-    w.box_text = snapshot.text;
-    w.box_style = snapshot.style;
+  plan.setup = [&info](Window& w) {
+    w.box_text = info.text;
+    w.box_style = info.style;
   };
-  HWND box = CreateWindowInternal(FindClass(u"MessageBox"), u"MessageBox", spec);
-  if (box == nullptr) return 0;
+  const Result<HWND> made = lifecycle_.Create(table_.FindClass(u"MessageBox"), u"MessageBox", plan);
+  if (made.value == nullptr) return {0, made.error};
+  const HWND box = made.value;
 
-  CreateSpec label;
-  label.title = snapshot.text;
+  WindowLifecycle::NewWindow label;
+  label.title = info.text;
   label.style = WS_CHILD | WS_VISIBLE;
   label.x = kBoxMargin;
   label.y = kBoxMargin;
-  label.width = spec.width - 2 * kBoxMargin;
+  label.width = plan.width - 2 * kBoxMargin;
   label.height = kBoxHeight - 3 * kBoxMargin - kButtonHeight;
   label.parent = box;
   label.id = -1;
-  CreateSpec button;
+  WindowLifecycle::NewWindow button;
   button.title = u"OK";
   button.style = WS_CHILD | WS_VISIBLE;
-  button.x = (spec.width - kButtonWidth) / 2;
+  button.x = (plan.width - kButtonWidth) / 2;
   button.y = kBoxHeight - kBoxMargin - kButtonHeight;
   button.width = kButtonWidth;
   button.height = kButtonHeight;
   button.parent = box;
   button.id = IDOK;
-  if (!CreateWindowInternal(FindClass(u"Static"), u"Static", label) ||
-      !CreateWindowInternal(FindClass(u"Button"), u"Button", button)) {
-    DestroyWindow(box);
-    return 0;
+  Result<HWND> part = lifecycle_.Create(table_.FindClass(u"Static"), u"Static", label);
+  if (part.value != nullptr) {
+    part = lifecycle_.Create(table_.FindClass(u"Button"), u"Button", button);
+  }
+  if (part.value == nullptr) {
+    lifecycle_.Destroy(box);
+    return {0, part.error};
   }
   {
     MutexLock lock(mu_);
-    message_boxes_.push_back(box);
-    BumpGenerationLocked();
+    table_.mutex().AssertHeld();
+    table_.AddMessageBoxLocked(box);
+    table_.BumpGenerationLocked();
   }
-  const bool owner_disabled = DisableOwner(spec.parent);
-  ShowWindow(box, SW_SHOW);
-  device_.automation().NotifyMessageBox(snapshot);
-  return static_cast<int>(RunModal(box, spec.parent, owner_disabled, /*show_when_idle=*/false));
+  const bool owner_disabled = dialogs_.DisableOwner(plan.parent);
+  state_.Show(box, SW_SHOW);
+  if (floors_.events != nullptr) {
+    info.hwnd = box;
+    info.owner = plan.parent;
+    floors_.events->OnMessageBoxOpened(info);
+  }
+  return {static_cast<int>(
+      dialogs_.RunModal(box, plan.parent, owner_disabled, /*show_when_idle=*/false))};
 }
 
-LRESULT CALLBACK MessageBoxClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  WindowManager& wm = Device::Get().windows();
+LRESULT MessageBoxes::ClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND:
-      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) wm.EndDialog(hwnd, IDOK);
+      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) dialogs_.End(hwnd, IDOK);
       return 0;
     case WM_CLOSE:  // a box with only OK answers OK however it is closed
-      wm.EndDialog(hwnd, IDOK);
+      dialogs_.End(hwnd, IDOK);
       return 0;
     default:
-      return wm.DefWindowProc(hwnd, message, wparam, lparam);
+      return lifecycle_.DefaultProc(hwnd, message, wparam, lparam);
   }
 }
 

@@ -1,37 +1,34 @@
-// MsgWaitForMultipleObjectsEx: a kernel wait that new input also ends.
+// The wait for kernel objects that new input also ends.
 //
 // Input that GetMessageW or PeekMessageW has already looked at is old and does not end the wait
 // (unless MWMO_INPUTAVAILABLE asks for any input). A message sent by another thread ends it when
-// QS_SENDMESSAGE is in the mask, but is not run here: the caller's next PeekMessageW runs it.
+// QS_SENDMESSAGE is in the mask, but is not run here: the caller's next retrieval runs it.
 #include <algorithm>
 #include <vector>
 
 #include "kernel/wait.h"
-#include "user/window_manager.h"
+#include "user/message_queues.h"
 
 namespace wce {
 
-DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles,
-                                                 DWORD timeout_ms, DWORD wake_mask, DWORD flags) {
+Result<DWORD> MessageQueues::WaitForObjectsOrInput(DWORD count, const HANDLE* handles,
+                                                   DWORD timeout_ms, DWORD wake_mask, DWORD flags) {
   if (count >= MAXIMUM_WAIT_OBJECTS || (count > 0 && handles == nullptr) ||
       (flags & MWMO_WAITALL) != 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return WAIT_FAILED;
+    return {WAIT_FAILED, ERROR_INVALID_PARAMETER};
   }
   std::vector<std::shared_ptr<KernelObject>> objects;
-  if (!ResolveWaitHandles(device_.handles(), std::span<const HANDLE>(handles, count), &objects)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return WAIT_FAILED;
+  if (!ResolveWaitHandles(handles_, std::span<const HANDLE>(handles, count), &objects)) {
+    return {WAIT_FAILED, ERROR_INVALID_HANDLE};
   }
 
   UniqueLock lock(mu_);
-  Scheduler& scheduler = device_.scheduler();
-  auto queue = CurrentQueueLocked();  // null on a host thread: no input can arrive
-  const std::uint64_t deadline = scheduler.DeadlineAfterLocked(timeout_ms);
+  auto queue = CurrentLocked();  // null on a host thread: no input can arrive
+  const std::uint64_t deadline = scheduler_.DeadlineAfterLocked(timeout_ms);
   const bool any_input = (flags & MWMO_INPUTAVAILABLE) != 0;
   const std::function<bool()> input_ready = [&] {
     if (!queue) return false;
-    const std::uint64_t now = scheduler.NowLocked();
+    const std::uint64_t now = scheduler_.NowLocked();
     return ((any_input ? queue->AllInput(now) : queue->NewInput(now)) & wake_mask) != 0;
   };
   // For "waiting for input": the whole wait's readiness, objects included.
@@ -44,27 +41,27 @@ DWORD WindowManager::MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* hand
   for (;;) {
     std::uint64_t until = deadline;
     if (queue && (wake_mask & QS_TIMER)) {
-      until = std::min(until, queue->NextTimerDueAfter(scheduler.NowLocked(), nullptr));
+      until = std::min(until, queue->NextTimerDueAfter(scheduler_.NowLocked(), nullptr));
     }
     if (counts_as_input_wait) {
       queue->BeginInputWait(&wait_ready);
-      scheduler.NotifyAll();  // automation waits for this thread to wait for input
+      scheduler_.NotifyAll();  // automation waits for this thread to wait for input
     }
     DWORD result;
     try {
-      result = WaitForObjectsLocked(scheduler, lock, objects, until, input_ready);
+      result = WaitForObjectsLocked(scheduler_, lock, objects, until, input_ready);
     } catch (...) {
       if (counts_as_input_wait) queue->EndInputWait();
       throw;
     }
     if (counts_as_input_wait) queue->EndInputWait();
-    if (result < count) return WAIT_OBJECT_0 + result;
-    if (result == count) return WAIT_OBJECT_0 + count;
+    if (result < count) return {static_cast<DWORD>(WAIT_OBJECT_0 + result)};
+    if (result == count) return {static_cast<DWORD>(WAIT_OBJECT_0 + count)};
     // The time-out, or a timer came due (the next round sees it as new input). Input there when
     // the time-out expires wins over it, as on Win32: a timer set with the wait's period, due at
     // the very moment the wait times out (on a virtual clock), ends the wait as input.
-    if (scheduler.NowLocked() >= deadline) {
-      return input_ready() ? WAIT_OBJECT_0 + count : WAIT_TIMEOUT;
+    if (scheduler_.NowLocked() >= deadline) {
+      return {static_cast<DWORD>(input_ready() ? WAIT_OBJECT_0 + count : WAIT_TIMEOUT)};
     }
   }
 }

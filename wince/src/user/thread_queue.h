@@ -3,7 +3,7 @@
 //
 // A queue is owned by its thread's DeviceThread record (DeviceThread::queue); windows and senders
 // refer to it weakly. Everything here is guarded by the scheduler's mutex; this class never waits
-// and never calls out: the window manager decides when to wait and which procedure to call.
+// and never calls out: MessageQueues decides when to wait and which procedure to call.
 #ifndef WINCE_USER_THREAD_QUEUE_H_
 #define WINCE_USER_THREAD_QUEUE_H_
 
@@ -32,7 +32,7 @@ struct SentMessage {
 // Which messages a retrieval accepts (GetMessage/PeekMessage filters).
 struct MessageFilter {
   // nullptr: any message of the thread; (HWND)-1: thread messages only; otherwise messages for
-  // this window or its descendants (`accepts_window` decides, supplied by the window manager).
+  // this window or its descendants (`accepts_window` decides, supplied by MessageQueues).
   HWND hwnd = nullptr;
   UINT min = 0;
   UINT max = 0;
@@ -83,7 +83,7 @@ class ThreadQueue {
   // --- Retrieval. Marks everything now in the queue as seen (old input for MsgWait), then takes
   // the first acceptable message: posted and input messages in arrival order, then WM_QUIT, then
   // a due timer (as WM_TIMER with the procedure in lParam). With `remove` false the message
-  // stays. Sent messages are not retrieved here (the window manager runs them first).
+  // stays. Sent messages are not retrieved here (MessageQueues runs them first).
   std::optional<MSG> Take(const MessageFilter& filter, bool remove, std::uint64_t now_ms);
   // Whether Take would find something acceptable at `now_ms`.
   bool HasRetrievable(const MessageFilter& filter, std::uint64_t now_ms) const;

@@ -1,8 +1,9 @@
-// The window manager's records of window classes and windows.
+// The window table's records of window classes and windows.
 #ifndef WINCE_USER_WINDOW_H_
 #define WINCE_USER_WINDOW_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,7 +27,15 @@ struct WindowClass {
   bool system = false;    // built in ("Dialog", "Static", ...): never unregistered
   bool internal = false;  // the layer's own windows: not found, published or foreground
   WindowKind kind = WindowKind::kPlain;
+  // Classes the window system implements itself: the procedure, bound to the component that
+  // registered the class. Their windows carry &ClassHandledProc as their WNDPROC.
+  std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)> handler;
 };
+
+// The window procedure value of a window whose class has a handler: a call that goes through the
+// window system (a message sent, posted or dispatched) reaches the handler. Called directly (a
+// program that kept it from GWL_WNDPROC), it does nothing and returns 0.
+LRESULT CALLBACK ClassHandledProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
 struct ProgressState {
   int min = 0;
