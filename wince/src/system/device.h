@@ -1,9 +1,10 @@
 // The simulated device of one process: the layer's only window onto the host.
 //
 // A host (the kepla program, a test) boots one Device per process from a device folder, then runs
-// the program's WinMain on it. Every Win32 entry point of the layer reaches its state through
-// Device::Get(). The device owns its components; they are made in the order declared below and
-// destroyed in reverse.
+// the program's WinMain on it. The Win32 entry points (api/) reach its state through Device::Get(),
+// and they alone: every component receives its collaborators from the device when it is made, and
+// the floors below learn of the floors above only through interfaces they declare themselves. The
+// device owns its components; they are made in the order declared below and destroyed in reverse.
 #ifndef WINCE_SYSTEM_DEVICE_H_
 #define WINCE_SYSTEM_DEVICE_H_
 
@@ -25,14 +26,14 @@
 namespace wce {
 
 class FileSystem;    // kernel/filesystem.h: device paths, files, searches, free space
-class FaultPlan;     // kernel/faults.h: injected failures
-class Hardware;      // device/hardware.h: battery, memory, OEM identity, backlight, idle timer
+class FaultPlan;     // model/faults.h: injected failures
+class Hardware;      // model/hardware.h: battery, memory, OEM identity, backlight, idle timer
 class Threads;       // kernel/threads.h: CreateThread/TerminateThread bookkeeping, events
 class Modules;       // resource/modules.h: HINSTANCE -> resource bytes
 class WindowSystem;  // user/window_system.h: classes, windows, queues, timers, dialogs
 class Shell;         // shell/shell.h: menu bars, soft keys, display rotation
-class RunFolder;     // device/run_folder.h: what other processes on the device can see
-class Automation;    // device/automation.h: snapshots and injected actions
+class RunFolder;     // system/run_folder.h: what other processes on the device can see
+class Automation;    // system/automation.h: snapshots and injected actions
 
 class Device {
  public:
