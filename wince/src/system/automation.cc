@@ -95,6 +95,7 @@ bool Automation::UiWaitingLocked() const {
 ScreenSnapshot Automation::SnapshotLocked() {
   view_.mutex().AssertHeld();
   device_.shell().mutex().AssertHeld();
+  device_.scheduler().mutex().AssertHeld();
   ScreenSnapshot s;
   s.time_ms = device_.scheduler().NowLocked();
   s.generation = view_.generation();
@@ -188,6 +189,7 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
                               const std::function<void(const ScreenSnapshot&)>& on_apply) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(mu_);
+  scheduler.mutex().AssertHeld();  // mu_ is the scheduler's mutex
   if (IsInput(action)) {
     const std::function<bool()> ready = [&] {
       mu_.AssertHeld();
@@ -225,6 +227,7 @@ bool Automation::WaitAndApply(const Action& action, std::uint64_t deadline_ms,
 ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(mu_);
+  scheduler.mutex().AssertHeld();  // mu_ is the scheduler's mutex
   const std::function<bool()> ready = [&] {
     mu_.AssertHeld();
     return ProgramEndedLocked() || (UiWaitingLocked() && view_.generation() != seen_generation);
@@ -236,6 +239,7 @@ ScreenSnapshot Automation::WaitForChange(std::uint64_t seen_generation, std::uin
 ScreenSnapshot Automation::WaitForWindow(std::uint64_t deadline_ms) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(mu_);
+  scheduler.mutex().AssertHeld();  // mu_ is the scheduler's mutex
   view_.mutex().AssertHeld();
   const std::function<bool()> shown = [&] {
     mu_.AssertHeld();
@@ -252,6 +256,7 @@ bool Automation::ProgramThreadsRunning() { return device_.threads().AnyRunning()
 void Automation::WaitFor(std::uint32_t ms) {
   Scheduler& scheduler = device_.scheduler();
   UniqueLock lock(mu_);
+  scheduler.mutex().AssertHeld();  // mu_ is the scheduler's mutex
   const std::uint64_t deadline = scheduler.DeadlineAfterLocked(ms);
   scheduler.Wait(
       lock, [] { return false; }, deadline);

@@ -70,6 +70,7 @@ LRESULT MessageQueues::Call(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
   std::shared_ptr<const WindowClass> cls;
   {
     MutexLock lock(mu_);
+    scheduler_.mutex().AssertHeld();
     table_.mutex().AssertHeld();
     const Window* w = table_.FindLocked(hwnd);
     if (w == nullptr || w->proc == nullptr) return 0;
@@ -114,9 +115,11 @@ MessageFilter MessageQueues::MakeFilterLocked(HWND hwnd, UINT min, UINT max) con
 
 bool MessageQueues::RetrieveLocked(UniqueLock& lock, MSG* msg, const MessageFilter& filter,
                                    bool remove, bool wait, const std::function<bool()>& stop) {
+  scheduler_.mutex().AssertHeld();
   auto queue = CurrentLocked();
   if (!queue) return false;
   const std::function<bool()> ready = [&] {
+    scheduler_.mutex().AssertHeld();
     return queue->closed() || queue->has_sent() ||
            queue->HasRetrievable(filter, scheduler_.NowLocked()) || (stop && stop());
   };
@@ -144,6 +147,7 @@ bool MessageQueues::RetrieveLocked(UniqueLock& lock, MSG* msg, const MessageFilt
 Result<BOOL> MessageQueues::Get(MSG* msg, HWND hwnd, UINT min, UINT max) {
   if (msg == nullptr) return {-1, ERROR_INVALID_PARAMETER};
   UniqueLock lock(mu_);
+  scheduler_.mutex().AssertHeld();
   table_.mutex().AssertHeld();
   if (hwnd != nullptr && hwnd != reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)) &&
       table_.FindLocked(hwnd) == nullptr) {
@@ -160,6 +164,7 @@ Result<BOOL> MessageQueues::Get(MSG* msg, HWND hwnd, UINT min, UINT max) {
 Result<BOOL> MessageQueues::Peek(MSG* msg, HWND hwnd, UINT min, UINT max, UINT remove) {
   if (msg == nullptr) return {FALSE, ERROR_INVALID_PARAMETER};
   UniqueLock lock(mu_);
+  scheduler_.mutex().AssertHeld();
   return {RetrieveLocked(lock, msg, MakeFilterLocked(hwnd, min, max), (remove & PM_REMOVE) != 0,
                          /*wait=*/false, nullptr)
               ? TRUE
@@ -173,6 +178,7 @@ LRESULT MessageQueues::Dispatch(const MSG* msg) {
     DWORD now;
     {
       MutexLock lock(mu_);
+      scheduler_.mutex().AssertHeld();
       auto queue = CurrentLocked();
       // Only a procedure this thread set a timer with is called: a forged lParam is not code.
       if (!queue || !queue->HasTimerProc(proc)) return 0;
@@ -187,6 +193,7 @@ LRESULT MessageQueues::Dispatch(const MSG* msg) {
 
 void MessageQueues::PostQuit(int exit_code) {
   MutexLock lock(mu_);
+  scheduler_.mutex().AssertHeld();
   if (auto queue = CurrentLocked()) {
     queue->PostQuit(exit_code);
     scheduler_.NotifyAll();
@@ -195,6 +202,7 @@ void MessageQueues::PostQuit(int exit_code) {
 
 DWORD MessageQueues::Post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   MutexLock lock(mu_);
+  scheduler_.mutex().AssertHeld();
   table_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue;
   if (hwnd == nullptr) {
@@ -217,6 +225,7 @@ DWORD MessageQueues::Post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
 
 DWORD MessageQueues::PostToThread(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam) {
   MutexLock lock(mu_);
+  scheduler_.mutex().AssertHeld();
   auto queue = OfThreadLocked(thread_id);
   if (!queue) return kErrorInvalidThreadId;
   MSG msg{nullptr, message, wparam, lparam, static_cast<DWORD>(scheduler_.NowLocked()), {}};
@@ -227,6 +236,7 @@ DWORD MessageQueues::PostToThread(DWORD thread_id, UINT message, WPARAM wparam, 
 
 bool MessageQueues::PostInputLocked(HWND target, UINT message, WPARAM wparam, LPARAM lparam) {
   table_.mutex().AssertHeld();
+  scheduler_.mutex().AssertHeld();
   Window* w = table_.FindLocked(target);
   if (w == nullptr) return false;
   auto queue = w->queue.lock();
@@ -242,6 +252,7 @@ std::optional<LRESULT> MessageQueues::Deliver(HWND hwnd, UINT message, WPARAM wp
   if (!CrossesProcesses(message, wparam, lparam)) return std::nullopt;
   {
     MutexLock lock(mu_);
+    scheduler_.mutex().AssertHeld();
     table_.mutex().AssertHeld();
     if (table_.FindLocked(hwnd) == nullptr) return std::nullopt;
   }
@@ -252,6 +263,7 @@ std::optional<LRESULT> MessageQueues::Deliver(HWND hwnd, UINT message, WPARAM wp
 
 Result<LRESULT> MessageQueues::Send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   UniqueLock lock(mu_);
+  scheduler_.mutex().AssertHeld();
   table_.mutex().AssertHeld();
   Window* w = table_.FindLocked(hwnd);
   if (w == nullptr) {

@@ -23,10 +23,12 @@ Result<DWORD> MessageQueues::WaitForObjectsOrInput(DWORD count, const HANDLE* ha
   }
 
   UniqueLock lock(mu_);
+  scheduler_.mutex().AssertHeld();
   auto queue = CurrentLocked();  // null on a host thread: no input can arrive
   const std::uint64_t deadline = scheduler_.DeadlineAfterLocked(timeout_ms);
   const bool any_input = (flags & MWMO_INPUTAVAILABLE) != 0;
   const std::function<bool()> input_ready = [&] {
+    scheduler_.mutex().AssertHeld();
     if (!queue) return false;
     const std::uint64_t now = scheduler_.NowLocked();
     return ((any_input ? queue->AllInput(now) : queue->NewInput(now)) & wake_mask) != 0;

@@ -14,6 +14,7 @@ Timers::Timers(Scheduler& scheduler, WindowTable& table, MessageQueues& queues)
 
 Result<UINT_PTR> Timers::Set(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC proc) {
   MutexLock lock(mu_);
+  scheduler_.mutex().AssertHeld();
   table_.mutex().AssertHeld();
   queues_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue;
@@ -40,6 +41,7 @@ Result<UINT_PTR> Timers::Set(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC p
 
 DWORD Timers::Kill(HWND hwnd, UINT_PTR id) {
   MutexLock lock(mu_);
+  scheduler_.mutex().AssertHeld();
   table_.mutex().AssertHeld();
   queues_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue;
