@@ -1,6 +1,8 @@
 // FindFirstFileW / FindNextFileW / FindClose over FileSystem::List.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -14,20 +16,29 @@ namespace {
 // A search in progress: the entries matched when it started, handed out in order.
 class FindObject final : public wce::KernelObject {
  public:
-  explicit FindObject(std::vector<WIN32_FIND_DATAW> entries) : entries_(std::move(entries)) {}
+  explicit FindObject(std::vector<wce::FileSystem::FoundEntry> entries)
+      : entries_(std::move(entries)) {}
 
   // Copies the next entry into *data; false when none is left.
   bool Next(WIN32_FIND_DATAW* data) {
     wce::MutexLock lock(mu_);
     if (next_ == entries_.size()) return false;
-    *data = entries_[next_++];
+    const wce::FileSystem::FoundEntry& entry = entries_[next_++];
+    std::memset(data, 0, sizeof *data);
+    data->dwFileAttributes = entry.attributes;
+    data->ftCreationTime = entry.created;
+    data->ftLastAccessTime = entry.last_access;
+    data->ftLastWriteTime = entry.last_write;
+    data->nFileSizeHigh = static_cast<DWORD>(entry.size >> 32);
+    data->nFileSizeLow = static_cast<DWORD>(entry.size);
+    std::copy(entry.name.begin(), entry.name.end(), data->cFileName);
     return true;
   }
 
  private:
   wce::Mutex mu_;
-  std::vector<WIN32_FIND_DATAW> entries_;
-  std::size_t next_ = 0;
+  const std::vector<wce::FileSystem::FoundEntry> entries_;
+  std::size_t next_ WCE_GUARDED_BY(mu_) = 0;
 };
 
 }  // namespace
@@ -39,7 +50,7 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
     return INVALID_HANDLE_VALUE;
   }
   wce::Device& device = wce::Device::Get();
-  std::vector<WIN32_FIND_DATAW> entries;
+  std::vector<wce::FileSystem::FoundEntry> entries;
   const std::u16string_view pattern = lpFileName == nullptr ? std::u16string_view() : lpFileName;
   if (const DWORD error = device.fs().List(pattern, &entries); error != ERROR_SUCCESS) {
     SetLastError(error);

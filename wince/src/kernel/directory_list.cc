@@ -30,25 +30,20 @@ bool IsValidPattern(std::u16string_view pattern) {
 
 }  // namespace
 
-WIN32_FIND_DATAW FileSystem::FindDataOf(std::u16string_view name, const std::filesystem::path& host,
-                                        const struct stat& st, bool volume_root) const {
-  WIN32_FIND_DATAW data;
-  std::memset(&data, 0, sizeof data);
-  data.dwFileAttributes = AttributesOf(host, st, volume_root);
-  data.ftCreationTime = ToFileTime(st.st_mtim);
-  data.ftLastWriteTime = ToFileTime(st.st_mtim);
-  data.ftLastAccessTime = ToFileTime(st.st_atim);
-  if (!S_ISDIR(st.st_mode)) {
-    const auto size = static_cast<std::uint64_t>(st.st_size);
-    data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
-    data.nFileSizeLow = static_cast<DWORD>(size);
-  }
-  const std::size_t n = std::min<std::size_t>(name.size(), MAX_PATH - 1);
-  std::copy_n(name.begin(), n, data.cFileName);
-  return data;
+FileSystem::FoundEntry FileSystem::FindDataOf(std::u16string_view name,
+                                              const std::filesystem::path& host,
+                                              const struct stat& st, bool volume_root) const {
+  FoundEntry entry;
+  entry.attributes = AttributesOf(host, st, volume_root);
+  entry.created = ToFileTime(st.st_mtim);
+  entry.last_write = ToFileTime(st.st_mtim);
+  entry.last_access = ToFileTime(st.st_atim);
+  if (!S_ISDIR(st.st_mode)) entry.size = static_cast<std::uint64_t>(st.st_size);
+  entry.name = name.substr(0, MAX_PATH - 1);
+  return entry;
 }
 
-DWORD FileSystem::List(std::u16string_view pattern, std::vector<WIN32_FIND_DATAW>* entries) const {
+DWORD FileSystem::List(std::u16string_view pattern, std::vector<FoundEntry>* entries) const {
   entries->clear();
   if (pattern.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   const std::size_t slash = pattern.rfind(u'\\');

@@ -101,7 +101,15 @@ class FileSystem {
   // The entries of a folder that match the last component of `pattern` ("\dir\*.*"), in the host's
   // directory order; "." and ".." are never listed, nor entries whose links lead out of the volume.
   // The root's listing shows every card as a folder. ERROR_FILE_NOT_FOUND when nothing matches.
-  DWORD List(std::u16string_view pattern, std::vector<WIN32_FIND_DATAW>* entries) const;
+  // An entry is kept small (its name on its own) rather than as a WIN32_FIND_DATAW of 600 bytes:
+  // a search of a folder lists every entry at once, on whatever thread asks.
+  struct FoundEntry {
+    DWORD attributes = 0;
+    FILETIME created{}, last_access{}, last_write{};
+    std::uint64_t size = 0;  // 0 for a folder
+    std::u16string name;     // at most MAX_PATH - 1 characters
+  };
+  DWORD List(std::u16string_view pattern, std::vector<FoundEntry>* entries) const;
 
   struct Space {
     std::uint64_t caller_free = 0;
@@ -121,8 +129,8 @@ class FileSystem {
   void AddUsage(std::size_t volume, std::int64_t bytes);
   // Waits `ms` of device time (an injected stall).
   void Stall(std::uint32_t ms);
-  WIN32_FIND_DATAW FindDataOf(std::u16string_view name, const std::filesystem::path& host,
-                              const struct stat& st, bool volume_root) const;
+  FoundEntry FindDataOf(std::u16string_view name, const std::filesystem::path& host,
+                        const struct stat& st, bool volume_root) const;
 
   Scheduler& scheduler_;
   FaultPlan& faults_;
