@@ -219,8 +219,10 @@ int Main(int argc, char** argv) {
       return Fail("--calls " + *o.calls + ": " + *clash);
     }
     std::error_code ec;
-    if (o.transcript && std::filesystem::weakly_canonical(*o.calls, ec) ==
-                            std::filesystem::weakly_canonical(*o.transcript, ec)) {
+    const auto canonical = [&ec](const std::string& file) {
+      return std::filesystem::weakly_canonical(std::filesystem::absolute(file, ec), ec);
+    };
+    if (o.transcript && canonical(*o.calls) == canonical(*o.transcript)) {
       return Fail("--calls " + *o.calls + ": is the transcript's file too");
     }
   }
