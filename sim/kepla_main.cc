@@ -183,6 +183,7 @@ int Main(int argc, char** argv) {
     if (session.clock && (session.clock->mode != wce::ClockMode::kReal)) {
       return Fail("--clock " + *o.clock + ": --platform wine runs on real time only");
     }
+    if (o.calls) return Fail("--calls " + *o.calls + ": --platform wine cannot record the calls");
     for (const kepla::ScriptStep& step : steps.value_or(std::vector<kepla::ScriptStep>{})) {
       if (step.kind == kepla::ScriptStep::Kind::kRotate) {
         return Fail("\"" + step.Text() + "\": --platform wine cannot turn a desktop display");
