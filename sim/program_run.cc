@@ -18,6 +18,15 @@ void ProgramRun::Start() {
 }
 
 int ProgramRun::Join() {
+  device_.WaitUntil([this] { return ended_ || device_.PoweredOffLocked(); });
+  bool lost = false;
+  device_.Update([&] { lost = !ended_; });
+  if (lost && thread_.joinable()) {
+    // Stopped for good by the loss of power, inside the program: it must never run again.
+    thread_.detach();
+    joined_ = true;
+    return static_cast<int>(0xFFFFFFFF);
+  }
   if (thread_.joinable()) {
     thread_.join();
     joined_ = true;

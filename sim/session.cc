@@ -16,6 +16,10 @@
 namespace kepla {
 namespace {
 
+// A device that lost power, kept for good (its stopped threads still reference it) and reachable,
+// so that leak checking does not count it.
+wce::HostDevice* g_powered_off_device = nullptr;
+
 // What a run stopped at its first window had done on the cards, as the end of a sentence.
 std::string DoneBeforeTheWindow(const std::vector<CardChange>& changes) {
   if (changes.empty()) return ", having changed nothing on the card";
@@ -70,6 +74,10 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
   }
   wce::DeviceScreen& automation = device->screen();
   if (options.transcript) automation.SetObserver(options.transcript);
+  if (options.calls) {
+    Transcript* calls = options.calls;
+    device->SetCallSink([calls](const std::string& line) { calls->WriteRecord(line); });
+  }
   // What the cards hold before the program runs, to tell what it did when it is cut short.
   CardWatch cards{device->volumes(), device->profile().program, {}, device->folder()};
   cards.before = ListCardFiles(cards.volumes, cards.program, cards.device_folder);
@@ -118,16 +126,33 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
     stopped = true;
   }
 
+  const std::optional<wce::HostDevice::PowerLoss> power_lost = device->power_lost();
+  if (power_lost) stopped = true;
+
   const wce::ScreenSnapshot last = automation.Snapshot();
   if (options.transcript) {
     Transcript::ExitRecord exit;
     exit.code = code;
     exit.stopped = stopped;
+    exit.power_off = power_lost.has_value();
     if (result.signal != 0) exit.signal = SignalName(result.signal);
     exit.backlight_held = last.backlight_held;
     exit.idle_timer_resets = last.idle_timer_resets;
     options.transcript->WriteExit(device->Now(), exit);
     automation.SetObserver(nullptr);
+  }
+  if (power_lost) {
+    // The program's threads stay stopped inside the device for good: it is never destroyed. Other
+    // processes no longer find the program, as when a device's power goes.
+    device->Withdraw();
+    g_powered_off_device = device.release();
+    err << "kepla: the device lost power before the program's call " << power_lost->call
+        << " number " << power_lost->nth
+        << LeftByAQuitRun(CompareCardFiles(cards.before, ListCardFiles(cards.volumes, cards.program,
+                                                                       cards.device_folder)),
+                          true)
+        << "\n";
+    return kExitPowerOff;
   }
   device.reset();
 

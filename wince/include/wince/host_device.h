@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -54,6 +55,23 @@ class HostDevice {
   bool ProgramRunning();
   // ProgramRunning() for code that holds the device lock (a WaitUntil condition, an Update).
   bool ProgramRunningLocked() const;
+  // Whether the device has lost power (a powerOff fault): the program's threads are stopped for
+  // good inside it, RunProgram never returns, and the device must never be shut down (keep it,
+  // released, for the rest of the process). For code that holds the device lock.
+  bool PoweredOffLocked() const;
+  // Where the power went: before the `nth` call of `call` of the program. Empty while it has not.
+  struct PowerLoss {
+    std::string call;
+    int nth = 0;
+  };
+  std::optional<PowerLoss> power_lost() const;
+  // Withdraws this run from the device folder's run/ (other processes no longer find it), as a
+  // device that lost power vanishes from them. Any thread.
+  void Withdraw();
+  // Sends each line of the program's call record (one JSON object, no newline) to `sink`, on the
+  // thread that made the call, in order; null stops it. Set it before RunProgram.
+  void SetCallSink(std::function<void(const std::string&)> sink);
+
   // Whether a thread the program started (CreateThread) is still at work. No lock held.
   bool ProgramThreadsRunning();
 

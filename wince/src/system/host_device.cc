@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "kernel/filesystem.h"
+#include "model/call_log.h"
 #include "kernel/threads.h"
 #include "model/scheduler.h"
 #include "resource/modules.h"
@@ -81,6 +82,20 @@ bool HostDevice::ProgramRunning() {
 }
 
 bool HostDevice::ProgramRunningLocked() const { return device_->program_running(); }
+
+bool HostDevice::PoweredOffLocked() const { return device_->powered_off(); }
+
+std::optional<HostDevice::PowerLoss> HostDevice::power_lost() const {
+  const std::optional<CallLog::Point> point = device_->calls().power_lost();
+  if (!point) return std::nullopt;
+  return PowerLoss{point->call, point->nth};
+}
+
+void HostDevice::Withdraw() { device_->run_folder().Close(); }
+
+void HostDevice::SetCallSink(std::function<void(const std::string&)> sink) {
+  device_->calls().SetSink(std::move(sink));
+}
 
 bool HostDevice::ProgramThreadsRunning() { return device_->threads().AnyRunning(); }
 
