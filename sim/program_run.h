@@ -27,7 +27,9 @@ class ProgramRun {
 
   // Whether the program has started running or has ended. Read with the device lock held (from a
   // HostDevice::WaitUntil condition).
-  bool begun_locked() const { return device_.ProgramRunningLocked() || ended_ || device_.PoweredOffLocked(); }
+  bool begun_locked() const {
+    return device_.ProgramRunningLocked() || ended_ || device_.PoweredOffLocked();
+  }
   bool ended_locked() const { return ended_; }
 
   // Waits for the thread to end and returns the program's exit code (0xFFFFFFFF when it was

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/utf.h"
+#include <wince/utf.h>
 
 namespace wce {
 namespace {

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "host/mutex.h"
-#include "model/profile.h"
+#include <wince/profile.h>
 
 namespace wce {
 
