@@ -74,6 +74,7 @@ struct Options {
   std::optional<std::string> script;
   std::optional<std::string> script_file;
   std::optional<std::string> transcript;
+  std::optional<std::string> calls;
   std::optional<std::string> clock;
   double timeout_s = 60;
   std::vector<std::string> program_args;
@@ -129,6 +130,9 @@ int Main(int argc, char** argv) {
   app.add_option("--transcript", o.transcript,
                  "write what happens as JSON lines (screens, message boxes, actions, progress, "
                  "exit) to FILE; not a file of the device or the script, nor a FIFO");
+  app.add_option("--calls", o.calls,
+                 "write each platform call that the program makes as a JSON line (call, nth, "
+                 "thread, file) to FILE; the same rules as for --transcript");
   app.add_option("--clock", o.clock,
                  "device clock: real, xN (N times faster, N from 0.001 to 1000) or virtual");
   app.add_option("--timeout", o.timeout_s,
@@ -142,7 +146,8 @@ int Main(int argc, char** argv) {
       "terminal). Exit status: the program's own (0 or 16); 1 when quit from the screen; 2 for a "
       "usage or device-folder error, or a window with no terminal to show it; 3 when a scripted "
       "action was not offered in time (the screen is printed); 4 when the program ended but the "
-      "transcript could not be written in full; 128 + the signal (130, 143, 129) "
+      "transcript could not be written in full; 5 when the device lost power (a powerOff fault), "
+      "which says what the card holds; 128 + the signal (130, 143, 129) "
       "when SIGINT, SIGTERM or SIGHUP (or Ctrl-C on the screen) stopped it, which ends the "
       "program as q does and says what the card holds.");
   if (int status = kepla::ParseCommandLine(app, argc, argv); status >= 0) return status;
@@ -209,6 +214,16 @@ int Main(int argc, char** argv) {
       return Fail("--transcript " + *o.transcript + ": " + *clash);
     }
   }
+  if (o.calls) {
+    if (auto clash = kepla::TranscriptClash(*o.calls, run_files)) {
+      return Fail("--calls " + *o.calls + ": " + *clash);
+    }
+    std::error_code ec;
+    if (o.transcript && std::filesystem::weakly_canonical(*o.calls, ec) ==
+                            std::filesystem::weakly_canonical(*o.transcript, ec)) {
+      return Fail("--calls " + *o.calls + ": is the transcript's file too");
+    }
+  }
   // Without a package the wizard stops at its model check, naming no model: say why beforehand.
   if (o.program_args.empty()) {
     if (auto why = kepla::ProgramFolderUnreadable(session.device_folder)) {
@@ -260,6 +275,16 @@ int Main(int argc, char** argv) {
     if (!transcript) return Fail("--transcript " + error);
     session.transcript = transcript.get();
   }
+  std::unique_ptr<kepla::Transcript> calls;
+  if (o.calls) {
+    calls = kepla::Transcript::Open(*o.calls, &error, [&](int fd, std::string* why) {
+      auto clash = kepla::OpenedTranscriptClash(fd, *o.calls, run_files);
+      if (clash) *why = *clash;
+      return !clash;
+    });
+    if (!calls) return Fail("--calls " + error);
+    session.calls = calls.get();
+  }
   session.program_resources = kepla::ProgramResources();
   session.entry = &WinMain;
 
@@ -290,12 +315,20 @@ int Main(int argc, char** argv) {
     session.stop = &stop;
     status = kepla::RunSession(session, *frontend, std::cerr);
   }
+  if (calls && !calls->ok()) {
+    std::cerr << "kepla: " << kepla::Printable(*o.calls) << ": the call log is incomplete ("
+              << calls->error() << ")\n";
+    if (status != kepla::kExitUsage && status != kepla::kExitStuck && status != kepla::kExitQuit &&
+        status != kepla::kExitPowerOff && status < kepla::kExitSignalBase) {
+      status = kepla::kExitTranscriptIncomplete;
+    }
+  }
   if (transcript && !transcript->ok()) {
     std::cerr << "kepla: " << kepla::Printable(*o.transcript) << ": the transcript is incomplete ("
               << transcript->error() << ")\n";
     // A run that ended by itself reports the lost transcript; a run cut short keeps its status.
     if (status != kepla::kExitUsage && status != kepla::kExitStuck && status != kepla::kExitQuit &&
-        status < kepla::kExitSignalBase) {
+        status != kepla::kExitPowerOff && status < kepla::kExitSignalBase) {
       return kepla::kExitTranscriptIncomplete;
     }
   }

@@ -22,6 +22,20 @@ void ProgramRun::Start() {
 }
 
 int ProgramRun::Join() {
+  {
+    wce::Scheduler& scheduler = device_.scheduler();
+    wce::UniqueLock lock(scheduler.mutex());
+    scheduler.Wait(lock, [this, &scheduler] {
+      scheduler.mutex().AssertHeld();
+      return ended_ || device_.powered_off();
+    });
+    if (!ended_ && thread_.joinable()) {
+      // Stopped for good by the loss of power, inside the program: it must never run again.
+      thread_.detach();
+      joined_ = true;
+      return static_cast<int>(0xFFFFFFFF);
+    }
+  }
   if (thread_.joinable()) {
     thread_.join();
     joined_ = true;

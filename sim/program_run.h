@@ -26,12 +26,13 @@ class ProgramRun {
 
   // Whether the program has started running or has ended. Read with the scheduler's mutex held
   // (from a Scheduler::Wait condition).
-  bool begun_locked() const { return device_.program_running() || ended_; }
+  bool begun_locked() const { return device_.program_running() || ended_ || device_.powered_off(); }
   bool ended_locked() const { return ended_; }
 
   // Waits for the thread to end and returns the program's exit code (0xFFFFFFFF when it was
-  // stopped). Call after the program has ended or been stopped, from a thread that is not
-  // counted as a device thread or that no longer needs the clock.
+  // stopped). When the device has lost power the thread never ends: it is let go (the device must
+  // then be leaked) and 0xFFFFFFFF returned. Call after the program has ended or been stopped, from
+  // a thread that is not counted as a device thread or that no longer needs the clock.
   int Join();
 
  private:

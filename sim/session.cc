@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "model/call_log.h"
 #include "system/automation.h"
 #include "system/run_folder.h"
 #include "kernel/filesystem.h"
@@ -71,6 +72,10 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
   }
   wce::Automation& automation = device->automation();
   if (options.transcript) automation.SetObserver(options.transcript);
+  if (options.calls) {
+    Transcript* calls = options.calls;
+    device->calls().SetSink([calls](const std::string& line) { calls->WriteRecord(line); });
+  }
   // What the cards hold before the program runs, to tell what it did when it is cut short.
   CardWatch cards{device->fs().volumes(), device->profile().program, {}, device->folder()};
   cards.before = ListCardFiles(cards.volumes, cards.program, cards.device_folder);
@@ -119,16 +124,31 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
     stopped = true;
   }
 
+  const std::optional<wce::CallLog::Point> power_lost = device->calls().power_lost();
+  if (power_lost) stopped = true;
+
   const wce::ScreenSnapshot last = automation.Snapshot();
   if (options.transcript) {
     Transcript::ExitRecord exit;
     exit.code = code;
     exit.stopped = stopped;
+    exit.power_off = power_lost.has_value();
     if (result.signal != 0) exit.signal = SignalName(result.signal);
     exit.backlight_held = last.backlight_held;
     exit.idle_timer_resets = last.idle_timer_resets;
     options.transcript->WriteExit(device->scheduler().Now(), exit);
     automation.SetObserver(nullptr);
+  }
+  if (power_lost) {
+    // The program's threads stay stopped inside the device for good: it is never destroyed.
+    static_cast<void>(device.release());
+    err << "kepla: the device lost power before the program's call " << power_lost->call
+        << " number " << power_lost->nth
+        << LeftByAQuitRun(CompareCardFiles(cards.before, ListCardFiles(cards.volumes, cards.program,
+                                                                       cards.device_folder)),
+                          true)
+        << "\n";
+    return kExitPowerOff;
   }
   device.reset();
 

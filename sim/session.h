@@ -28,6 +28,8 @@ constexpr int kExitQuit = 1;   // the user stopped the program from the terminal
 constexpr int kExitSignalBase = 128;
 // The program ended, but the transcript asked for could not be written in full (kepla).
 constexpr int kExitTranscriptIncomplete = 4;
+// The device lost power (a powerOff fault of its profile) before the program ended.
+constexpr int kExitPowerOff = 5;
 
 struct SessionOptions {
   std::filesystem::path device_folder;
@@ -36,6 +38,7 @@ struct SessionOptions {
   wce::Device::EntryPoint entry = nullptr;          // the program's WinMain
   std::u16string command_line;
   Transcript* transcript = nullptr;  // may be null; not owned
+  Transcript* calls = nullptr;       // the program's calls, one line each; may be null; not owned
   // May be null; not owned. Attached to the device once the program runs: a request stops the
   // program, and the run ends as one the user quit, with 128 + the signal as its status.
   StopRequest* stop = nullptr;
@@ -44,7 +47,9 @@ struct SessionOptions {
 // Boots the device (only one per process at a time), runs the program under `frontend` and
 // shuts the device down. Returns the program's exit code; kExitUsage when the device cannot boot;
 // kExitStuck when the frontend got stuck, kExitQuit when the user quit, kExitSignalBase + the
-// signal when `options.stop` stopped it (the program is then stopped). Reasons and the screen
+// signal when `options.stop` stopped it (the program is then stopped); kExitPowerOff when the
+// device lost power, which leaves the device booted for good in this process (its stopped
+// threads still reference it): end the process then. Reasons and the screen
 // of a stuck run go to `err` as "kepla: ..." lines. Call from a host thread that is no device
 // thread.
 int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& err);

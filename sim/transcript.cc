@@ -123,7 +123,15 @@ void Transcript::WriteLine(std::uint64_t time_ms, const char* type, ordered_json
   for (auto& item : body.items()) line[item.key()] = std::move(item.value());
   // Called with mu_ held. A text that is not UTF-8 is written with U+FFFD in place of its bad
   // bytes, rather than throwing.
-  std::string text = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
+  WriteTextLocked(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n');
+}
+
+void Transcript::WriteRecord(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mu_);
+  WriteTextLocked(line + '\n');
+}
+
+void Transcript::WriteTextLocked(const std::string& text) {
   if (out_) {
     *out_ << text;
     out_->flush();
@@ -162,6 +170,7 @@ void Transcript::WriteExit(std::uint64_t time_ms, const ExitRecord& exit) {
   ordered_json body = {{"code", exit.code}};
   if (exit.stopped) body["stopped"] = true;
   if (!exit.signal.empty()) body["signal"] = exit.signal;
+  if (exit.power_off) body["powerOff"] = true;
   body["backlightHeld"] = exit.backlight_held;
   body["idleTimerResets"] = exit.idle_timer_resets;
   std::lock_guard<std::mutex> lock(mu_);

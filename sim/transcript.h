@@ -9,7 +9,8 @@
 //   {"t":9,"type":"progress","control":1004,"pos":40}
 //   {"t":9,"type":"exit","code":16,"backlightHeld":true,"idleTimerResets":2}
 //                            (with "stopped":true when the program had to be stopped; code -1;
-//                             and "signal":"SIGTERM" when a signal to kepla stopped it)
+//                             and "signal":"SIGTERM" when a signal to kepla stopped it;
+//                             "powerOff":true when the device lost power, with "stopped":true)
 // Texts are UTF-8. A screen line is written when what the screen shows has changed while the
 // interface waits for input; a moving progress bar alone makes progress lines, not screen lines.
 //
@@ -65,9 +66,14 @@ class Transcript final : public wce::AutomationObserver {
     bool stopped = false;  // the program did not end by itself
     bool backlight_held = false;
     int idle_timer_resets = 0;
-    std::string signal;  // what stopped it, when a signal did ("SIGINT"); empty otherwise
+    std::string signal;      // what stopped it, when a signal did ("SIGINT"); empty otherwise
+    bool power_off = false;  // the device lost power before the program ended
   };
   void WriteExit(std::uint64_t time_ms, const ExitRecord& exit);
+
+  // Writes `line` (one JSON object, no newline) as it is: the same file form serves the call
+  // log of --calls.
+  void WriteRecord(const std::string& line);
 
   void OnMessageBox(std::uint64_t time_ms, const wce::MessageBoxSnapshot& box) override;
   // Writes a progress line when the bar's position differs from the last one written for it.
@@ -80,6 +86,8 @@ class Transcript final : public wce::AutomationObserver {
 
  private:
   void WriteLine(std::uint64_t time_ms, const char* type, nlohmann::ordered_json body);
+  // Called with mu_ held.
+  void WriteTextLocked(const std::string& text);
 
   explicit Transcript(int fd) : out_(nullptr), fd_(fd) {}
 

@@ -3,11 +3,13 @@
 
 #include <thread>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 
 // Device milliseconds since boot, cut to 32 bits: it wraps after about 49.7 days, as on the device.
 DWORD WINAPI GetTickCount(void) {
   wce::ThreadGate();
+  wce::api::EnterCall("GetTickCount");
   return static_cast<DWORD>(wce::Device::Get().scheduler().Now());
 }
 
@@ -15,6 +17,7 @@ DWORD WINAPI GetTickCount(void) {
 // (INFINITE: for ever). A terminated thread wakes at once and unwinds.
 void WINAPI Sleep(DWORD dwMilliseconds) {
   wce::ThreadGate();
+  wce::api::EnterCall("Sleep");
   if (dwMilliseconds == 0) {
     std::this_thread::yield();
     return;

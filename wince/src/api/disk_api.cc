@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 #include "model/scheduler.h"
 #include "kernel/filesystem.h"
@@ -12,6 +13,11 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName,
                                 PULARGE_INTEGER lpTotalNumberOfBytes,
                                 PULARGE_INTEGER lpTotalNumberOfFreeBytes) {
   wce::ThreadGate();
+  if (const auto error =
+          wce::api::EnterCall("GetDiskFreeSpaceExW", wce::api::PathOrEmpty(lpDirectoryName))) {
+    SetLastError(*error);
+    return FALSE;
+  }
   // No folder means the root folder's volume.
   const std::u16string_view path = lpDirectoryName == nullptr ? u"\\" : lpDirectoryName;
   wce::FileSystem::Space space;

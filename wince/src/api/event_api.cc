@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 #include "system/run_folder.h"
 #include "kernel/events.h"
@@ -52,6 +53,10 @@ BOOL ModifyRemote(const wce::RemoteEvent& event, DWORD func) {
 HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState,
                            LPCWSTR lpName) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("CreateEventW")) {
+    SetLastError(*error);
+    return nullptr;
+  }
   if (NameTooLong(lpName)) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return nullptr;
@@ -67,6 +72,10 @@ HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bIniti
 // Only EVENT_ALL_ACCESS-style access is known; the access mask and inheritance are not checked.
 HANDLE WINAPI OpenEventW(DWORD, BOOL, LPCWSTR lpName) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("OpenEventW")) {
+    SetLastError(*error);
+    return nullptr;
+  }
   if (lpName == nullptr || *lpName == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -99,6 +108,13 @@ BOOL WINAPI EventModify(HANDLE hEvent, DWORD func) {
   return FALSE;
 }
 
-BOOL WINAPI SetEvent(HANDLE hEvent) { return EventModify(hEvent, EVENT_SET); }
+BOOL WINAPI SetEvent(HANDLE hEvent) {
+  wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("SetEvent")) {
+    SetLastError(*error);
+    return FALSE;
+  }
+  return EventModify(hEvent, EVENT_SET);
+}
 
 BOOL WINAPI ResetEvent(HANDLE hEvent) { return EventModify(hEvent, EVENT_RESET); }

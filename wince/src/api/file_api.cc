@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 #include "model/scheduler.h"
 #include "kernel/file_object.h"
@@ -36,6 +37,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
                           LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("CreateFileW", wce::api::PathOrEmpty(lpFileName))) {
+    SetLastError(*error);
+    return INVALID_HANDLE_VALUE;
+  }
   const wce::FileSystem::OpenRequest request{dwDesiredAccess, dwShareMode, dwCreationDisposition,
                                              dwFlagsAndAttributes};
   DWORD error = ERROR_SUCCESS;
@@ -56,6 +61,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("ReadFile", wce::api::FileOfHandle(hFile))) {
+    SetLastError(*error);
+    return FALSE;
+  }
   if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
   if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToRead > 0)) {
     return Succeeded(ERROR_INVALID_PARAMETER);
@@ -71,6 +80,10 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("WriteFile", wce::api::FileOfHandle(hFile))) {
+    SetLastError(*error);
+    return FALSE;
+  }
   if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
   if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToWrite > 0)) {
     return Succeeded(ERROR_INVALID_PARAMETER);
@@ -86,6 +99,10 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
                             DWORD dwMoveMethod) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("SetFilePointer", wce::api::FileOfHandle(hFile))) {
+    SetLastError(*error);
+    return INVALID_SET_FILE_POINTER;
+  }
   std::shared_ptr<wce::FileObject> file = FileOf(hFile);
   if (file == nullptr) return INVALID_SET_FILE_POINTER;
   // Without a high part the distance is a signed 32-bit value and the result must fit 32 bits.
@@ -111,6 +128,10 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistance
 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("GetFileSize", wce::api::FileOfHandle(hFile))) {
+    SetLastError(*error);
+    return INVALID_FILE_SIZE;
+  }
   std::shared_ptr<wce::FileObject> file = FileOf(hFile);
   if (file == nullptr) return INVALID_FILE_SIZE;
   std::uint64_t size = 0;
@@ -125,6 +146,10 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 
 BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("SetEndOfFile", wce::api::FileOfHandle(hFile))) {
+    SetLastError(*error);
+    return FALSE;
+  }
   std::shared_ptr<wce::FileObject> file = FileOf(hFile);
   if (file == nullptr) return FALSE;
   return Succeeded(Files().SetEnd(*file));
@@ -132,6 +157,10 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
 
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("DeleteFileW", wce::api::PathOrEmpty(lpFileName))) {
+    SetLastError(*error);
+    return FALSE;
+  }
   return Succeeded(Files().Delete(PathOf(lpFileName)));
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 #include "model/scheduler.h"
 #include "kernel/filesystem.h"
@@ -34,6 +35,10 @@ class FindObject final : public wce::KernelObject {
 
 HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("FindFirstFileW", wce::api::PathOrEmpty(lpFileName))) {
+    SetLastError(*error);
+    return INVALID_HANDLE_VALUE;
+  }
   if (lpFindFileData == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
@@ -52,6 +57,10 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
 
 BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("FindNextFileW")) {
+    SetLastError(*error);
+    return FALSE;
+  }
   auto search = wce::Device::Get().handles().GetAs<FindObject>(hFindFile);
   if (search == nullptr || lpFindFileData == nullptr) {
     SetLastError(search == nullptr ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
@@ -66,6 +75,10 @@ BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
 
 BOOL WINAPI FindClose(HANDLE hFindFile) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("FindClose")) {
+    SetLastError(*error);
+    return FALSE;
+  }
   wce::HandleTable& handles = wce::Device::Get().handles();
   if (handles.GetAs<FindObject>(hFindFile) == nullptr || handles.Remove(hFindFile) == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);

@@ -1,11 +1,16 @@
 // CloseHandle: the one way every kind of kernel object leaves the handle table.
 #include <windows.h>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 #include "model/scheduler.h"
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("CloseHandle", wce::api::FileOfHandle(hObject))) {
+    SetLastError(*error);
+    return FALSE;
+  }
   wce::HandleTable& handles = wce::Device::Get().handles();
   std::shared_ptr<wce::KernelObject> object = handles.Remove(hObject);
   if (object == nullptr) {

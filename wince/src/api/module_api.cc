@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 #include "model/oem.h"
 
@@ -48,6 +49,10 @@ BOOL WINAPI KernelIoControlExport(DWORD dwIoControlCode, LPVOID, DWORD, LPVOID l
 // cut to nSize - 1 characters plus a terminator; the result is the number of characters copied.
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("GetModuleFileNameW")) {
+    SetLastError(*error);
+    return 0;
+  }
   wce::Device& device = wce::Device::Get();
   if (hModule != nullptr && hModule != device.program_instance()) {
     SetLastError(ERROR_MOD_NOT_FOUND);
@@ -67,6 +72,11 @@ DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
 
 HINSTANCE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
   wce::ThreadGate();
+  if (const auto error =
+          wce::api::EnterCall("LoadLibraryW", wce::api::PathOrEmpty(lpLibFileName))) {
+    SetLastError(*error);
+    return nullptr;
+  }
   if (lpLibFileName == nullptr || !IsCoreDllName(lpLibFileName)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
@@ -77,6 +87,10 @@ HINSTANCE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
 // Exports are found by their exact (case-sensitive) name; ordinals are not supported.
 FARPROC WINAPI GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("GetProcAddressW")) {
+    SetLastError(*error);
+    return nullptr;
+  }
   if (hModule != kCoreDll) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -93,6 +107,10 @@ FARPROC WINAPI GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("FreeLibrary")) {
+    SetLastError(*error);
+    return FALSE;
+  }
   if (hLibModule != kCoreDll) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -2,12 +2,17 @@
 #include <windows.h>
 #include <pm.h>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 #include "model/hardware.h"
 
 // fUpdate is accepted either way: every reading is fresh.
 BOOL WINAPI GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX pstatus, BOOL) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("GetSystemPowerStatusEx")) {
+    SetLastError(*error);
+    return FALSE;
+  }
   if (pstatus == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -21,11 +26,13 @@ BOOL WINAPI GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX pstatus, BOOL) {
 
 void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS lpBuffer) {
   wce::ThreadGate();
+  wce::api::EnterCall("GlobalMemoryStatus");
   if (lpBuffer != nullptr) wce::Device::Get().hardware().ReadMemoryStatus(lpBuffer);
 }
 
 void WINAPI SystemIdleTimerReset(void) {
   wce::ThreadGate();
+  wce::api::EnterCall("SystemIdleTimerReset");
   wce::Device::Get().hardware().ResetIdleTimer();
 }
 
@@ -34,6 +41,10 @@ void WINAPI SystemIdleTimerReset(void) {
 HANDLE WINAPI SetPowerRequirement(PVOID pvDevice, CEDEVICE_POWER_STATE DeviceState,
                                   ULONG DeviceFlags, PVOID pvSystemState, ULONG) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("SetPowerRequirement")) {
+    SetLastError(*error);
+    return nullptr;
+  }
   if (pvDevice == nullptr || (DeviceFlags & POWER_NAME) == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -51,5 +62,6 @@ HANDLE WINAPI SetPowerRequirement(PVOID pvDevice, CEDEVICE_POWER_STATE DeviceSta
 
 DWORD WINAPI ReleasePowerRequirement(HANDLE hPowerReq) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("ReleasePowerRequirement")) return *error;
   return wce::Device::Get().hardware().ReleasePowerRequirement(hPowerReq);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 #include "resource/modules.h"
 
@@ -30,6 +31,10 @@ HINSTANCE ModuleOrProgram(HINSTANCE h) { return h ? h : Device::Get().program_in
 }  // namespace
 
 HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType) {
+  if (const auto error = wce::api::EnterCall("FindResourceW")) {
+    SetLastError(*error);
+    return nullptr;
+  }
   DWORD error = ERROR_SUCCESS;
   const wce::ResEntry* entry = Device::Get().modules().Find(
       ModuleOrProgram(hModule), IdFromArgument(lpType), IdFromArgument(lpName), &error);
@@ -41,6 +46,10 @@ HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType) {
 }
 
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
+  if (const auto error = wce::api::EnterCall("LoadResource")) {
+    SetLastError(*error);
+    return nullptr;
+  }
   const wce::ResEntry* entry = Device::Get().modules().Validate(hModule, hResInfo);
   if (entry == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -59,6 +68,10 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
 }
 
 INT_PTR WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
+  if (const auto error = wce::api::EnterCall("LoadStringW")) {
+    SetLastError(*error);
+    return 0;
+  }
   if (lpBuffer != nullptr && cchBufferMax <= 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;

@@ -1,6 +1,7 @@
 // CreateThread, TerminateThread, GetExitCodeThread, GetCurrentThreadId: thin adapters over Threads.
 #include <windows.h>
 
+#include "api/call_entry.h"
 #include "system/device.h"
 #include "kernel/threads.h"
 
@@ -17,6 +18,10 @@ std::shared_ptr<wce::ThreadObject> ThreadFromHandle(HANDLE handle) {
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE lpStartAddress,
                            LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("CreateThread")) {
+    SetLastError(*error);
+    return nullptr;
+  }
   if (lpStartAddress == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -39,6 +44,10 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE 
 
 BOOL WINAPI TerminateThread(HANDLE hThread, DWORD dwExitCode) {
   wce::ThreadGate();
+  if (const auto error = wce::api::EnterCall("TerminateThread")) {
+    SetLastError(*error);
+    return FALSE;
+  }
   std::shared_ptr<wce::ThreadObject> thread = ThreadFromHandle(hThread);
   if (thread == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);

@@ -31,6 +31,7 @@ std::shared_ptr<ThreadObject> Threads::Start(LPTHREAD_START_ROUTINE routine, voi
     return nullptr;
   }
   std::shared_ptr<DeviceThread> record = NewRecord();
+  record->set_role(DeviceThread::Role::kWorker);
   auto object = std::make_shared<ThreadObject>(scheduler_.mutex(), record);
   auto worker = std::make_unique<Worker>();
   worker->object = object;

@@ -14,8 +14,12 @@
 //              {"kind": "readStall", "file": "\\...", "offset": N, "ms": N},
 //              {"kind": "openStall", "file": "\\...", "ms": N, "skip": N},
 //              {"kind": "diskFull" | "cardRemoved", "card": "Storage Card", "bytes": N},
-//              {"kind": "threadCreateFails", "count": N}]
-// A fault takes only the keys of its kind.
+//              {"kind": "threadCreateFails", "count": N},
+//              {"kind": "callFails", "call": "WriteFile", "nth": N, "error": CODE},
+//              {"kind": "powerOff", "call": "WriteFile", "nth": N}]
+// A fault takes only the keys of its kind. A callFails fault names a function of the call log's
+// catalogue that can fail (model/call_log.h), a powerOff fault any function of it; "error" is
+// optional (the function's own default).
 #ifndef WINCE_MODEL_PROFILE_H_
 #define WINCE_MODEL_PROFILE_H_
 
@@ -48,6 +52,8 @@ struct FaultSpec {
     kThreadCreate,  // the next `count` CreateThread calls fail
     kOpenStall,     // the open of `file` that follows `skip` earlier ones first waits `ms`
     kCardRemoved,   // `card` goes from the device once `bytes` more bytes were written to it
+    kCallFails,     // the `nth` program call of `call` fails with `error` and does nothing else
+    kPowerOff,      // the device loses power just before the `nth` program call of `call`
   };
   Kind kind = Kind::kReadError;
   std::u16string file;
@@ -56,7 +62,10 @@ struct FaultSpec {
   std::uint64_t bytes = 0;
   std::u16string card = u"Storage Card";
   int count = 1;
-  int skip = 0;  // opens of `file` that an open stall lets through before the one it holds
+  int skip = 0;      // opens of `file` that an open stall lets through before the one it holds
+  std::string call;  // callFails, powerOff: the function's name
+  int nth = 1;       // callFails, powerOff: which of its calls, from 1
+  std::optional<std::uint32_t> error;  // callFails: the last error (else the function's default)
 };
 
 struct DeviceProfile {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/utf.h"
+#include "model/call_log.h"
 #include "model/profile.h"
 #include "model/profile_json.h"
 
@@ -22,6 +23,8 @@ constexpr FaultKindName kFaultKinds[] = {
     {FaultSpec::Kind::kThreadCreate, "threadCreateFails"},
     {FaultSpec::Kind::kOpenStall, "openStall"},
     {FaultSpec::Kind::kCardRemoved, "cardRemoved"},
+    {FaultSpec::Kind::kCallFails, "callFails"},
+    {FaultSpec::Kind::kPowerOff, "powerOff"},
 };
 
 std::string_view FaultKindText(FaultSpec::Kind kind) {
@@ -52,6 +55,10 @@ FaultKeys KeysOf(FaultSpec::Kind kind) {
       return {{"card", "bytes"}, {"bytes"}};
     case FaultSpec::Kind::kThreadCreate:
       return {{"count"}, {}};
+    case FaultSpec::Kind::kCallFails:
+      return {{"call", "nth", "error"}, {"call", "nth"}};
+    case FaultSpec::Kind::kPowerOff:
+      return {{"call", "nth"}, {"call", "nth"}};
   }
   return {};
 }
@@ -75,7 +82,9 @@ void CheckFaultVolume(std::u16string_view file, const std::string& key, const De
 }
 
 FaultSpec ReadFault(const json& v, const std::string& key, const DeviceProfile& p) {
-  CheckObject(v, key, {"kind", "file", "offset", "ms", "bytes", "card", "count", "skip"});
+  CheckObject(
+      v, key,
+      {"kind", "file", "offset", "ms", "bytes", "card", "count", "skip", "call", "nth", "error"});
   if (!v.contains("kind")) Fail(Join(key, "kind"), "is missing");
   if (!v["kind"].is_string()) Fail(Join(key, "kind"), "must be a string");
   const std::string kind_text = v["kind"].get<std::string>();
@@ -87,7 +96,7 @@ FaultSpec ReadFault(const json& v, const std::string& key, const DeviceProfile& 
   if (found == nullptr) {
     Fail(Join(key, "kind"),
          "must be readError, writeError, readStall, openStall, shortRead, diskFull, "
-         "cardRemoved or threadCreateFails");
+         "cardRemoved, threadCreateFails, callFails or powerOff");
   }
   fault.kind = found->kind;
   const FaultKeys keys = KeysOf(fault.kind);
@@ -113,6 +122,21 @@ FaultSpec ReadFault(const json& v, const std::string& key, const DeviceProfile& 
   if (v.contains("skip"))
     fault.skip = static_cast<int>(ReadInt(v["skip"], Join(key, "skip"), 0, 1000000));
   if (v.contains("card")) fault.card = ReadText(v["card"], Join(key, "card"));
+  if (v.contains("call")) {
+    fault.call = Utf16ToUtf8(ReadText(v["call"], Join(key, "call")));
+    const CallInfo* info = FindCall(fault.call);
+    if (info == nullptr) {
+      Fail(Join(key, "call"), "\"" + fault.call + "\" is not a recorded platform call");
+    }
+    if (fault.kind == FaultSpec::Kind::kCallFails && !info->can_fail) {
+      Fail(Join(key, "call"), "\"" + fault.call + "\" cannot fail on the device");
+    }
+  }
+  if (v.contains("nth"))
+    fault.nth = static_cast<int>(ReadInt(v["nth"], Join(key, "nth"), 1, 1000000000));
+  if (v.contains("error")) {
+    fault.error = static_cast<std::uint32_t>(ReadInt(v["error"], Join(key, "error"), 1, 0xFFFF));
+  }
   if (fault.kind == FaultSpec::Kind::kDiskFull || fault.kind == FaultSpec::Kind::kCardRemoved) {
     const bool known = std::any_of(p.cards.begin(), p.cards.end(),
                                    [&](const CardSpec& c) { return IEquals(c.name, fault.card); });
@@ -143,6 +167,9 @@ ordered_json FaultsToJson(const std::vector<FaultSpec>& faults) {
       if (key == "card") item["card"] = Utf16ToUtf8(f.card);
       if (key == "count") item["count"] = f.count;
       if (key == "skip") item["skip"] = f.skip;
+      if (key == "call") item["call"] = f.call;
+      if (key == "nth") item["nth"] = f.nth;
+      if (key == "error" && f.error) item["error"] = *f.error;
     }
     out.push_back(std::move(item));
   }

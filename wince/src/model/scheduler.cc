@@ -6,12 +6,18 @@
 namespace wce {
 namespace {
 thread_local DeviceThread* t_current = nullptr;
+thread_local Scheduler* t_scheduler = nullptr;  // the scheduler that counts t_current
 }  // namespace
 
 DeviceThread* DeviceThread::Current() { return t_current; }
 
 void ThreadGate() {
   DeviceThread* self = t_current;
+  if (self != nullptr && self->is_program() && t_scheduler != nullptr &&
+      t_scheduler->powered_off()) {
+    UniqueLock lock(t_scheduler->mutex());
+    t_scheduler->ParkLocked(lock);
+  }
   // While a terminated thread unwinds, destructors may still call into the layer: let them.
   if (self != nullptr && self->terminated() && std::uncaught_exceptions() == 0) {
     throw ThreadTerminated{};
@@ -38,12 +44,20 @@ bool Scheduler::Wait(UniqueLock& lock, const std::function<bool()>& ready, std::
     }
   };
   check_terminated();
+  if (self != nullptr && self->is_program() && powered_off()) ParkLocked(lock);
   if (ready()) return true;
   if (clock_.NowMs() >= deadline) return false;
 
   const bool counted = self != nullptr;
   auto it = waiters_.insert(waiters_.end(), Waiter{&ready, deadline, counted, self});
   if (counted) ++counted_waiters_;
+  // A thread of the program that the loss of power finds waiting stops here, out of the waiters.
+  auto park_if_powered_off = [&] {
+    if (self == nullptr || !self->is_program() || !powered_off()) return;
+    waiters_.erase(it);
+    if (counted) --counted_waiters_;
+    ParkLocked(lock);
+  };
   struct Unregister {
     Scheduler* s;
     std::list<Waiter>::iterator it;
@@ -67,8 +81,21 @@ bool Scheduler::Wait(UniqueLock& lock, const std::function<bool()>& ready, std::
     } else {
       cv_.wait_until(lock.native(), clock_.HostDeadline(deadline));
     }
+    park_if_powered_off();
     check_terminated();
   }
+}
+
+void Scheduler::PowerOffLocked() {
+  powered_off_.store(true, std::memory_order_release);
+  cv_.notify_all();
+}
+
+void Scheduler::ParkLocked(UniqueLock& lock) {
+  --device_threads_;
+  MaybeAdvanceLocked();
+  cv_.notify_all();
+  for (;;) cv_.wait(lock.native());
 }
 
 void Scheduler::MaybeAdvanceLocked() {
@@ -104,11 +131,14 @@ DeviceThreadScope::DeviceThreadScope(Scheduler& scheduler, std::shared_ptr<Devic
     : scheduler_(scheduler), thread_(std::move(thread)), previous_(t_current) {
   scheduler_.AddDeviceThread();
   t_current = thread_.get();
+  previous_scheduler_ = t_scheduler;
+  t_scheduler = &scheduler_;
 }
 
 DeviceThreadScope::~DeviceThreadScope() {
   if (scheduler_.on_thread_exit) scheduler_.on_thread_exit(*thread_);
   t_current = previous_;
+  t_scheduler = previous_scheduler_;
   scheduler_.RemoveDeviceThread();
 }
 

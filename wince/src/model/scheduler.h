@@ -29,6 +29,10 @@ struct ThreadTerminated {};
 // CreateThread, and the script driver. Owned by the thread itself (see DeviceThreadScope).
 class DeviceThread {
  public:
+  // Whose thread it is: the program's (its user-interface thread, or a thread it made with
+  // CreateThread), or the host's (the script driver, a test).
+  enum class Role { kHost, kUi, kWorker };
+
   explicit DeviceThread(std::uint32_t id) : id_(id) {}
 
   // The calling thread's record, or null on a host thread that is no device thread.
@@ -37,6 +41,10 @@ class DeviceThread {
   std::uint32_t id() const { return id_; }
   bool terminated() const { return terminated_.load(std::memory_order_acquire); }
   void MarkTerminated() { terminated_.store(true, std::memory_order_release); }
+  // Set once, before the thread starts running as a device thread.
+  Role role() const { return role_; }
+  void set_role(Role role) { role_ = role; }
+  bool is_program() const { return role_ != Role::kHost; }
 
   // The thread's message queue; created by the window system on first use. Guarded by the
   // scheduler's mutex.
@@ -46,10 +54,12 @@ class DeviceThread {
   friend class DeviceThreadScope;
   const std::uint32_t id_;
   std::atomic<bool> terminated_{false};
+  Role role_ = Role::kHost;
 };
 
-// Throws ThreadTerminated when the calling device thread has been terminated. Every entry point
-// that a worker may call checks this first.
+// Throws ThreadTerminated when the calling device thread has been terminated, and parks a thread
+// of the program for good once the device has lost power (see Scheduler::PowerOffLocked). Every
+// entry point checks this first.
 void ThreadGate();
 
 class Scheduler {
@@ -85,6 +95,16 @@ class Scheduler {
   void RemoveDeviceThread() WCE_EXCLUDES(mu_);
   int device_threads() const WCE_REQUIRES(mu_) { return device_threads_; }
 
+  // The device loses power: from now on every thread of the program stops for good at its next
+  // layer call or inside the wait it is in, as a pulled battery stops it, without unwinding (no
+  // destructor of the program runs). Host threads go on. Irreversible: the scheduler, and what
+  // the stopped threads reference, must then outlive the process (the host leaks the device).
+  void PowerOffLocked() WCE_REQUIRES(mu_);
+  bool powered_off() const { return powered_off_.load(std::memory_order_acquire); }
+  // Stops the calling device thread for good (see PowerOffLocked); it stops counting for the
+  // virtual clock. Never returns.
+  [[noreturn]] void ParkLocked(UniqueLock& lock) WCE_REQUIRES(mu_);
+
   // A hook called with the lock held whenever the virtual clock jumps (for observers).
   std::function<void(std::uint64_t)> on_advance;
   // Called on a device thread that is about to stop being one (end of its DeviceThreadScope),
@@ -108,6 +128,7 @@ class Scheduler {
   std::list<Waiter> waiters_ WCE_GUARDED_BY(mu_);
   int device_threads_ WCE_GUARDED_BY(mu_) = 0;
   int counted_waiters_ WCE_GUARDED_BY(mu_) = 0;
+  std::atomic<bool> powered_off_{false};
 };
 
 // Registers the calling host thread as a device thread for its lifetime.
@@ -122,6 +143,7 @@ class DeviceThreadScope {
   Scheduler& scheduler_;
   std::shared_ptr<DeviceThread> thread_;
   DeviceThread* previous_;
+  Scheduler* previous_scheduler_ = nullptr;
 };
 
 }  // namespace wce

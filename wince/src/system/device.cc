@@ -9,6 +9,7 @@
 #include "system/automation.h"
 #include "model/hardware.h"
 #include "system/run_folder.h"
+#include "model/call_log.h"
 #include "model/faults.h"
 #include "kernel/filesystem.h"
 #include "kernel/threads.h"
@@ -102,6 +103,7 @@ Device::Device(const DeviceOptions& options, DeviceProfile profile)
       publish_(options.publish),
       scheduler_(std::make_unique<Scheduler>(profile_.clock)) {
   faults_ = std::make_unique<FaultPlan>(profile_.faults);
+  calls_ = std::make_unique<CallLog>(profile_.faults);
   fs_ = std::make_unique<FileSystem>(folder_, profile_, *scheduler_, *faults_);
   hardware_ = std::make_unique<Hardware>(profile_);
   threads_ = std::make_unique<Threads>(*scheduler_, *faults_, handles_);
@@ -123,6 +125,7 @@ Device::~Device() {
   threads_.reset();
   hardware_.reset();
   fs_.reset();
+  calls_.reset();
   faults_.reset();
   Device* self = this;
   g_device.compare_exchange_strong(self, nullptr);
@@ -130,6 +133,7 @@ Device::~Device() {
 
 int Device::RunProgram(EntryPoint entry, const std::u16string& command_line) {
   std::shared_ptr<DeviceThread> record = threads_->NewRecord();
+  record->set_role(DeviceThread::Role::kUi);
   DeviceThreadScope scope(*scheduler_, record);
   auto set_running = [this, &record](bool running) {
     MutexLock lock(scheduler_->mutex());
@@ -149,6 +153,15 @@ int Device::RunProgram(EntryPoint entry, const std::u16string& command_line) {
   set_running(false);
   return code;
 }
+
+void Device::PowerOff() {
+  UniqueLock lock(scheduler_->mutex());
+  program_running_ = false;
+  scheduler_->PowerOffLocked();
+  scheduler_->ParkLocked(lock);
+}
+
+bool Device::powered_off() const { return scheduler_->powered_off(); }
 
 void Device::StopProgram() {
   MutexLock lock(scheduler_->mutex());

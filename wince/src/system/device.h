@@ -25,6 +25,7 @@ namespace wce {
 
 class FileSystem;     // kernel/filesystem.h: device paths, files, searches, free space
 class FaultPlan;      // kernel/faults.h: injected failures
+class CallLog;        // model/call_log.h: the program's calls, and faults keyed on them
 class Hardware;       // device/hardware.h: battery, memory, OEM identity, backlight, idle timer
 class Threads;        // kernel/threads.h: CreateThread/TerminateThread bookkeeping, events
 class Modules;        // resource/modules.h: HINSTANCE -> resource bytes
@@ -66,6 +67,14 @@ class Device {
   // is terminated at its next layer call (RunProgram then returns 0xFFFFFFFF). Any thread.
   void StopProgram();
 
+  // The device loses power before a call of the program (a powerOff fault): every thread of the
+  // program stops for good (Scheduler::PowerOffLocked), program_running() turns false, and the
+  // calling thread, one of the program's, stops here. Never returns. The host must then leak the
+  // device rather than destroy it, and end the process.
+  [[noreturn]] void PowerOff();
+  // True once PowerOff has been called. Any thread.
+  bool powered_off() const;
+
   // True while RunProgram runs the entry point (read with the scheduler's mutex held, or racy).
   bool program_running() const { return program_running_; }
   // True once RunProgram has started the entry point (it stays true after the program ends).
@@ -78,6 +87,7 @@ class Device {
   Scheduler& scheduler() { return *scheduler_; }
   HandleTable& handles() { return handles_; }
   FaultPlan& faults() { return *faults_; }
+  CallLog& calls() { return *calls_; }
   FileSystem& fs() { return *fs_; }
   Hardware& hardware() { return *hardware_; }
   Threads& threads() { return *threads_; }
@@ -100,6 +110,7 @@ class Device {
   std::unique_ptr<Scheduler> scheduler_;
   HandleTable handles_;
   std::unique_ptr<FaultPlan> faults_;
+  std::unique_ptr<CallLog> calls_;
   std::unique_ptr<FileSystem> fs_;
   std::unique_ptr<Hardware> hardware_;
   std::unique_ptr<Threads> threads_;
