@@ -21,7 +21,8 @@ inline std::string SweepSection(const std::string& doc) {
   const std::size_t end = doc.find(kSweepSectionEnd, begin);
   if (end == std::string::npos) return "";
   const std::size_t line_end = doc.find('\n', end);
-  return doc.substr(begin, line_end == std::string::npos ? std::string::npos : line_end + 1 - begin);
+  return doc.substr(begin,
+                    line_end == std::string::npos ? std::string::npos : line_end + 1 - begin);
 }
 
 // `doc` without its sweep section (and the blank line before it).

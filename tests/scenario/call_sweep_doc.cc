@@ -1,0 +1,80 @@
+// The call sweep's section of docs/reliability.md, from the counts of a sweep.
+#include <cstdio>
+#include <sstream>
+
+#include "scenario/call_sweep.h"
+#include "scenario/doc_section.h"
+
+namespace kepla_test::sweep {
+namespace {
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", seconds);
+  return text;
+}
+
+}  // namespace
+
+std::string RenderSweepSection(const SweepCounts& counts) {
+  std::ostringstream out;
+  out << kSweepSectionBegin << "\n\n"
+      << "## Every platform call failed in turn, and cut by power-off\n\n"
+      << "Each scenario runs `kepla --calls` on a fresh device (virtual clock), as a user who "
+         "goes on (Next, OK, Close), with a package of an image of "
+      << kImageBytes
+      << " bytes. Then, for every call it recorded of a function that can fail, it runs again "
+         "from a fresh device with a `callFails` fault on that call (and once more for each "
+         "error code the program tells apart: only `GetModuleFileNameW`'s "
+         "`ERROR_INSUFFICIENT_BUFFER`), and again with a `powerOff` fault just before it, "
+         "followed by a clean run on the same device. Every run is a kepla process of its own. "
+         "The rules checked after each: it ends within "
+      << kTimeoutSeconds
+      << " s of device time; its exit status is the program's own (0 or 16; 5 for a power "
+         "cut), with no crash and no sanitizer report; the package is byte-identical to what it "
+         "was; the Finish page is shown only when the card holds a hidden image byte-identical "
+         "to `kepla-pkg extract` of the package; after any other end the card holds no image, "
+         "but for the zero-length image a worker terminated by the watchdog leaves and an "
+         "image that stays because the failed call was the `DeleteFileW` that would have "
+         "removed it, the user having been told the preparation failed; after a power cut the "
+         "clean run starts from what was left and keeps the same rules.\n\n"
+      << "A rerun whose fault names a call that its run never made (the run went otherwise) "
+         "counts as not reached; it is still checked.\n\n"
+      << "| Scenario | Calls recorded | Functions | Calls that can fail | callFails reruns | "
+         "powerOff reruns | Not reached | Rules broken | kepla runs | Device time |\n"
+      << "|---|---|---|---|---|---|---|---|---|---|\n";
+  ScenarioCounts total;
+  for (const ScenarioCounts& s : counts.scenarios) {
+    out << "| " << s.name << " | " << s.calls << " | " << s.functions << " | " << s.can_fail
+        << " | " << s.call_fails << " | " << s.power_offs << " | " << s.not_reached << " | "
+        << s.broken << " | " << s.runs << " | " << Seconds(s.device_ms / 1000.0) << " |\n";
+    total.calls += s.calls;
+    total.can_fail += s.can_fail;
+    total.call_fails += s.call_fails;
+    total.power_offs += s.power_offs;
+    total.not_reached += s.not_reached;
+    total.broken += s.broken;
+    total.runs += s.runs;
+    total.device_ms += s.device_ms;
+  }
+  out << "| all | " << total.calls << " |  | " << total.can_fail << " | " << total.call_fails
+      << " | " << total.power_offs << " | " << total.not_reached << " | " << total.broken << " | "
+      << total.runs << " | " << Seconds(total.device_ms / 1000.0) << " |\n\n";
+  out << "Rules broken: " << counts.failures.size() << " (the goal is 0).";
+  for (const std::string& failure : counts.failures) out << "\n- " << failure;
+  out << "\n\nThe sweep took " << Seconds(counts.real_seconds)
+      << " of real time on a 2-core machine (" << Seconds(total.device_ms / 1000.0)
+      << " of device time), in the normal preset, where it runs whole. The address+undefined "
+         "preset runs every "
+      << kSanitizerStride
+      << "th rerun of each scenario (counted in the order of the calls), under the same rules "
+         "and with the sanitizers' reports counted as broken rules; the thread-sanitizer preset "
+         "runs only the scenarios' clean runs.\n\n"
+      << "The rules and the scenarios' reruns are in tests/scenario/call_sweep*.{h,cc}; "
+         "`scripts/sweep.sh` runs the sweep with `KEPLA_WRITE_SWEEP=1`, which writes this "
+         "section. Without it the test checks the rules and that this section is here.\n\n"
+      << kSweepSectionEnd << "\n";
+  return out.str();
+}
+
+}  // namespace kepla_test::sweep
