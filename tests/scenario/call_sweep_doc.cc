@@ -62,6 +62,24 @@ std::string RenderSweepSection(const SweepCounts& counts) {
       << total.runs << " | " << Seconds(total.device_ms / 1000.0) << " |\n\n";
   out << "Rules broken: " << counts.failures.size() << " (the goal is 0).";
   for (const std::string& failure : counts.failures) out << "\n- " << failure;
+  out << "\n\n### Ends the rules allow, and why\n\n"
+      << "- **The Finish page cannot be made** (`FindResourceW`, `LoadResource` or "
+         "`DialogBoxIndirectParamW` of its template fails after a preparation that succeeded): "
+         "the page returns -1 and the wizard ends, as it ends on whatever the Finish page "
+         "returns. The card keeps the verified, hidden image: nothing removes an image once it "
+         "has been checked, and no message may be added. The user is left without the "
+         "instructions; the image itself is the right one.\n"
+      << "- **`DeleteFileW` of the image fails** after a failed preparation: the image is cut to "
+         "zero length instead, and the user has been told the preparation failed. A zero-length "
+         "image is no image the bootloader takes.\n"
+      << "- **The watchdog terminated the worker** while it held the image: the image is cut to "
+         "zero length, as in the fault matrix above.\n"
+      << "\n### Found by the sweep\n\n"
+      << "- A failed `CloseHandle` of the image in the copy left the handle open: the image, "
+         "shared with nobody, could then be neither verified nor removed, and a complete image "
+         "stayed after the user was told the preparation failed. On the device a close fails "
+         "only for a handle that is not open; the layer's `CloseHandle` now takes an open handle "
+         "away even when a fault makes it report a failure.";
   out << "\n\nThe sweep took " << Seconds(counts.real_seconds)
       << " of real time on a 2-core machine (" << Seconds(total.device_ms / 1000.0)
       << " of device time), in the normal preset, where it runs whole. The address+undefined "
