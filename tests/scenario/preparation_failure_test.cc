@@ -89,6 +89,21 @@ TEST_F(PreparationFailureTest, WriteErrorOnTheImage) {
   EXPECT_FALSE(ImageExists());
 }
 
+// The second write of the image fails as a failing card would fail it, and does nothing else:
+// the wizard tells the failure and removes what the first write put on the card.
+TEST_F(PreparationFailureTest, SecondWriteOfTheImageFails) {
+  wce::DeviceProfile profile;
+  wce::FaultSpec fault;
+  fault.kind = wce::FaultSpec::Kind::kCallFails;
+  fault.call = "WriteFile";
+  fault.nth = 2;
+  profile.faults.push_back(fault);
+  BootReady(profile);
+  StartWizard();
+  ASSERT_TRUE(ExpectFailedPreparation().has_value());
+  EXPECT_FALSE(ImageExists());
+}
+
 // A package one byte short of the smallest preparable size (2048 + 512) passes the checks on its
 // trailer but cannot be copied.
 TEST_F(PreparationFailureTest, PackageOneByteTooSmall) {

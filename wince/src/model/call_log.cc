@@ -96,8 +96,9 @@ std::size_t IndexOf(std::string_view name) {
 std::span<const CallInfo> CallCatalogue() { return kCalls; }
 
 const CallInfo* FindCall(std::string_view name) {
-  const auto it = std::lower_bound(std::begin(kCalls), std::end(kCalls), name,
-                                   [](const CallInfo& c, std::string_view n) { return c.name < n; });
+  const auto it =
+      std::lower_bound(std::begin(kCalls), std::end(kCalls), name,
+                       [](const CallInfo& c, std::string_view n) { return c.name < n; });
   return it != std::end(kCalls) && it->name == name ? &*it : nullptr;
 }
 

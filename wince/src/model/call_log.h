@@ -28,10 +28,10 @@
 namespace wce {
 
 struct CallInfo {
-  std::string_view name;             // the entry point's name ("WriteFile")
-  bool can_fail;                     // whether a callFails fault may name it
-  std::string_view failure;          // what it returns when it fails ("FALSE"); empty if it cannot
-  std::uint32_t default_error;       // the last error a failure sets unless the fault names one
+  std::string_view name;        // the entry point's name ("WriteFile")
+  bool can_fail;                // whether a callFails fault may name it
+  std::string_view failure;     // what it returns when it fails ("FALSE"); empty if it cannot
+  std::uint32_t default_error;  // the last error a failure sets unless the fault names one
 };
 
 // The recorded functions, sorted by name.

@@ -62,10 +62,11 @@ struct FaultSpec {
   std::uint64_t bytes = 0;
   std::u16string card = u"Storage Card";
   int count = 1;
-  int skip = 0;      // opens of `file` that an open stall lets through before the one it holds
-  std::string call;  // callFails, powerOff: the function's name
-  int nth = 1;       // callFails, powerOff: which of its calls, from 1
-  std::optional<std::uint32_t> error;  // callFails: the last error (else the function's default)
+  int skip = 0;           // opens of `file` that an open stall lets through before the one it holds
+  std::string call = {};  // callFails, powerOff: the function's name
+  int nth = 1;            // callFails, powerOff: which of its calls, from 1
+  std::optional<std::uint32_t> error =
+      {};  // callFails: the last error (else the function's default)
 };
 
 struct DeviceProfile {
