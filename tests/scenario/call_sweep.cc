@@ -332,7 +332,9 @@ void CheckEnd(const std::string& which, const Run& run, bool power_off_expected,
   }
   if (run.err.find("Sanitizer") != std::string::npos ||
       run.err.find("runtime error:") != std::string::npos) {
-    broken->push_back(which + ": a sanitizer report");
+    const std::size_t from = run.err.find("ERROR: ");
+    broken->push_back(which + ": a sanitizer report: " +
+                      run.err.substr(from == std::string::npos ? 0 : from, 600));
   }
   const bool own = run.status == 0 || run.status == 16;
   if (power_off_expected ? run.status != 5 : !own) {
