@@ -140,7 +140,9 @@ int RunSession(const SessionOptions& options, Frontend& frontend, std::ostream& 
     automation.SetObserver(nullptr);
   }
   if (power_lost) {
-    // The program's threads stay stopped inside the device for good: it is never destroyed.
+    // The program's threads stay stopped inside the device for good: it is never destroyed. Other
+    // processes no longer find the program, as when a device's power goes.
+    device->run_folder().Close();
     static_cast<void>(device.release());
     err << "kepla: the device lost power before the program's call " << power_lost->call
         << " number " << power_lost->nth

@@ -41,10 +41,9 @@ TEST(PowerLossTest, PowerLostBeforeTheSecondWriteKeepsTheFirstAndTheNextRunPrepa
   std::ofstream(device / "device.json") << profile.dump();
   const fs::path calls = dir.path() / "calls.jsonl";
   const fs::path transcript = dir.path() / "t.jsonl";
-  const std::vector<std::string> run = {"--device",     device.string(),     "--clock",
-                                        "virtual",      "--script",          "left,left,right",
-                                        "--transcript", transcript.string(), "--calls",
-                                        calls.string()};
+  const std::vector<std::string> run = {
+      "--device",        device.string(), "--clock",           "virtual", "--script",
+      "left,left,right", "--transcript",  transcript.string(), "--calls", calls.string()};
 
   const ProcessResult lost = RunProcess(SimProgram("kepla"), run, dir.path(), {}, 60);
   EXPECT_EQ(lost.status, 5) << lost.err;
@@ -52,8 +51,9 @@ TEST(PowerLossTest, PowerLostBeforeTheSecondWriteKeepsTheFirstAndTheNextRunPrepa
                           "number 2; the card now holds \\Storage Card\\407_QMR_SD.bin"),
             std::string::npos)
       << lost.err;
-  EXPECT_EQ(LastLine(ReadAll(calls)),
-            R"({"call":"WriteFile","nth":2,"thread":"worker","file":"\\Storage Card\\407_QMR_SD.bin"})");
+  EXPECT_EQ(
+      LastLine(ReadAll(calls)),
+      R"({"call":"WriteFile","nth":2,"thread":"worker","file":"\\Storage Card\\407_QMR_SD.bin"})");
   const nlohmann::json exit = nlohmann::json::parse(LastLine(ReadAll(transcript)));
   EXPECT_EQ(exit["type"], "exit");
   EXPECT_EQ(exit["powerOff"], true);
