@@ -96,6 +96,13 @@ struct Trial {
 // device, with the presses the screen asked for.
 Trial RunTrial(const Scenario& scenario, const Fault& fault);
 
+// Whether a failure of `call` may leave a page on the screen with no way on, as the pages' steps
+// prescribe (the result of making the menu bar is ignored, the page pointer is stored without a
+// check, and so is the end of a dialog).
+bool Strands(const std::string& call);
+// Whether the trial's run was left on such a page (kepla stopped it; a clean run followed).
+bool LeftStuck(const Trial& trial);
+
 // The rules a trial broke (empty when it kept them all).
 std::vector<std::string> Broken(const Trial& trial);
 
@@ -114,6 +121,7 @@ struct ScenarioCounts {
   int call_fails = 0;   // callFails reruns
   int power_offs = 0;   // powerOff reruns (each with its clean run after)
   int not_reached = 0;  // reruns whose fault found no such call (the run went otherwise)
+  int stuck = 0;        // reruns left on a page with no way on (Strands)
   int broken = 0;       // reruns that broke a rule
   std::uint64_t device_ms = 0;
   int runs = 0;  // kepla processes

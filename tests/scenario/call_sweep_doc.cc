@@ -41,25 +41,30 @@ std::string RenderSweepSection(const SweepCounts& counts) {
       << "A rerun whose fault names a call that its run never made (the run went otherwise) "
          "counts as not reached; it is still checked.\n\n"
       << "| Scenario | Calls recorded | Functions | Calls that can fail | callFails reruns | "
-         "powerOff reruns | Not reached | Rules broken | kepla runs | Device time |\n"
-      << "|---|---|---|---|---|---|---|---|---|---|\n";
+         "powerOff reruns | Not reached | Left on a page with no way on | Rules broken | kepla "
+         "runs | "
+         "Device time |\n"
+      << "|---|---|---|---|---|---|---|---|---|---|---|\n";
   ScenarioCounts total;
   for (const ScenarioCounts& s : counts.scenarios) {
     out << "| " << s.name << " | " << s.calls << " | " << s.functions << " | " << s.can_fail
         << " | " << s.call_fails << " | " << s.power_offs << " | " << s.not_reached << " | "
-        << s.broken << " | " << s.runs << " | " << Seconds(s.device_ms / 1000.0) << " |\n";
+        << s.stuck << " | " << s.broken << " | " << s.runs << " | " << Seconds(s.device_ms / 1000.0)
+        << " |\n";
     total.calls += s.calls;
     total.can_fail += s.can_fail;
     total.call_fails += s.call_fails;
     total.power_offs += s.power_offs;
     total.not_reached += s.not_reached;
+    total.stuck += s.stuck;
     total.broken += s.broken;
     total.runs += s.runs;
     total.device_ms += s.device_ms;
   }
   out << "| all | " << total.calls << " |  | " << total.can_fail << " | " << total.call_fails
-      << " | " << total.power_offs << " | " << total.not_reached << " | " << total.broken << " | "
-      << total.runs << " | " << Seconds(total.device_ms / 1000.0) << " |\n\n";
+      << " | " << total.power_offs << " | " << total.not_reached << " | " << total.stuck << " | "
+      << total.broken << " | " << total.runs << " | " << Seconds(total.device_ms / 1000.0)
+      << " |\n\n";
   out << "Rules broken: " << counts.failures.size() << " (the goal is 0).";
   for (const std::string& failure : counts.failures) out << "\n- " << failure;
   out << "\n\n### Ends the rules allow, and why\n\n"
@@ -69,6 +74,16 @@ std::string RenderSweepSection(const SweepCounts& counts) {
          "returns. The card keeps the verified, hidden image: nothing removes an image once it "
          "has been checked, and no message may be added. The user is left without the "
          "instructions; the image itself is the right one.\n"
+      << "- **A page is left with no way on**: `SHCreateMenuBar` fails (the page has no soft "
+         "keys: its steps ignore the result), `SetWindowLongW` of a page's own pointer fails in "
+         "`WM_INITDIALOG` (the page's dialog procedure never finds the page again, and its keys "
+         "do nothing: the pointer is stored without a check), or `EndDialog` fails (the page "
+         "stays: its result is not checked; on the device it fails only for a dialog that is "
+         "gone, whose loop ends by itself). The program waits for ever; kepla stops it at its "
+         "time-out (exit 3), as the user would reset the device, and the next clean run on the "
+         "same device must keep every rule. What the stopped run left is checked only through "
+         "that next run: it may be a verified image (an `EndDialog` of the Prepare page), which "
+         "the next run deletes at its start and prepares again.\n"
       << "- **`DeleteFileW` of the image fails** after a failed preparation: the image is cut to "
          "zero length instead, and the user has been told the preparation failed. A zero-length "
          "image is no image the bootloader takes.\n"

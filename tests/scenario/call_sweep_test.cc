@@ -143,6 +143,7 @@ TEST(CallSweep, EveryFailingCallAndPowerCutKeepsThePackageAndTheCard) {
       const Fault& fault = trial.fault;
       (fault.kind == Fault::Kind::kCallFails ? tally.call_fails : tally.power_offs)++;
       if (!Reached(trial)) ++tally.not_reached;
+      if (LeftStuck(trial)) ++tally.stuck;
       tally.runs += trial.kepla_runs;
       tally.device_ms += trial.device_ms;
       if (!trial.broken.empty()) ++tally.broken;
