@@ -183,6 +183,7 @@ int Main(int argc, char** argv) {
     if (session.clock && (session.clock->mode != wce::ClockMode::kReal)) {
       return Fail("--clock " + *o.clock + ": --platform wine runs on real time only");
     }
+    if (o.calls) return Fail("--calls " + *o.calls + ": --platform wine cannot record the calls");
     for (const kepla::ScriptStep& step : steps.value_or(std::vector<kepla::ScriptStep>{})) {
       if (step.kind == kepla::ScriptStep::Kind::kRotate) {
         return Fail("\"" + step.Text() + "\": --platform wine cannot turn a desktop display");
@@ -219,8 +220,10 @@ int Main(int argc, char** argv) {
       return Fail("--calls " + *o.calls + ": " + *clash);
     }
     std::error_code ec;
-    if (o.transcript && std::filesystem::weakly_canonical(*o.calls, ec) ==
-                            std::filesystem::weakly_canonical(*o.transcript, ec)) {
+    const auto canonical = [&ec](const std::string& file) {
+      return std::filesystem::weakly_canonical(std::filesystem::absolute(file, ec), ec);
+    };
+    if (o.transcript && canonical(*o.calls) == canonical(*o.transcript)) {
       return Fail("--calls " + *o.calls + ": is the transcript's file too");
     }
   }

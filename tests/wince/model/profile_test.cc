@@ -260,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"faults": [{"file": "\\a"}]})", "faults[0].kind: is missing"},
         BadCase{R"({"faults": [{"kind": "explode"}]})",
                 "faults[0].kind: must be readError, writeError, readStall, openStall, shortRead, "
-                "diskFull, cardRemoved or threadCreateFails"},
+                "diskFull, cardRemoved, threadCreateFails, callFails or powerOff"},
         BadCase{R"({"faults": [{"kind": "threadCreateFails"}, {"kind": "readError"}]})",
                 "faults[1].file: is missing"},
         BadCase{R"({"faults": [{"kind": "readStall", "file": "\\a\\b"}]})",

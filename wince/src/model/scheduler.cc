@@ -53,6 +53,7 @@ bool Scheduler::Wait(UniqueLock& lock, const std::function<bool()>& ready, std::
   if (counted) ++counted_waiters_;
   // A thread of the program that the loss of power finds waiting stops here, out of the waiters.
   auto park_if_powered_off = [&] {
+    mu_.AssertHeld();  // called from the wait loop below, which holds it
     if (self == nullptr || !self->is_program() || !powered_off()) return;
     waiters_.erase(it);
     if (counted) --counted_waiters_;
