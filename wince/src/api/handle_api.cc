@@ -7,17 +7,16 @@
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
   wce::ThreadGate();
-  if (const auto error = wce::api::EnterCall("CloseHandle", wce::api::FileOfHandle(hObject))) {
-    SetLastError(*error);
-    return FALSE;
-  }
+  // On the device a close fails only for a handle that is not open: a failure made of a close
+  // (callFails) still takes an open handle away, so that no handle outlives its close.
+  const auto failure = wce::api::EnterCall("CloseHandle", wce::api::FileOfHandle(hObject));
   wce::HandleTable& handles = wce::Device::Get().handles();
   std::shared_ptr<wce::KernelObject> object = handles.Remove(hObject);
-  if (object == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
+  // The object itself lives on while a wait or a read on another thread still holds it.
+  if (object != nullptr && handles.CountHandlesTo(object.get()) == 0) object->OnLastHandleClosed();
+  if (failure || object == nullptr) {
+    SetLastError(failure.value_or(ERROR_INVALID_HANDLE));
     return FALSE;
   }
-  // The object itself lives on while a wait or a read on another thread still holds it.
-  if (handles.CountHandlesTo(object.get()) == 0) object->OnLastHandleClosed();
   return TRUE;
 }

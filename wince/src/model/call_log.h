@@ -1,10 +1,9 @@
 // The call log: every platform call that the program makes, counted per function, written out
 // as one JSON line each, and the two faults keyed on such a call (callFails, powerOff).
 //
-// The catalogue lists the entry points that the program uses, each with whether it can fail on
-// the device, the value it returns when it does (as text, for people) and the error it sets
-// unless a fault names another. GetLastError and SetLastError are not in it: they read and write
-// the calling thread's own error slot, and the entry points use them themselves.
+// The catalogue (<wince/call_catalogue.h>) lists the entry points that the program uses.
+// GetLastError and SetLastError are not in it: they read and write the calling thread's own error
+// slot, and the entry points use them themselves.
 //
 // Only calls of the program's threads count (its user-interface thread and the threads it made
 // with CreateThread); the entry points do not ask for other threads' calls. `nth` counts the
@@ -23,21 +22,10 @@
 #include <vector>
 
 #include "host/mutex.h"
+#include <wince/call_catalogue.h>
 #include <wince/profile.h>
 
 namespace wce {
-
-struct CallInfo {
-  std::string_view name;        // the entry point's name ("WriteFile")
-  bool can_fail;                // whether a callFails fault may name it
-  std::string_view failure;     // what it returns when it fails ("FALSE"); empty if it cannot
-  std::uint32_t default_error;  // the last error a failure sets unless the fault names one
-};
-
-// The recorded functions, sorted by name.
-std::span<const CallInfo> CallCatalogue();
-// The catalogue entry of `name` (exact spelling), or null.
-const CallInfo* FindCall(std::string_view name);
 
 class CallLog {
  public:
