@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <aygshell.h>
 
+#include <memory>
 #include <new>
 
 #include "package/data_unpacker.h"
@@ -147,15 +148,16 @@ bool WelcomePage::CheckModel(HWND dialog) const {
   if (unpacker != NULL && wcscmp(unpacker->Header()->model, unpacker->Identity()->model) == 0) {
     return true;
   }
-  LPWSTR text = new (std::nothrow) WCHAR[kTextBufferChars];
+  // Held by its owner across the message box: a thread ended while the box is open (the program
+  // stopped) unwinds through here and must not leave the buffer behind.
+  std::unique_ptr<WCHAR[]> text(new (std::nothrow) WCHAR[kTextBufferChars]);
   if (text == NULL) return false;
   if (unpacker != NULL) {
     text[0] = 0;
-    LoadStringW(instance, IDS_WRONG_MODEL, text, kTextBufferChars);
-    ReplaceTemplateWord(text, TEMPLATE_WORD_MARKER, unpacker->Header()->model);
-    ShowError(dialog, text);
+    LoadStringW(instance, IDS_WRONG_MODEL, text.get(), kTextBufferChars);
+    ReplaceTemplateWord(text.get(), TEMPLATE_WORD_MARKER, unpacker->Header()->model);
+    ShowError(dialog, text.get());
   }
-  delete[] text;
   return false;
 }
 
