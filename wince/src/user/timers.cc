@@ -18,15 +18,8 @@ Result<UINT_PTR> Timers::Set(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC p
   table_.mutex().AssertHeld();
   queues_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue;
-  if (hwnd == nullptr) {
-    queue = queues_.CurrentLocked();
-    id = next_timer_id_++;  // thread timers always get a fresh identifier
-  } else if (const Window* w = table_.FindLocked(hwnd)) {
-    if (!queues_.IsCallerThreadOfLocked(*w)) return {0, ERROR_ACCESS_DENIED};
-    queue = w->queue.lock();
-  } else {
-    return {0, ERROR_INVALID_WINDOW_HANDLE};
-  }
+  if (const DWORD error = QueueOfLocked(hwnd, &queue); error != ERROR_SUCCESS) return {0, error};
+  if (hwnd == nullptr) id = next_timer_id_++;  // thread timers always get a fresh identifier
   if (!queue || queue->closed()) return {0, ERROR_ACCESS_DENIED};
   ThreadQueue::Timer timer;
   timer.hwnd = hwnd;
@@ -45,15 +38,23 @@ DWORD Timers::Kill(HWND hwnd, UINT_PTR id) {
   table_.mutex().AssertHeld();
   queues_.mutex().AssertHeld();
   std::shared_ptr<ThreadQueue> queue;
-  if (hwnd == nullptr) {
-    queue = queues_.CurrentLocked();
-  } else if (const Window* w = table_.FindLocked(hwnd)) {
-    if (!queues_.IsCallerThreadOfLocked(*w)) return ERROR_ACCESS_DENIED;
-    queue = w->queue.lock();
-  } else {
-    return ERROR_INVALID_WINDOW_HANDLE;
-  }
+  if (const DWORD error = QueueOfLocked(hwnd, &queue); error != ERROR_SUCCESS) return error;
   if (!queue || !queue->KillTimer(hwnd, id)) return ERROR_INVALID_PARAMETER;
+  return ERROR_SUCCESS;
+}
+
+DWORD Timers::QueueOfLocked(HWND hwnd, std::shared_ptr<ThreadQueue>* queue) {
+  scheduler_.mutex().AssertHeld();
+  table_.mutex().AssertHeld();
+  queues_.mutex().AssertHeld();
+  if (hwnd == nullptr) {
+    *queue = queues_.CurrentLocked();
+    return ERROR_SUCCESS;
+  }
+  const Window* w = table_.FindLocked(hwnd);
+  if (w == nullptr) return ERROR_INVALID_WINDOW_HANDLE;
+  if (!queues_.IsCallerThreadOfLocked(*w)) return ERROR_ACCESS_DENIED;
+  *queue = w->queue.lock();
   return ERROR_SUCCESS;
 }
 

@@ -29,6 +29,10 @@ class Timers {
   DWORD Kill(HWND hwnd, UINT_PTR id);
 
  private:
+  // The queue that holds the timers of `hwnd` (the calling thread's for null): ERROR_SUCCESS and
+  // *queue, ERROR_INVALID_WINDOW_HANDLE, or ERROR_ACCESS_DENIED for a window of another thread.
+  DWORD QueueOfLocked(HWND hwnd, std::shared_ptr<ThreadQueue>* queue) WCE_REQUIRES(mu_);
+
   Scheduler& scheduler_;
   Mutex& mu_;
   WindowTable& table_;
